@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds vtk290 and measures it: CPU while waiting, and the figures of the device exchanges.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+export BUILD_DIR="${BUILD_DIR:-$root/build-bench}"
+build="$BUILD_DIR"
+
+BUILD_TYPE=Release "$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+"$build/bench/vtk290-bench" wait 10

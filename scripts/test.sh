@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds vtk290 and runs all its tests, windows offscreen, against the device simulator.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+
+"$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 300

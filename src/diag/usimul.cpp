@@ -1,0 +1,8 @@
+#include "usimul.h"
+
+Tfsimul::Tfsimul(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Tfsimul"));
+    setWindowTitle(QStringLiteral("KT290 - Simulation"));
+}

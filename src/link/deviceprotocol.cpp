@@ -1,0 +1,100 @@
+#include "deviceprotocol.h"
+
+#include "allgem.h"
+#include "ucom.h"
+
+#include <QDeadlineTimer>
+
+namespace {
+
+constexpr double PollStep = 0.1;
+constexpr int AnswerTimeoutMs = 1000;
+constexpr int DrainTimeoutMs = 1000;
+const QLatin1String CrLf("\r\n");
+
+} // namespace
+
+DeviceProtocol::DeviceProtocol(ComLink &link)
+    : m_link(link)
+{
+}
+
+QString DeviceProtocol::DeviceQuery(const QString &command)
+{
+    QString answer;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        drain();
+        m_link.ComSendText(command + QLatin1Char('\r'));
+        if (waitForAnswer(command)) {
+            answer = m_link.ComRxText;
+            m_link.ComRxText.clear();
+            answer = TrimControl(answer.mid(command.size()));
+        } else {
+            answer.clear();
+        }
+        if (!answer.isEmpty())
+            break;
+    }
+    return answer;
+}
+
+// Everything the device sent before the question is discarded, until a quiet tenth of a second.
+void DeviceProtocol::drain()
+{
+    const QDeadlineTimer deadline(DrainTimeoutMs, Qt::PreciseTimer);
+    m_link.ComPoll();
+    do {
+        m_link.ComRxText.clear();
+        WaitSeconds(PollStep);
+        m_link.ComPoll();
+    } while (!m_link.ComRxText.isEmpty() && !deadline.hasExpired());
+}
+
+// Polls in steps of 0.1 s: the step keeps the echo's own line end from being taken for the
+// answer, since the answer follows the echo within that time.
+bool DeviceProtocol::waitForAnswer(const QString &command)
+{
+    const bool isVersion = command == QLatin1String("ver");
+    const bool isSetupPrint = command == QLatin1String("spr");
+    const QDeadlineTimer deadline(AnswerTimeoutMs, Qt::PreciseTimer);
+    bool complete = false;
+    do {
+        WaitSeconds(PollStep);
+        m_link.ComPoll();
+        complete = m_link.ComRxText.contains(CrLf);
+        if (isVersion) {
+            // The version answer has several lines; one more step collects the rest.
+            WaitSeconds(PollStep);
+            m_link.ComPoll();
+        }
+        if (isSetupPrint) {
+            complete = m_link.ComRxText.contains(QLatin1String("Version"))
+                       && m_link.ComRxText.contains(QLatin1String("poti[0]"));
+            WaitSeconds(PollStep);
+            m_link.ComPoll();
+        }
+    } while (!complete && !deadline.hasExpired());
+    return complete;
+}
+
+double DeviceProtocol::DeviceQueryNumber(const QString &command)
+{
+    return ReadNumberAnswer(command, DeviceQuery(command));
+}
+
+double DeviceProtocol::ReadNumberAnswer(const QString &command, QString answer)
+{
+    // The answer line repeats the command's name before the value.
+    answer = TrimControl(answer.mid(command.size()));
+    // A hexadecimal form is followed by a blank and the decimal form: "0x1F 31".
+    const qsizetype hex = answer.indexOf(QLatin1String("0x"));
+    if (hex >= 0) {
+        answer.remove(0, hex + 1);
+        const qsizetype blank = answer.indexOf(QLatin1Char(' '));
+        if (blank >= 0)
+            answer.remove(0, blank + 1);
+        answer = TrimControl(answer);
+    }
+    const std::optional<double> value = ReadPointNumber(answer);
+    return value ? *value : NoValue;
+}

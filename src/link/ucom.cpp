@@ -1,0 +1,103 @@
+#include "ucom.h"
+
+#include "portnames.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+bool g_waitsAborted = false;
+}
+
+void WaitSeconds(double seconds)
+{
+    const QDeadlineTimer deadline(std::chrono::nanoseconds(qint64(seconds * 1e9)),
+                                  Qt::PreciseTimer);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (!g_waitsAborted && !deadline.hasExpired()) {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(std::max<qint64>(1, (deadline.remainingTimeNSecs() + 999999) / 1000000));
+        loop.exec();
+        // A loop left before its timer fired was told to quit: the program is ending.
+        if (timer.isActive())
+            return;
+    }
+}
+
+void AbortWaits()
+{
+    g_waitsAborted = true;
+}
+
+ComLink::ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent)
+    : QObject(parent)
+    , m_port(std::move(port))
+{
+    connect(m_port.get(), &SerialPortIo::lost, this, &ComLink::portLost);
+}
+
+ComLink::~ComLink()
+{
+    ComClose();
+}
+
+bool ComLink::ComHandleValid() const
+{
+    return m_port->isOpen();
+}
+
+QString ComLink::ComOpen(const QString &portName, int baudRate)
+{
+    ComClose();
+    ComRxText.clear();
+    ComTxText.clear();
+    const QString path = PortNames::systemLocation(portName);
+    if (path.isEmpty())
+        return tr("Die Schnittstelle %1 ist nicht vorhanden.").arg(portName);
+    return m_port->open(path, baudRate);
+}
+
+void ComLink::ComClose()
+{
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+void ComLink::ComPoll()
+{
+    if (!m_port->isOpen())
+        return;
+    const qint64 n = std::min<qint64>(m_port->bytesAvailable(), PollMaxBytes);
+    if (n <= 0)
+        return;
+    ComRxText += QString::fromLatin1(m_port->read(n));
+}
+
+void ComLink::ComFlushTx()
+{
+    if (!m_port->isOpen() || ComTxText.isEmpty())
+        return;
+    if (m_port->bytesToWrite() != 0)
+        return;
+    const qsizetype n = std::min<qsizetype>(ComTxText.size(), WriteMaxBytes);
+    m_port->write(ComTxText.left(n).toLatin1());
+    ComTxText.remove(0, n);
+}
+
+void ComLink::ComSendText(const QString &text)
+{
+    for (const QChar c : text) {
+        // A port lost during the send takes the rest of the text with it.
+        if (!m_port->isOpen())
+            return;
+        ComTxText += c;
+        ComFlushTx();
+        WaitSeconds(CharacterPause);
+    }
+}

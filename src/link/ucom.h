@@ -1,0 +1,58 @@
+#pragma once
+
+#include "serialportio.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+// Waits the given time while the window system goes on: timers and clicks are handled inside
+// the wait, the processor stays idle. Pending events are processed at least once.
+void WaitSeconds(double seconds);
+
+// Makes every running and later WaitSeconds return at once; used while the program ends.
+void AbortWaits();
+
+// The program's one serial link to the device: one open port, the characters received and not
+// yet consumed, and the characters waiting to be written. Bytes and characters map one to one
+// (Latin-1) both ways.
+class ComLink final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PollMaxBytes = 255;
+    static constexpr int WriteMaxBytes = 998;
+    static constexpr double CharacterPause = 0.05;
+
+    explicit ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent = nullptr);
+    ~ComLink() override;
+
+    // Received characters nobody has consumed yet; the link only appends, readers clear.
+    QString ComRxText;
+    // Characters waiting to be written.
+    QString ComTxText;
+
+    // True while a port is open (the handle is valid).
+    bool ComHandleValid() const;
+
+    // Closes any open port, empties both texts, opens the port ("COM1" … "COM8") and configures
+    // it. Empty text on success, otherwise an error text; a port whose configuration failed
+    // stays open until ComClose.
+    QString ComOpen(const QString &portName, int baudRate);
+    void ComClose();
+    // Moves at most 255 received bytes to the end of ComRxText.
+    void ComPoll();
+    // Writes the start of ComTxText (at most 998 characters) when the output queue is empty.
+    void ComFlushTx();
+    // Sends the text one character at a time with a pause of 0.05 s after each character.
+    void ComSendText(const QString &text);
+
+signals:
+    // The open port reported that the device is gone; the port is closed.
+    void portLost();
+
+private:
+    std::unique_ptr<SerialPortIo> m_port;
+};

@@ -1,0 +1,36 @@
+#include "connectionscan.h"
+
+#include "link/deviceprotocol.h"
+#include "link/ucom.h"
+
+namespace {
+constexpr double FailedPortPause = 0.05;
+}
+
+ConnectionScan::ConnectionScan(DeviceProtocol &protocol)
+    : m_protocol(protocol)
+{
+}
+
+ConnectionScan::Result ConnectionScan::run()
+{
+    ComLink &link = m_protocol.link();
+    Result result;
+    for (int n = FirstPort; n <= LastPort && !result.found; ++n) {
+        const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
+        if (!error.isEmpty()) {
+            link.ComClose();
+            WaitSeconds(FailedPortPause);
+            continue;
+        }
+        result.somePortOpened = true;
+        if (m_protocol.DeviceQuery(QStringLiteral("Name")).contains(QLatin1String("KT290"))) {
+            result.found = true;
+            result.port = n;
+        }
+    }
+    // A port that opened but did not answer with the device's name is not kept open.
+    if (!result.found)
+        link.ComClose();
+    return result;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class DeviceProtocol;
+
+// What the main window shows of a device after one read-out.
+struct ReadoutView
+{
+    static inline const QString NoOutput = QString(7, QLatin1Char(' '));
+
+    QString typeText;
+    bool showStrainGaugePanel = false;
+    bool showCurrentPanel = false;
+    bool strainGauge = false;
+    QString swVersion;
+    QString hwVersion;
+    QString serialNumber;
+    QString setupLock;
+    bool setupLockHint = false;
+    std::optional<QString> errorText;
+    QString inputStrainGauge; // Panel1
+    QString inputCurrentPanel; // Panel2
+    QString output = NoOutput;
+    QString switchPoint1;
+    QString switchPoint2;
+    // Bit value 1 relay 1, bit value 2 relay 2; nothing when the device gave no relay states.
+    std::optional<int> relayBits;
+};
+
+// Asks the connected device for everything the main window shows, in the device's order:
+// "inpmv", "inpv" or "p0", "ver", "fnr", "tasp", "fehl", the input signal ("kalr 1", "mvv0",
+// "kalr 0", "mvv0" on strain-gauge models), "mas", "al1ma", "al2ma", "P2".
+class DeviceReadout final
+{
+public:
+    explicit DeviceReadout(DeviceProtocol &protocol);
+
+    ReadoutView run();
+
+    // The device's type text, panels and strain-gauge mark from the type questions.
+    void readType(ReadoutView &view);
+    static void readVersions(const QString &answer, ReadoutView &view);
+    static QString errorText(int code);
+
+private:
+    bool deviceGone() const;
+    void readIdentity(ReadoutView &view);
+    void readInput(ReadoutView &view);
+    void readOutputs(ReadoutView &view);
+    QString askMilliamps(const QString &command);
+
+    DeviceProtocol &m_protocol;
+};

@@ -1,0 +1,604 @@
+#include "fmain1.h"
+
+#include "connectionscan.h"
+#include "devicereadout.h"
+#include "instancemark.h"
+#include "link/ucom.h"
+#include "umehr.h"
+#include "windowset.h"
+
+#include "diag/ulogfile.h"
+#include "diag/ustatus.h"
+#include "diag/usimul.h"
+#include "help/uinfo.h"
+#include "setup/ueinst.h"
+#include "setup/urelais.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSvgWidget>
+#include <QTimer>
+
+namespace {
+
+constexpr int ClientWidth = 922;
+constexpr int ClientHeight = 539;
+constexpr int ProgressStep = 2;
+const QString CaptionConnect = QStringLiteral("Verbinden");
+const QString CaptionDisconnect = QStringLiteral("Trennen");
+const QString SetupLockHint =
+    QStringLiteral("Setupsperre kann am KT290 mittels Tastencode 916 aufgehoben werden");
+
+const QString SampleSetupPrint = QStringLiteral(
+    " Version: 3   Ort: 4   Prüfsumme: 82, 0x52\r\n"
+    " Alarm1hysterese : 0.000000   Alarm2hysterese : 0.000000\r\n"
+    " Relais1polatität: 0   Relais2polatität: 0\r\n"
+    " Druckrichtung   : 1\r\n"
+    " Nullpotimitte   : 0.000000\r\n"
+    " 20mA Poti links : 2.500000\r\n"
+    " 20mA Poti rechts: 0.833300\r\n"
+    " Tastensperre    : 0\r\n"
+    " Sicherheitsmodus: 0\r\n"
+    " Fabrikatationsnr: 0\r\n"
+    " Filter: 2\r\n"
+    " mako: 90   makf: 2.313980e-04\r\n"
+    " maraf: -3.142000e-05   rauf: 9.954056e-01\r\n"
+    " uspf1: 4.910000e-04   uspf2: 1.594500e-03\r\n"
+    " ispf1: 1.360000e-02   ispf2: 4.784240e-02\r\n"
+    " mvf: 2.215000e-03   usinf: 2.450000e-04\r\n"
+    " maif: 2.465600e-03   dackor: 59\r\n"
+    " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
+
+QWidget *makePicture(QWidget *parent, const char *name, const QString &resource,
+                     const QRect &rect)
+{
+    auto *picture = new QSvgWidget(resource, parent);
+    picture->setObjectName(QLatin1String(name));
+    picture->setGeometry(rect);
+    return picture;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(pos);
+    label->adjustSize();
+    return label;
+}
+
+// A centred, sunken text field of fixed size.
+QLabel *makeTextField(QWidget *parent, const char *name, const QRect &rect,
+                      const QString &text = QString(), const QColor &background = QColor())
+{
+    auto *field = new QLabel(text, parent);
+    field->setObjectName(QLatin1String(name));
+    field->setGeometry(rect);
+    field->setAlignment(Qt::AlignCenter);
+    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (background.isValid()) {
+        field->setAutoFillBackground(true);
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Window, background);
+        field->setPalette(palette);
+    }
+    return field;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QRect &rect)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(rect);
+    return button;
+}
+
+QAction *makeAction(QMenu *menu, const char *name, const QString &caption, QObject *owner)
+{
+    auto *action = new QAction(caption, owner);
+    action->setObjectName(QLatin1String(name));
+    menu->addAction(action);
+    return action;
+}
+
+} // namespace
+
+Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
+    : QMainWindow(parent)
+    , m_link(link)
+    , m_windows(windows)
+    , m_protocol(link)
+{
+    setObjectName(QStringLiteral("Tform1"));
+    setWindowTitle(QStringLiteral("Schaltverstärker KT 290 / Serviceprogramm vtk290"));
+    QFont windowFont = font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+    buildControls(client);
+    buildModelPanels(client);
+    buildMenu();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &Tform1::Timer1Timer);
+    Timer1->start(100);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    connect(Timer2, &QTimer::timeout, this, &Tform1::Timer2Timer);
+    Timer2->start(100);
+
+    connect(&m_link, &ComLink::portLost, this, &Tform1::onPortLost);
+    FormCreate();
+}
+
+Tform1::~Tform1() = default;
+
+void Tform1::buildControls(QWidget *client)
+{
+    Image1 = makePicture(client, "Image1", QStringLiteral(":/images/logo.svg"), {24, 7, 221, 60});
+    ImageHintergrund = makePicture(client, "ImageHintergrund",
+                                   QStringLiteral(":/images/device.svg"), {24, 72, 307, 176});
+
+    Bevel1 = new QFrame(client);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setGeometry(23, 264, 891, 153);
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+    Label7 = makeLabel(client, "Label7", QStringLiteral("Typ"), {48, 280});
+    StaticTextTyp = makeTextField(client, "StaticTextTyp", {144, 280, 201, 17});
+    Label2 = makeLabel(client, "Label2", QStringLiteral("Hardwareversion"), {48, 304});
+    StaticTextHwVersion = makeTextField(client, "StaticTextHwVersion", {144, 304, 201, 17});
+    Label5 = makeLabel(client, "Label5", QStringLiteral("Softwareversion"), {48, 328});
+    StaticTextSwVersion = makeTextField(client, "StaticTextSwVersion", {144, 328, 201, 17});
+    Label6 = makeLabel(client, "Label6", QStringLiteral("F.Nr"), {48, 352});
+    StaticTextFnr = makeTextField(client, "StaticTextFnr", {144, 352, 201, 17});
+    Label1 = makeLabel(client, "Label1", QStringLiteral("Setupsperre"), {48, 376});
+    StaticTextSetupsperre = makeTextField(client, "StaticTextSetupsperre", {144, 376, 201, 17});
+    Label3 = makeLabel(client, "Label3",
+                       QStringLiteral("Setupsperre über Taste T1 ein- und ausschalten"), {360, 376});
+
+    LabelFehler = makeLabel(client, "LabelFehler", QStringLiteral("LabelFehler"), {401, 289});
+    LabelFehler->setAutoFillBackground(true);
+    LabelFehler->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: red; font-weight: bold; font-size: 13px; }"));
+    LabelFehler->adjustSize();
+    LabelFehler->hide();
+
+    MemoSetup = new QPlainTextEdit(client);
+    MemoSetup->setObjectName(QStringLiteral("MemoSetup"));
+    MemoSetup->setGeometry(372, 311, 418, 89);
+    MemoSetup->setLineWrapMode(QPlainTextEdit::NoWrap);
+    MemoSetup->setPlainText(SampleSetupPrint);
+    MemoSetup->hide();
+
+    BitBtnAktualisieren = makeButton(client, "BitBtnAktualisieren", QStringLiteral("Aktualisieren"),
+                                     {760, 359, 129, 49});
+    BitBtnAktualisieren->setIcon(QIcon(QStringLiteral(":/images/refresh.svg")));
+    BitBtnAktualisieren->setIconSize({24, 24});
+    BitBtnAktualisieren->setEnabled(false);
+    BitBtnUpload = makeButton(client, "BitBtnUpload", QStringLiteral("Setup vom Gerät lesen"),
+                              {300, 423, 153, 25});
+    BitBtnUpload->setEnabled(false);
+    BitBtnDownload = makeButton(client, "BitBtnDownload", QStringLiteral("Setup im Gerät speichern"),
+                                {468, 423, 153, 25});
+    BitBtnDownload->setEnabled(false);
+    BitBtnVerbinden = makeButton(client, "BitBtnVerbinden", QStringLiteral("Verbinden"),
+                                 {20, 424, 97, 25});
+    ButtonBeenden = makeButton(client, "ButtonBeenden", QStringLiteral("Beenden"),
+                               {766, 423, 123, 25});
+
+    connect(BitBtnVerbinden, &QPushButton::clicked, this, &Tform1::BitBtnVerbindenClick);
+    connect(BitBtnAktualisieren, &QPushButton::clicked, this,
+            [this] { BitBtnAktualisierenClick(BitBtnAktualisieren); });
+    connect(BitBtnUpload, &QPushButton::clicked, this, &Tform1::BitBtnUploadClick);
+    connect(BitBtnDownload, &QPushButton::clicked, this, &Tform1::BitBtnDownloadClick);
+    connect(ButtonBeenden, &QPushButton::clicked, this, &Tform1::ButtonBeendenClick);
+
+    constexpr int StatusBarHeight = 19;
+    constexpr int ProgressBarHeight = 17;
+    StatusBar1 = new QStatusBar(client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight);
+    const int panelWidths[2] = {300, 200};
+    const QString panelTexts[2] = {QStringLiteral("getrennt"), QStringLiteral("default Setup")};
+    for (int i = 0; i < 2; ++i) {
+        m_statusPanels[i] = new QLabel(panelTexts[i], StatusBar1);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        m_statusPanels[i]->setFixedWidth(panelWidths[i]);
+        m_statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(m_statusPanels[i]);
+    }
+
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(0, ClientHeight - StatusBarHeight - ProgressBarHeight, ClientWidth,
+                              ProgressBarHeight);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+
+    OpenDialog1 = new QFileDialog(this, QStringLiteral("Einstellung öffnen"));
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
+    OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+}
+
+void Tform1::buildModelPanels(QWidget *client)
+{
+    const QColor green(Qt::green);
+    const QColor red(Qt::red);
+    const QString eightBlanks(8, QLatin1Char(' '));
+    const QString closedContact = QStringLiteral(":/images/contact_closed.svg");
+    const QString openContact = QStringLiteral(":/images/contact_open.svg");
+
+    Panel1 = new QFrame(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(377, 8, 513, 250);
+    Image01 = makePicture(Panel1, "Image01", QStringLiteral(":/images/diagram_dms.svg"),
+                          {6, 4, 491, 236});
+    StaticTextMv = makeTextField(Panel1, "StaticTextMv", {36, 43, 60, 17}, {}, green);
+    StaticTextMa = makeTextField(Panel1, "StaticTextMa", {59, 135, 50, 17}, eightBlanks, green);
+    StaticTextSp1 = makeTextField(Panel1, "StaticTextSp1", {343, 70, 50, 17}, {}, red);
+    StaticTextSp2 = makeTextField(Panel1, "StaticTextSp2", {343, 158, 50, 17}, {}, red);
+    ImageNc1 = makePicture(Panel1, "ImageNc1", closedContact, {400, 37, 24, 35});
+    ImageNo1 = makePicture(Panel1, "ImageNo1", openContact, {388, 78, 24, 35});
+    ImageNo2 = makePicture(Panel1, "ImageNo2", openContact, {388, 119, 24, 35});
+    ImageNc2 = makePicture(Panel1, "ImageNc2", closedContact, {399, 168, 24, 35});
+    ImageNc1->hide();
+    ImageNc2->hide();
+    Panel1->hide();
+
+    Panel2 = new QFrame(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(344, 4, 570, 256);
+    Image02 = makePicture(Panel2, "Image02", QStringLiteral(":/images/diagram_current.svg"),
+                          {6, 5, 555, 245});
+    StaticTextMv02 = makeTextField(Panel2, "StaticTextMv02", {122, 60, 60, 17}, {}, green);
+    StaticTextMa02 = makeTextField(Panel2, "StaticTextMa02", {114, 145, 50, 17}, eightBlanks, green);
+    StaticTextSP102 = makeTextField(Panel2, "StaticTextSP102", {399, 78, 50, 17}, {}, red);
+    StaticTextSP202 = makeTextField(Panel2, "StaticTextSP202", {399, 165, 50, 17}, {}, red);
+    ImageNc102 = makePicture(Panel2, "ImageNc102", closedContact, {455, 46, 24, 35});
+    ImageNo102 = makePicture(Panel2, "ImageNo102", openContact, {423, 101, 24, 35});
+    ImageNc202 = makePicture(Panel2, "ImageNc202", closedContact, {455, 177, 24, 35});
+    ImageNo202 = makePicture(Panel2, "ImageNo202", openContact, {423, 137, 24, 35});
+    ImageNc102->hide();
+    ImageNc202->hide();
+    Panel2->hide();
+}
+
+void Tform1::buildMenu()
+{
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    setMenuBar(MainMenu1);
+
+    QMenu *file = MainMenu1->addMenu(QStringLiteral("Datei"));
+    ffnen1 = makeAction(file, "ffnen1", QStringLiteral("Öffnen"), this);
+    Speichern1 = makeAction(file, "Speichern1", QStringLiteral("Speichern"), this);
+    file->addSeparator();
+    Beenden1 = makeAction(file, "Beenden1", QStringLiteral("Beenden"), this);
+
+    QMenu *parameters = MainMenu1->addMenu(QStringLiteral("Parameter"));
+    EinstellbereichNullpunktKennwert1 = makeAction(
+        parameters, "EinstellbereichNullpunktKennwert1",
+        QStringLiteral("Einstellbereich Nullpunkt, Kennwert"), this);
+    Relais1 = makeAction(parameters, "Relais1", QStringLiteral("Schaltpunkte"), this);
+
+    QMenu *extras = MainMenu1->addMenu(QStringLiteral("Extras"));
+    Default1 = makeAction(extras, "Default1", QStringLiteral("Default"), this);
+    Logfile1 = makeAction(extras, "Logfile1", QStringLiteral("Logfile"), this);
+    Simulation1 = makeAction(extras, "Simulation1", QStringLiteral("Simulation"), this);
+    Status1 = makeAction(extras, "Status1", QStringLiteral("Status"), this);
+    Logfile1->setEnabled(false);
+    Simulation1->setEnabled(false);
+    Status1->setEnabled(false);
+
+    QMenu *help = MainMenu1->addMenu(QStringLiteral("Hilfe"));
+    Info1 = makeAction(help, "Info1", QStringLiteral("Info"), this);
+    Betriebsanleitung1 = makeAction(help, "Betriebsanleitung1",
+                                    QStringLiteral("Betriebsanleitung anzeigen"), this);
+
+    connect(ffnen1, &QAction::triggered, this, &Tform1::BitBtnOpenClick);
+    connect(Speichern1, &QAction::triggered, this, &Tform1::BitBtnSaveClick);
+    connect(Beenden1, &QAction::triggered, this, &Tform1::Beenden1Click);
+    connect(EinstellbereichNullpunktKennwert1, &QAction::triggered, this,
+            &Tform1::EinstellbereichNullpunktKennwert1Click);
+    connect(Relais1, &QAction::triggered, this, &Tform1::Relais1Click);
+    connect(Default1, &QAction::triggered, this, &Tform1::Default1Click);
+    connect(Logfile1, &QAction::triggered, this, &Tform1::Logfile1Click);
+    connect(Simulation1, &QAction::triggered, this, &Tform1::Simulation1Click);
+    connect(Status1, &QAction::triggered, this, &Tform1::Status1Click);
+    connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
+    connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
+}
+
+// Each relay's two contact pictures are stacked at one place, both hidden until a read-out.
+void Tform1::FormCreate()
+{
+    ImageNo1->move(ImageNc1->pos());
+    ImageNo102->move(ImageNc102->pos());
+    ImageNo1->hide();
+    ImageNo102->hide();
+    ImageNo2->move(ImageNc2->pos());
+    ImageNo202->move(ImageNc202->pos());
+    ImageNo2->hide();
+    ImageNo202->hide();
+}
+
+QString Tform1::statusPanelText(int panel) const
+{
+    return m_statusPanels[panel]->text();
+}
+
+void Tform1::setStatusPanelText(int panel, const QString &text)
+{
+    m_statusPanels[panel]->setText(text);
+}
+
+bool Tform1::isConnected() const
+{
+    return BitBtnVerbinden->text() == CaptionDisconnect;
+}
+
+bool Tform1::isStrainGaugeModel() const
+{
+    return EinstellbereichNullpunktKennwert1->isEnabled();
+}
+
+void Tform1::showEvent(QShowEvent *event)
+{
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+void Tform1::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void Tform1::FormClose()
+{
+    m_link.ComClose();
+}
+
+void Tform1::Timer1Timer()
+{
+    if (!ProgressBar1->isVisible())
+        return;
+    const int next = ProgressBar1->value() + ProgressStep;
+    ProgressBar1->setValue(next > ProgressBar1->maximum() ? ProgressBar1->minimum() : next);
+}
+
+void Tform1::Timer2Timer()
+{
+    if (!m_windows.fmehr)
+        return;
+    Timer2->stop();
+    m_instanceMark = std::make_unique<InstanceMark>();
+    if (!m_instanceMark->acquireAndCheckOthers())
+        return;
+    if (m_windows.fmehr->exec() != Tfmehr::ResultYes)
+        close();
+}
+
+void Tform1::ButtonBeendenClick()
+{
+    close();
+}
+
+void Tform1::Beenden1Click()
+{
+    close();
+}
+
+void Tform1::Logfile1Click()
+{
+    m_windows.flogfile->exec();
+}
+
+void Tform1::Simulation1Click()
+{
+    m_windows.fsimul->exec();
+}
+
+void Tform1::Status1Click()
+{
+    m_windows.fstatus->exec();
+}
+
+void Tform1::Info1Click()
+{
+    m_windows.aboutBox->exec();
+}
+
+void Tform1::EinstellbereichNullpunktKennwert1Click()
+{
+    m_windows.feinst->exec();
+}
+
+void Tform1::Relais1Click()
+{
+    m_windows.frelais->exec();
+}
+
+void Tform1::BitBtnVerbindenClick()
+{
+    // A click that arrives inside one of the waits of a running scan is ignored.
+    if (m_connectBusy)
+        return;
+    m_connectBusy = true;
+    const bool found = BitBtnVerbinden->text() == CaptionConnect ? scanForDevice() : false;
+    if (!found)
+        disconnectDevice();
+    BitBtnAktualisieren->setEnabled(found);
+    if (found)
+        BitBtnAktualisierenClick(BitBtnAktualisieren);
+    // The device may have vanished during the read-out.
+    setDeviceControlsEnabled(isConnected());
+    m_connectBusy = false;
+}
+
+bool Tform1::scanForDevice()
+{
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    clearIdentityFields();
+    setStatusPanelText(0, QStringLiteral("verbinden"));
+
+    const ConnectionScan::Result result = ConnectionScan(m_protocol).run();
+    ProgressBar1->hide();
+    if (!result.found) {
+        setStatusPanelText(0, QStringLiteral("kein KT 290 gefunden."));
+        const QString message =
+            result.somePortOpened
+                ? QStringLiteral("Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
+                                 "und schließen Sie den KT 290 an die Spannungsversorgung an.")
+                : QStringLiteral("Kein KT 290 gefunden. Die Schnittstelle wird von einem andren "
+                                 "Programm belegt. Beenden Sie das andere Programm und versuchen "
+                                 "Sie es neu.");
+        QMessageBox::information(this, QStringLiteral("Fehler"), message);
+        return false;
+    }
+    setStatusPanelText(0, QStringLiteral("Verbunden mit KT 290 an COM%1").arg(result.port));
+    BitBtnVerbinden->setText(CaptionDisconnect);
+    return true;
+}
+
+// The values of the last read-out stay on the screen.
+void Tform1::disconnectDevice()
+{
+    if (BitBtnVerbinden->text() != CaptionDisconnect)
+        return;
+    m_link.ComClose();
+    setStatusPanelText(0, QStringLiteral("getrennt"));
+    BitBtnVerbinden->setText(CaptionConnect);
+}
+
+void Tform1::setDeviceControlsEnabled(bool enabled)
+{
+    BitBtnAktualisieren->setEnabled(enabled);
+    BitBtnUpload->setEnabled(enabled);
+    Logfile1->setEnabled(enabled);
+    Simulation1->setEnabled(enabled);
+    Status1->setEnabled(enabled);
+    BitBtnDownload->setEnabled(enabled);
+}
+
+// The adapter was pulled or the device vanished: the program disconnects as "Trennen" would.
+void Tform1::onPortLost()
+{
+    if (BitBtnVerbinden->text() != CaptionDisconnect)
+        return;
+    disconnectDevice();
+    setDeviceControlsEnabled(false);
+}
+
+void Tform1::clearIdentityFields()
+{
+    for (QLabel *field : {StaticTextTyp, StaticTextHwVersion, StaticTextSwVersion, StaticTextFnr,
+                          StaticTextSetupsperre})
+        field->clear();
+    Panel1->hide();
+    Panel2->hide();
+}
+
+void Tform1::BitBtnAktualisierenClick(QPushButton *sender)
+{
+    sender->setEnabled(false);
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    clearIdentityFields();
+    StaticTextMv->clear();
+    StaticTextMv02->clear();
+    StaticTextMa->setText(QString(9, QLatin1Char(' ')));
+    StaticTextMa02->setText(QString(9, QLatin1Char(' ')));
+    for (QLabel *field : {StaticTextSp1, StaticTextSp2, StaticTextSP102, StaticTextSP202})
+        field->clear();
+    showRelays(std::nullopt);
+    LabelFehler->hide();
+    EinstellbereichNullpunktKennwert1->setEnabled(false);
+
+    showReadout(DeviceReadout(m_protocol).run());
+
+    sender->setEnabled(isConnected());
+    ProgressBar1->hide();
+}
+
+void Tform1::showReadout(const ReadoutView &view)
+{
+    StaticTextTyp->setText(view.typeText);
+    Panel1->setVisible(view.showStrainGaugePanel);
+    Panel2->setVisible(view.showCurrentPanel);
+    EinstellbereichNullpunktKennwert1->setEnabled(view.strainGauge);
+    StaticTextSwVersion->setText(view.swVersion);
+    StaticTextHwVersion->setText(view.hwVersion);
+    StaticTextFnr->setText(view.serialNumber);
+    StaticTextSetupsperre->setText(view.setupLock);
+    StaticTextSetupsperre->setToolTip(view.setupLockHint ? SetupLockHint : QString());
+    if (view.errorText) {
+        LabelFehler->setText(*view.errorText);
+        LabelFehler->adjustSize();
+    }
+    LabelFehler->setVisible(view.errorText.has_value());
+    StaticTextMv->setText(view.inputStrainGauge);
+    StaticTextMv02->setText(view.inputCurrentPanel);
+    StaticTextMa->setText(view.output);
+    StaticTextMa02->setText(view.output);
+    StaticTextSp1->setText(view.switchPoint1);
+    StaticTextSP102->setText(view.switchPoint1);
+    StaticTextSp2->setText(view.switchPoint2);
+    StaticTextSP202->setText(view.switchPoint2);
+    showRelays(view.relayBits);
+}
+
+// Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels.
+void Tform1::showRelays(std::optional<int> relayBits)
+{
+    const bool known = relayBits.has_value();
+    const bool relay1 = known && (*relayBits & 1);
+    const bool relay2 = known && (*relayBits & 2);
+    for (QWidget *nc : {ImageNc1, ImageNc102})
+        nc->setVisible(known && relay1);
+    for (QWidget *no : {ImageNo1, ImageNo102})
+        no->setVisible(known && !relay1);
+    for (QWidget *nc : {ImageNc2, ImageNc202})
+        nc->setVisible(known && relay2);
+    for (QWidget *no : {ImageNo2, ImageNo202})
+        no->setVisible(known && !relay2);
+}
+
+void Tform1::BitBtnUploadClick() {}
+void Tform1::BitBtnDownloadClick() {}
+void Tform1::BitBtnOpenClick() {}
+void Tform1::BitBtnSaveClick() {}
+void Tform1::Default1Click() {}
+void Tform1::Betriebsanleitung1Click() {}

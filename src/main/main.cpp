@@ -1,0 +1,21 @@
+#include "fmain1.h"
+#include "link/qtserialportio.h"
+#include "link/ucom.h"
+#include "startup.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vtk290"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
+
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    WindowSet windows;
+    createWindows(link, windows);
+    windows.form1->show();
+    const int result = QApplication::exec();
+    delete windows.form1;
+    return result;
+}

@@ -1,0 +1,26 @@
+#include "startup.h"
+
+#include "fmain1.h"
+#include "umehr.h"
+
+#include "diag/ulogfile.h"
+#include "diag/ustatus.h"
+#include "diag/usimul.h"
+#include "help/uinfo.h"
+#include "help/upotikontr.h"
+#include "setup/ueinst.h"
+#include "setup/urelais.h"
+
+void createWindows(ComLink &link, WindowSet &windows)
+{
+    windows.form1 = new Tform1(link, windows);
+    Tform1 *owner = windows.form1;
+    windows.fpotikontr = new Tfpotikontr(owner);
+    windows.aboutBox = new TAboutBox(owner);
+    windows.feinst = new Tfeinst(owner);
+    windows.frelais = new Tfrelais(owner);
+    windows.flogfile = new Tflogfile(owner);
+    windows.fsimul = new Tfsimul(owner);
+    windows.fstatus = new Tfstatus(owner);
+    windows.fmehr = new Tfmehr(owner);
+}

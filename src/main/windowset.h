@@ -1,0 +1,26 @@
+#pragma once
+
+class Tform1;
+class Tfpotikontr;
+class TAboutBox;
+class Tfeinst;
+class Tfrelais;
+class Tflogfile;
+class Tfsimul;
+class Tfstatus;
+class Tfmehr;
+
+// The program's nine windows. Each is created once at start-up, in the order of the members,
+// and lives until the program ends; the windows reach each other through this set.
+struct WindowSet
+{
+    Tform1 *form1 = nullptr;
+    Tfpotikontr *fpotikontr = nullptr;
+    TAboutBox *aboutBox = nullptr;
+    Tfeinst *feinst = nullptr;
+    Tfrelais *frelais = nullptr;
+    Tflogfile *flogfile = nullptr;
+    Tfsimul *fsimul = nullptr;
+    Tfstatus *fstatus = nullptr;
+    Tfmehr *fmehr = nullptr;
+};

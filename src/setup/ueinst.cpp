@@ -1,0 +1,8 @@
+#include "ueinst.h"
+
+Tfeinst::Tfeinst(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Tfeinst"));
+    setWindowTitle(QStringLiteral("KT290 - Einstellbereiche"));
+}

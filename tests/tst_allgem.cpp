@@ -1,0 +1,133 @@
+#include "link/allgem.h"
+#include "link/portnames.h"
+
+#include <QtTest>
+
+class TestAllgem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatFixed_data();
+    void formatFixed();
+    void nearestInt_data();
+    void nearestInt();
+    void commaToPoint();
+    void readPointNumber_data();
+    void readPointNumber();
+    void portOrder();
+    void portsFromEnvironment();
+};
+
+void TestAllgem::formatFixed_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("10.0124") << 10.0124 << 5 << 3 << "10,012";
+    QTest::newRow("12.7 no decimals") << 12.7 << 5 << 0 << "13";
+    QTest::newRow("49.96 carries") << 49.96 << 4 << 1 << "50,0";
+    QTest::newRow("12.345678") << 12.345678 << 5 << 2 << "12,35";
+    QTest::newRow("negative") << -0.09 << 5 << 3 << "-0,090";
+    QTest::newRow("zeros appended") << 4.0 << 5 << 2 << "4,00";
+    QTest::newRow("beyond precision shows 0") << 123.4567 << 5 << 3 << "123,460";
+    QTest::newRow("small") << 0.0012345 << 5 << 3 << "0,001";
+    QTest::newRow("rounds to zero, no sign") << -0.0004 << 5 << 3 << "0,000";
+    QTest::newRow("zero") << 0.0 << 5 << 2 << "0,00";
+    QTest::newRow("scientific") << 123456.0 << 5 << 2 << "1,2346E+5";
+    QTest::newRow("largest fixed") << 99999.4 << 5 << 0 << "99999";
+}
+
+void TestAllgem::formatFixed()
+{
+    QFETCH(double, value);
+    QFETCH(int, precision);
+    QFETCH(int, decimals);
+    QFETCH(QString, expected);
+    QCOMPARE(FormatFixed(value, precision, decimals), expected);
+}
+
+void TestAllgem::nearestInt_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("half to even down") << 2.5 << true << 2;
+    QTest::newRow("half to even up") << 3.5 << true << 4;
+    QTest::newRow("0.3") << 0.3 << true << 0;
+    QTest::newRow("negative half") << -0.5 << true << 0;
+    QTest::newRow("NoValue fits") << NoValue << true << -2147483647;
+    QTest::newRow("too large") << 3e9 << false << 0;
+    QTest::newRow("too small") << -2147483649.0 << false << 0;
+    QTest::newRow("not a number") << std::nan("") << false << 0;
+}
+
+void TestAllgem::nearestInt()
+{
+    QFETCH(double, value);
+    QFETCH(bool, fits);
+    QFETCH(int, expected);
+    const auto result = NearestInt(value);
+    QCOMPARE(result.has_value(), fits);
+    if (fits)
+        QCOMPARE(*result, expected);
+}
+
+void TestAllgem::commaToPoint()
+{
+    QCOMPARE(CommaToPoint(QStringLiteral("0,25")), QStringLiteral("0.25"));
+    QCOMPARE(CommaToPoint(QStringLiteral("1,000,5")), QStringLiteral("1.000,5"));
+    QCOMPARE(CommaToPoint(QStringLiteral("12")), QStringLiteral("12"));
+}
+
+void TestAllgem::readPointNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isNumber");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("decimal point") << "12.5" << true << 12.5;
+    QTest::newRow("exponent") << "-4.0E-1" << true << -0.4;
+    QTest::newRow("plus sign, leading blanks") << "  +3" << true << 3.0;
+    QTest::newRow("no decimals after point") << "5." << true << 5.0;
+    QTest::newRow("decimal comma") << "12,5" << false << 0.0;
+    QTest::newRow("unit behind") << "12.5mA" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("sign alone") << "-" << false << 0.0;
+    QTest::newRow("exponent without digits") << "1e" << false << 0.0;
+    QTest::newRow("hex rest") << "x03" << false << 0.0;
+    QTest::newRow("trailing blank") << "3 " << false << 0.0;
+}
+
+void TestAllgem::readPointNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isNumber);
+    QFETCH(double, expected);
+    const auto value = ReadPointNumber(text);
+    QCOMPARE(value.has_value(), isNumber);
+    if (isNumber)
+        QCOMPARE(*value, expected);
+}
+
+void TestAllgem::portOrder()
+{
+    const QStringList ordered = PortNames::orderedSystemPorts(
+        {QStringLiteral("ttyS10"), QStringLiteral("ttyS2"), QStringLiteral("ttyACM0"),
+         QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1"), QStringLiteral("ttyUSB0")});
+    QCOMPARE(ordered, (QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1", "ttyS0", "ttyS2", "ttyS10"}));
+}
+
+void TestAllgem::portsFromEnvironment()
+{
+    qputenv("VTK290_PORTS", "/dev/a::/dev/c");
+    QCOMPARE(PortNames::systemLocation(QStringLiteral("COM1")), QStringLiteral("/dev/a"));
+    QCOMPARE(PortNames::systemLocation(QStringLiteral("COM2")), QString());
+    QCOMPARE(PortNames::systemLocation(QStringLiteral("COM3")), QStringLiteral("/dev/c"));
+    QCOMPARE(PortNames::systemLocation(QStringLiteral("COM4")), QString());
+    QCOMPARE(PortNames::systemLocation(QStringLiteral("LPT1")), QString());
+    qunsetenv("VTK290_PORTS");
+}
+
+QTEST_GUILESS_MAIN(TestAllgem)
+#include "tst_allgem.moc"

@@ -1,0 +1,130 @@
+#include "fakeserialport.h"
+#include "link/allgem.h"
+#include "link/deviceprotocol.h"
+#include "link/ucom.h"
+
+#include <QtTest>
+
+// Questions and answers against a device in memory (real timing: each question takes ~0.5 s).
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void numberAnswers_data();
+    void numberAnswers();
+    void staleInputIsDiscarded();
+    void unansweredQuestionIsAskedTwice();
+    void multiLineAnswers();
+    void noPortGivesNoValue();
+
+private:
+    FakeSerialPort *m_port = nullptr;
+    std::unique_ptr<ComLink> m_link;
+    std::unique_ptr<DeviceProtocol> m_protocol;
+};
+
+void TestProtocol::init()
+{
+    qputenv("VTK290_PORTS", "/fake/1");
+    auto port = std::make_unique<FakeSerialPort>();
+    m_port = port.get();
+    m_link = std::make_unique<ComLink>(std::move(port));
+    m_protocol = std::make_unique<DeviceProtocol>(*m_link);
+    QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
+}
+
+void TestProtocol::cleanup()
+{
+    m_protocol.reset();
+    m_link.reset();
+    qunsetenv("VTK290_PORTS");
+}
+
+void TestProtocol::numberAnswers_data()
+{
+    QTest::addColumn<QByteArray>("firstAnswer");
+    QTest::addColumn<QByteArray>("secondAnswer");
+    QTest::addColumn<double>("expected");
+    QTest::addColumn<int>("timesAsked");
+    QTest::newRow("echo, then the named value") << QByteArray("fehl 2\r\n") << QByteArray() << 2.0 << 1;
+    QTest::newRow("hex then decimal") << QByteArray("fehl 0x03 3\r\n") << QByteArray() << 3.0 << 1;
+    QTest::newRow("hex alone") << QByteArray("fehl 0x03\r\n") << QByteArray() << NoValue << 1;
+    QTest::newRow("decimal point") << QByteArray("fehl 12.5\r\n") << QByteArray() << 12.5 << 1;
+    QTest::newRow("decimal comma") << QByteArray("fehl 12,5\r\n") << QByteArray() << NoValue << 1;
+    QTest::newRow("exponent") << QByteArray("fehl -4.0E-1\r\n") << QByteArray() << -0.4 << 1;
+    QTest::newRow("unit behind") << QByteArray("fehl 4mA\r\n") << QByteArray() << NoValue << 1;
+    QTest::newRow("only the echo, then retried") << QByteArray() << QByteArray("fehl 7\r\n") << 7.0 << 2;
+    QTest::newRow("nothing twice") << QByteArray() << QByteArray() << NoValue << 2;
+}
+
+void TestProtocol::numberAnswers()
+{
+    QFETCH(QByteArray, firstAnswer);
+    QFETCH(QByteArray, secondAnswer);
+    QFETCH(double, expected);
+    QFETCH(int, timesAsked);
+    int asked = 0;
+    m_port->answer = [&](const QByteArray &) {
+        return ++asked == 1 ? firstAnswer : secondAnswer;
+    };
+    QCOMPARE(m_protocol->DeviceQueryNumber(QStringLiteral("fehl")), expected);
+    QCOMPARE(asked, timesAsked);
+}
+
+void TestProtocol::staleInputIsDiscarded()
+{
+    // The echo of an earlier set command still waits when the question starts.
+    m_port->incoming = "kalr 1\r\nkalr 1 ok\r\n";
+    m_port->answer = [](const QByteArray &line) {
+        return line == "mas" ? QByteArray("mas 12.5\r\n") : QByteArray();
+    };
+    QCOMPARE(m_protocol->DeviceQueryNumber(QStringLiteral("mas")), 12.5);
+    QCOMPARE(m_port->commands, QList<QByteArray>{"mas"});
+}
+
+void TestProtocol::unansweredQuestionIsAskedTwice()
+{
+    m_port->echo = false;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(m_protocol->DeviceQuery(QStringLiteral("Name")), QString());
+    QCOMPARE(m_port->commands, (QList<QByteArray>{"Name", "Name"}));
+    // Two attempts of drain, five paced characters and a one-second wait each.
+    QVERIFY2(clock.elapsed() >= 2 * (100 + 250 + 1000) - 50, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestProtocol::multiLineAnswers()
+{
+    // The version lines come in two bursts; the setup print is complete only with "poti[0]".
+    m_port->answer = [this](const QByteArray &line) -> QByteArray {
+        if (line == "ver") {
+            QTimer::singleShot(60, this, [this] { m_port->incoming += "HW-Version 2\r\n"; });
+            return "SW-Version V1.03\r\n";
+        }
+        if (line == "spr") {
+            QTimer::singleShot(150, this, [this] {
+                m_port->incoming += " poti[0]: 5135  poti[1]: 301\r\n";
+            });
+            return " Version: 3   Ort: 4\r\n Sicherheitsmodus: 0\r\n";
+        }
+        return {};
+    };
+    const QString version = m_protocol->DeviceQuery(QStringLiteral("ver"));
+    QCOMPARE(version, QStringLiteral("SW-Version V1.03\r\nHW-Version 2"));
+    const QString print = m_protocol->DeviceQuery(QStringLiteral("spr"));
+    QVERIFY(print.startsWith(QLatin1String("Version: 3")));
+    QVERIFY(print.endsWith(QLatin1String("poti[1]: 301")));
+}
+
+void TestProtocol::noPortGivesNoValue()
+{
+    m_link->ComClose();
+    QCOMPARE(m_protocol->DeviceQueryNumber(QStringLiteral("fnr")), NoValue);
+    QVERIFY(m_port->writes.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
