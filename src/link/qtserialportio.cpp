@@ -11,8 +11,10 @@ QtSerialPortIo::QtSerialPortIo(QObject *parent)
 QString QtSerialPortIo::open(const QString &path, int baudRate)
 {
     m_closePending = false;
+    m_openDenied = false;
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_openDenied = m_port.error() == QSerialPort::PermissionError;
         const QString reason = m_port.errorString();
         m_port.clearError();
         return reason.isEmpty() ? tr("Die Schnittstelle %1 kann nicht geöffnet werden.").arg(path)

@@ -24,7 +24,13 @@ public:
     virtual qint64 bytesToWrite() const = 0;
     virtual void write(const QByteArray &data) = 0;
 
+    // Whether the last failed open was refused for lack of permission.
+    bool openDenied() const { return m_openDenied; }
+
 signals:
     // The port reported that the device is gone (adapter removed, peer closed); it is closed now.
     void lost();
+
+protected:
+    bool m_openDenied = false;
 };

@@ -42,6 +42,8 @@ public:
     // stays open until ComClose.
     QString ComOpen(const QString &portName, int baudRate);
     void ComClose();
+    // After a failed ComOpen: the port exists but this user may not open it.
+    bool ComOpenDenied() const { return m_port->openDenied(); }
     // Moves at most 255 received bytes to the end of ComRxText.
     void ComPoll();
     // Writes the start of ComTxText (at most 998 characters) when the output queue is empty.

@@ -1,7 +1,10 @@
 #include "connectionscan.h"
 
 #include "link/deviceprotocol.h"
+#include "link/portnames.h"
 #include "link/ucom.h"
+
+#include <QFileInfo>
 
 namespace {
 constexpr double FailedPortPause = 0.05;
@@ -19,6 +22,10 @@ ConnectionScan::Result ConnectionScan::run()
     for (int n = FirstPort; n <= LastPort && !result.found; ++n) {
         const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
         if (!error.isEmpty()) {
+            if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {
+                result.deniedPort = QStringLiteral("COM%1").arg(n);
+                result.deniedGroup = QFileInfo(PortNames::systemLocation(result.deniedPort)).group();
+            }
             link.ComClose();
             WaitSeconds(FailedPortPause);
             continue;

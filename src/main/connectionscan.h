@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class DeviceProtocol;
 
 // Finds the device: COM1 … COM8 are opened in turn at 19200 baud and asked for their name; the
@@ -16,6 +18,9 @@ public:
         bool found = false;
         int port = 0;
         bool somePortOpened = false;
+        // The first port that exists but may not be opened by this user, and its group.
+        QString deniedPort;
+        QString deniedGroup;
     };
 
     explicit ConnectionScan(DeviceProtocol &protocol);

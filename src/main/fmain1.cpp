@@ -3,6 +3,7 @@
 #include "connectionscan.h"
 #include "devicereadout.h"
 #include "instancemark.h"
+#include "link/allgem.h"
 #include "link/ucom.h"
 #include "umehr.h"
 #include "windowset.h"
@@ -11,10 +12,12 @@
 #include "diag/ustatus.h"
 #include "diag/usimul.h"
 #include "help/uinfo.h"
+#include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -26,6 +29,7 @@
 #include <QStatusBar>
 #include <QSvgWidget>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -442,12 +446,12 @@ void Tform1::Info1Click()
 
 void Tform1::EinstellbereichNullpunktKennwert1Click()
 {
-    m_windows.feinst->exec();
+    setupTransfer().editRanges();
 }
 
 void Tform1::Relais1Click()
 {
-    m_windows.frelais->exec();
+    setupTransfer().editSwitchPoints();
 }
 
 void Tform1::BitBtnVerbindenClick()
@@ -478,19 +482,32 @@ bool Tform1::scanForDevice()
     ProgressBar1->hide();
     if (!result.found) {
         setStatusPanelText(0, QStringLiteral("kein KT 290 gefunden."));
-        const QString message =
-            result.somePortOpened
-                ? QStringLiteral("Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
-                                 "und schließen Sie den KT 290 an die Spannungsversorgung an.")
-                : QStringLiteral("Kein KT 290 gefunden. Die Schnittstelle wird von einem andren "
-                                 "Programm belegt. Beenden Sie das andere Programm und versuchen "
-                                 "Sie es neu.");
-        QMessageBox::information(this, QStringLiteral("Fehler"), message);
+        QMessageBox::information(this, QStringLiteral("Fehler"), notFoundMessage(result));
         return false;
     }
     setStatusPanelText(0, QStringLiteral("Verbunden mit KT 290 an COM%1").arg(result.port));
     BitBtnVerbinden->setText(CaptionDisconnect);
     return true;
+}
+
+QString Tform1::notFoundMessage(const ConnectionScan::Result &result)
+{
+    // A port this user may not open is no port "used by another program": say what helps.
+    if (!result.deniedPort.isEmpty()) {
+        const QString group = result.deniedGroup.isEmpty() ? QStringLiteral("dialout")
+                                                           : result.deniedGroup;
+        return QStringLiteral("Kein KT 290 gefunden. Der Zugriff auf die Schnittstelle %1 wurde "
+                              "verweigert. Der Benutzer muss Mitglied der Gruppe \"%2\" sein, "
+                              "der die Schnittstelle gehört (zum Beispiel dialout). Melden Sie "
+                              "sich danach neu an.")
+            .arg(result.deniedPort, group);
+    }
+    if (result.somePortOpened)
+        return QStringLiteral("Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
+                              "und schließen Sie den KT 290 an die Spannungsversorgung an.");
+    return QStringLiteral("Kein KT 290 gefunden. Die Schnittstelle wird von einem andren "
+                          "Programm belegt. Beenden Sie das andere Programm und versuchen Sie "
+                          "es neu.");
 }
 
 // The values of the last read-out stay on the screen.
@@ -596,9 +613,51 @@ void Tform1::showRelays(std::optional<int> relayBits)
         no->setVisible(known && !relay2);
 }
 
-void Tform1::BitBtnUploadClick() {}
-void Tform1::BitBtnDownloadClick() {}
-void Tform1::BitBtnOpenClick() {}
-void Tform1::BitBtnSaveClick() {}
-void Tform1::Default1Click() {}
-void Tform1::Betriebsanleitung1Click() {}
+// The setup dialogs are created after the main window, so the transfer is made on first use.
+SetupTransfer &Tform1::setupTransfer()
+{
+    if (!m_setupTransfer)
+        m_setupTransfer = std::make_unique<SetupTransfer>(*this, *m_windows.frelais, *m_windows.feinst);
+    return *m_setupTransfer;
+}
+
+void Tform1::ApplySetupText(const QString &text)
+{
+    setupTransfer().ApplySetupText(text);
+}
+
+void Tform1::SendSetup()
+{
+    setupTransfer().SendSetup();
+}
+
+void Tform1::BitBtnUploadClick()
+{
+    setupTransfer().upload(BitBtnUpload);
+}
+
+void Tform1::BitBtnDownloadClick()
+{
+    setupTransfer().download(BitBtnDownload);
+}
+
+void Tform1::BitBtnOpenClick()
+{
+    setupTransfer().openFile();
+}
+
+void Tform1::BitBtnSaveClick()
+{
+    setupTransfer().saveFile();
+}
+
+void Tform1::Default1Click()
+{
+    setupTransfer().applyDefault();
+}
+// The manual lies beside the program; when it is missing the desktop's viewer has its say.
+void Tform1::Betriebsanleitung1Click()
+{
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(ProgramDir() + QStringLiteral("KT290 Bedienungsanleitung.pdf")));
+}

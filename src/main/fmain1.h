@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/deviceprotocol.h"
+#include "main/connectionscan.h"
 
 #include <QMainWindow>
 
@@ -21,6 +22,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QWidget;
+class SetupTransfer;
 
 // The main window: the device's identity and live values over the connection diagram of its
 // model, the connection, and the way to every other window.
@@ -44,6 +46,11 @@ public:
 
     DeviceProtocol &protocol() { return m_protocol; }
     ComLink &link() { return m_link; }
+
+    // The setup held by the two setup dialogs: applying a setup text to them and sending it.
+    void ApplySetupText(const QString &text);
+    void SendSetup();
+    SetupTransfer &setupTransfer();
 
     // Controls
     QWidget *Image1 = nullptr;
@@ -143,6 +150,7 @@ private:
     void FormCreate();
     void FormClose();
     bool scanForDevice();
+    static QString notFoundMessage(const ConnectionScan::Result &result);
     void disconnectDevice();
     void onPortLost();
     void setDeviceControlsEnabled(bool enabled);
@@ -157,4 +165,5 @@ private:
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
     bool m_centred = false;
     bool m_connectBusy = false;
+    std::unique_ptr<SetupTransfer> m_setupTransfer;
 };

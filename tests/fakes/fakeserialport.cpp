@@ -8,6 +8,9 @@ FakeSerialPort::FakeSerialPort(QObject *parent)
 
 QString FakeSerialPort::open(const QString &path, int)
 {
+    m_openDenied = deniedPaths.contains(path);
+    if (m_openDenied)
+        return QStringLiteral("Zugriff verweigert");
     if (!openError.isEmpty())
         return openError;
     if (!existingPaths.isEmpty() && !existingPaths.contains(path))

@@ -36,6 +36,7 @@ public:
     // Set up by the test
     QString openError;             // returned by open() when not empty
     QStringList existingPaths;     // open() fails for other paths when not empty
+    QStringList deniedPaths;       // open() is refused for lack of permission
     bool echo = true;
     std::function<QByteArray(const QByteArray &line)> answer;
     qint64 pendingOutput = 0;
