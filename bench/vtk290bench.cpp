@@ -1,6 +1,10 @@
-// Measures what the program costs while it waits and talks to the device.
-// Usage: vtk290-bench wait [seconds]
+// Measures what the program costs while it waits and while it talks to the device.
+// Usage: vtk290-bench wait [seconds] | readout
+#include "link/deviceprotocol.h"
+#include "link/qtserialportio.h"
 #include "link/ucom.h"
+#include "main/devicereadout.h"
+#include "simulatorprocess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,28 +16,80 @@ namespace {
 
 QTextStream out(stdout);
 
+constexpr double CharacterPause = 0.05;
+constexpr double PollStep = 0.1;
+
 double cpuSeconds()
 {
     return double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-void report(const char *name, double value, const char *unit, double target, bool below = true)
+void report(const QString &name, double value, const char *unit, double target)
 {
-    const bool met = below ? value < target : value > target;
-    out << QString::asprintf("%-34s %10.3f %-4s target %s %.3f %s  %s\n", name, value, unit,
-                             below ? "<" : ">", target, unit, met ? "ok" : "MISSED");
+    out << QString::asprintf("%-44s %9.3f %-2s (target < %.3f %s)  %s\n", qPrintable(name), value,
+                             unit, target, unit, value < target ? "ok" : "MISSED");
+    out.flush();
 }
 
-int benchWait(double seconds)
+// Wall time, CPU time and the share of one core of a piece of work.
+template <typename Work>
+void measure(const QString &name, double floorSeconds, Work work)
 {
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuSeconds();
-    WaitSeconds(seconds);
+    work();
     const double cpu = cpuSeconds() - cpuBefore;
     const double elapsed = wall.nsecsElapsed() / 1e9;
-    out << QString::asprintf("WaitSeconds(%.1f): wall %.3f s, CPU %.3f s\n", seconds, elapsed, cpu);
-    report("CPU share of one core while waiting", 100.0 * cpu / elapsed, "%", 2.0);
+    out << QString::asprintf("%s: wall %.3f s, CPU %.3f s", qPrintable(name), elapsed, cpu);
+    if (floorSeconds > 0)
+        out << QString::asprintf(", protocol floor %.3f s", floorSeconds);
+    out << "\n";
+    if (floorSeconds > 0)
+        report(name + QStringLiteral(": time over the floor"),
+               100.0 * (elapsed - floorSeconds) / floorSeconds, "%", 3.0);
+    report(name + QStringLiteral(": CPU share of wall time"), 100.0 * cpu / elapsed, "%", 5.0);
+}
+
+// The least a question can take: a quiet tenth of a second of draining, the paced command with
+// its CR, the first polling step (two for the multi-line answers).
+double questionFloor(const QString &command)
+{
+    const bool multiLine = command == QLatin1String("ver") || command == QLatin1String("spr");
+    return PollStep + (command.size() + 1) * CharacterPause + PollStep * (multiLine ? 2 : 1);
+}
+
+double setCommandFloor(const QString &command, double pause)
+{
+    return (command.size() + 1) * CharacterPause + pause;
+}
+
+int benchWait(double seconds)
+{
+    measure(QStringLiteral("WaitSeconds(%1)").arg(seconds), 0, [seconds] { WaitSeconds(seconds); });
+    return 0;
+}
+
+int benchReadout()
+{
+    SimulatorProcess device;
+    if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
+        out << "Der Simulator startet nicht.\n";
+        return 1;
+    }
+    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    DeviceProtocol protocol(link);
+    if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
+        return 1;
+
+    double floor = setCommandFloor(QStringLiteral("kalr 1"), 1.0)
+                   + setCommandFloor(QStringLiteral("kalr 0"), 1.0);
+    for (const char *question :
+         {"inpmv", "ver", "fnr", "tasp", "fehl", "mvv0", "mvv0", "mas", "al1ma", "al2ma", "P2"})
+        floor += questionFloor(QLatin1String(question));
+    measure(QStringLiteral("Read-out of a strain-gauge device"), floor,
+            [&protocol] { DeviceReadout(protocol).run(); });
     return 0;
 }
 
@@ -46,6 +102,8 @@ int main(int argc, char *argv[])
     const QString mode = args.value(1, QStringLiteral("wait"));
     if (mode == QLatin1String("wait"))
         return benchWait(args.value(2, QStringLiteral("10")).toDouble());
-    out << "Usage: vtk290-bench wait [seconds]\n";
+    if (mode == QLatin1String("readout"))
+        return benchReadout();
+    out << "Usage: vtk290-bench wait [seconds] | readout\n";
     return 2;
 }

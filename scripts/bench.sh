@@ -8,3 +8,4 @@ build="$BUILD_DIR"
 BUILD_TYPE=Release "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 "$build/bench/vtk290-bench" wait 10
+"$build/bench/vtk290-bench" readout

@@ -7,6 +7,9 @@
 namespace {
 constexpr int PollMs = 10;
 constexpr std::size_t FloodBacklog = 4096;
+// 19200 baud with 8 data bits, no parity and 1 stop bit carry 1920 bytes a second.
+constexpr double LineBytesPerSecond = 1920.0;
+constexpr double MaxFloodCredit = 256.0;
 }
 
 Simulator::Simulator(Options options)
@@ -190,11 +193,15 @@ void Simulator::sendDue()
         outgoing_ += scheduled_.front().second;
         scheduled_.pop_front();
     }
-    while (outgoing_.size() < FloodBacklog) {
+    const std::chrono::duration<double> sinceCredit = now - floodCreditAt_;
+    floodCreditAt_ = now;
+    floodCredit_ = std::min(MaxFloodCredit, floodCredit_ + sinceCredit.count() * LineBytesPerSecond);
+    while (floodCredit_ > 0 && outgoing_.size() < FloodBacklog) {
         const std::string flood = device_.floodText();
         if (flood.empty())
             break;
         outgoing_ += flood;
+        floodCredit_ -= double(flood.size());
     }
     if (outgoing_.empty())
         return;

@@ -49,4 +49,7 @@ private:
     std::string inputLine_;
     std::deque<std::pair<Clock::time_point, std::string>> scheduled_; // ordered by time
     std::string outgoing_;
+    // A flood comes no faster than the serial line carries it.
+    double floodCredit_ = 0;
+    Clock::time_point floodCreditAt_ = Clock::now();
 };

@@ -5,6 +5,8 @@
 QtSerialPortIo::QtSerialPortIo(QObject *parent)
     : SerialPortIo(parent)
 {
+    // A device that floods the line must not fill the memory: Qt stops reading when full.
+    m_port.setReadBufferSize(64 * 1024);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortIo::onErrorOccurred);
 }
 
