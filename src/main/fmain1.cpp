@@ -617,7 +617,8 @@ void Tform1::showRelays(std::optional<int> relayBits)
 SetupTransfer &Tform1::setupTransfer()
 {
     if (!m_setupTransfer)
-        m_setupTransfer = std::make_unique<SetupTransfer>(*this, *m_windows.frelais, *m_windows.feinst);
+        m_setupTransfer =
+            std::make_unique<SetupTransfer>(*this, *m_windows.frelais, *m_windows.feinst);
     return *m_setupTransfer;
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The device's setup as the two setup dialogs hold it: nine fields, each list-valued one as the
+// text of its chosen item or without value (empty text, index -1).
+struct SetupFields
+{
+    bool relay1DeEnergised = true; // "oberhalb Schaltpunkt SP1  stromlos" checked
+    bool relay2DeEnergised = true;
+    QString hysteresis1Item; // "0,0 mA" … "2,0 mA"
+    QString hysteresis2Item;
+    bool safetyMode = false;
+    int pressureIndex = 2;  // radio item 0 … 2, -1 without choice
+    int zeroIndex = 2;      // zero potentiometer item 0 … 4, -1 without selection
+    QString vPotiLeftItem;  // "2,5 mV/V" …
+    QString vPotiRightItem; // "0,5 mV/V" …
+};
+
+// One set command and the pause the device needs after it.
+struct SetupCommand
+{
+    QString text;
+    double pauseSeconds = 0.0;
+
+    bool operator==(const SetupCommand &) const = default;
+};
+
+// The number of a list item as the device and the setup file take it: "0,83 mV/V" gives
+// "0.83"; an item-less list gives the empty text.
+QString ItemNumber(const QString &itemText);
+
+// "-1", "0" or "1" for radio items 0 to 2; "-2" without choice.
+QString PressureArgument(int pressureIndex);
+
+// The zero potentiometer's centre in mV/V as the device takes it; "0.0" also without selection.
+QString ZeroCentreArgument(int zeroIndex);
+
+// The set commands that write `fields` into the device, in the device's order. The strain-gauge
+// part (pressure direction and potentiometers) only for strain-gauge models.
+QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge);

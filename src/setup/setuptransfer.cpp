@@ -1,0 +1,231 @@
+#include "setuptransfer.h"
+
+#include "link/allgem.h"
+#include "link/ucom.h"
+#include "main/fmain1.h"
+#include "radiogroup.h"
+#include "setupfile.h"
+#include "setuptext.h"
+#include "ueinst.h"
+#include "urelais.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+constexpr int SetupPanel = 1;
+// The device stores the setup in its permanent memory after "swr1" and needs this long.
+constexpr double StoreSetupSeconds = 1.0;
+
+constexpr const char *StatusFromDevice = "Setup vom KT 290";
+constexpr const char *StatusFromFile = "Setup aus Datei ";
+constexpr const char *StatusDefault = "default Setup";
+constexpr const char *StatusChanged = "Setup geändert";
+constexpr const char *ReadErrorCaption = "Fehler im String";
+constexpr const char *ReadErrorText = "Beim Einlesen ist ein Fehler aufgetreten (KT290 ein?).";
+constexpr const char *DefaultText = "Das Setup wurde auf default eingestellt. (Codetaste T1 = 555)";
+constexpr const char *NotAFloatText = "'%1' ist kein gültiger Gleitkommawert";
+constexpr const char *CannotCreateText = "Datei \"%1\" kann nicht erstellt werden. %2";
+constexpr const char *CannotOpenText = "Datei %1 kann nicht geöffnet werden. %2";
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QString fullPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QString runFileDialog(QFileDialog *dialog)
+{
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+}
+
+} // namespace
+
+SetupTransfer::SetupTransfer(Tform1 &form, Tfrelais &relais, Tfeinst &einst)
+    : chooseFile(runFileDialog)
+    , m_form(form)
+    , m_relais(relais)
+    , m_einst(einst)
+{
+}
+
+SetupFields SetupTransfer::fields() const
+{
+    SetupFields fields;
+    fields.relay1DeEnergised = m_relais.CheckBoxR1Pol->isChecked();
+    fields.relay2DeEnergised = m_relais.CheckBoxR2Pol->isChecked();
+    fields.hysteresis1Item = m_relais.ComboBoxAl1Hy->currentText();
+    fields.hysteresis2Item = m_relais.ComboBoxAl2Hy->currentText();
+    fields.safetyMode = m_relais.CheckBox251->isChecked();
+    fields.pressureIndex = m_einst.RadioGroupZD->itemIndex();
+    fields.zeroIndex = m_einst.ComboBox0PotiL->currentIndex();
+    fields.vPotiLeftItem = m_einst.ComboBoxVPotiL->currentText();
+    fields.vPotiRightItem = m_einst.ComboBoxVPotiR->currentText();
+    return fields;
+}
+
+void SetupTransfer::ApplySetupText(const QString &setupText)
+{
+    if (!SetupTextAccepted(setupText)) {
+        QMessageBox box(QMessageBox::Warning, text(ReadErrorCaption), text(ReadErrorText),
+                        QMessageBox::Ok, &m_form);
+        box.exec();
+        return;
+    }
+    m_einst.ApplyText(setupText);
+    m_relais.ApplyText(setupText);
+}
+
+void SetupTransfer::SendSetup()
+{
+    ComLink &link = m_form.link();
+    for (const SetupCommand &command : SetupCommands(fields(), m_form.isStrainGaugeModel())) {
+        link.ComSendText(command.text + QLatin1Char('\r'));
+        if (command.pauseSeconds > 0.0)
+            WaitSeconds(command.pauseSeconds);
+    }
+}
+
+// A failed read leaves the dialogs in this state, so nothing of an older setup can pass for
+// the device's. The clearing runs the check boxes' handlers: the polarity codes show "212" and
+// "222" and the safety mode goes off with them.
+void SetupTransfer::clearForRead()
+{
+    for (QComboBox *list : {m_einst.ComboBox0PotiL, m_einst.ComboBoxVPotiL, m_einst.ComboBoxVPotiR})
+        list->setCurrentIndex(-1);
+    m_relais.CheckBoxR1Pol->setChecked(false);
+    m_relais.CheckBoxR2Pol->setChecked(false);
+    m_relais.ComboBoxAl1Hy->setCurrentIndex(-1);
+    m_relais.ComboBoxAl2Hy->setCurrentIndex(-1);
+    m_relais.CheckBox251->setChecked(false);
+    m_einst.RadioGroupZD->setItemIndex(-1);
+}
+
+void SetupTransfer::upload(QPushButton *button)
+{
+    button->setEnabled(false);
+    m_form.ProgressBar1->setValue(0);
+    m_form.ProgressBar1->show();
+    clearForRead();
+    const QString answer = m_form.protocol().DeviceQuery(QStringLiteral("spr"));
+    m_form.MemoSetup->setPlainText(answer);
+    m_form.setStatusPanelText(SetupPanel, text(StatusFromDevice));
+    ApplySetupText(answer);
+    m_form.ProgressBar1->hide();
+    // The device may have gone during the read.
+    button->setEnabled(m_form.isConnected());
+}
+
+void SetupTransfer::download(QPushButton *button)
+{
+    button->setEnabled(false);
+    m_form.ProgressBar1->setValue(0);
+    m_form.ProgressBar1->show();
+    SendSetup();
+    m_form.link().ComSendText(QStringLiteral("swr1\r"));
+    WaitSeconds(StoreSetupSeconds);
+    m_form.ProgressBar1->hide();
+    // The read-out shows what the device really took.
+    m_form.BitBtnAktualisierenClick(m_form.BitBtnAktualisieren);
+    button->setEnabled(m_form.isConnected());
+}
+
+void SetupTransfer::applyDefault()
+{
+    m_einst.ApplyValues(1, 0.0, 0.8333, 2.0);
+    m_relais.ApplyValues(true, true, 0.0, 0.0, false);
+    m_form.setStatusPanelText(SetupPanel, text(StatusDefault));
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text(DefaultText), QMessageBox::Ok,
+                    &m_form);
+    box.exec();
+}
+
+void SetupTransfer::openFile()
+{
+    m_form.ffnen1->setEnabled(false);
+    const QString path = chooseFile(m_form.OpenDialog1);
+    if (!path.isEmpty()) {
+        const SetupFile::Loaded loaded = SetupFile::load(path);
+        if (loaded.error.isEmpty()) {
+            m_form.MemoSetup->setPlainText(loaded.text);
+            ApplySetupText(loaded.text);
+            m_form.setStatusPanelText(SetupPanel, text(StatusFromFile) + fullPath(path));
+        } else {
+            // A refused file changes nothing: neither the dialogs nor the status bar.
+            QMessageBox::critical(&m_form, ApplicationTitle(),
+                                  text(CannotOpenText).arg(fullPath(path), loaded.error));
+        }
+        m_form.Speichern1->setEnabled(true);
+    }
+    m_form.ffnen1->setEnabled(true);
+}
+
+void SetupTransfer::saveFile()
+{
+    m_form.Speichern1->setEnabled(false);
+    QString path = chooseFile(m_form.SaveDialog1);
+    if (!path.isEmpty()) {
+        path = SetupFile::withDefaultExtension(path);
+        m_form.SaveDialog1->selectFile(path);
+        const QByteArray bytes =
+            SetupFile::encode(SetupFile::lines(fields(), QDateTime::currentDateTime()));
+        const QString error = SetupFile::save(path, bytes);
+        if (!error.isEmpty())
+            QMessageBox::critical(&m_form, ApplicationTitle(),
+                                  text(CannotCreateText).arg(fullPath(path), error));
+    }
+    m_form.Speichern1->setEnabled(true);
+}
+
+void SetupTransfer::showUnreadableNumber(const QString &number)
+{
+    QMessageBox::critical(&m_form, ApplicationTitle(), text(NotAFloatText).arg(number));
+}
+
+// A list without value cannot be restored on cancel, so the dialog is not opened until a setup
+// has been applied (from the device, a file or the default).
+void SetupTransfer::editSwitchPoints()
+{
+    QString unreadable;
+    const std::optional<TRelaisSnapshot> snapshot = m_relais.TakeSnapshot(&unreadable);
+    if (!snapshot) {
+        showUnreadableNumber(unreadable);
+        return;
+    }
+    if (m_relais.exec() != QDialog::Rejected) {
+        m_form.setStatusPanelText(SetupPanel, text(StatusChanged));
+        return;
+    }
+    m_relais.ApplyValues(snapshot->relay1Polarity > 0.5, snapshot->relay2Polarity > 0.5,
+                         snapshot->hysteresis1, snapshot->hysteresis2, snapshot->safetyMode > 0.5);
+}
+
+void SetupTransfer::editRanges()
+{
+    QString unreadable;
+    const std::optional<TEinstSnapshot> snapshot = m_einst.TakeSnapshot(&unreadable);
+    if (!snapshot) {
+        showUnreadableNumber(unreadable);
+        return;
+    }
+    if (m_einst.exec() != QDialog::Rejected) {
+        m_form.setStatusPanelText(SetupPanel, text(StatusChanged));
+        return;
+    }
+    m_einst.ApplyValues(NearestInt(snapshot->direction), snapshot->zeroCentre, snapshot->vPotiRight,
+                        snapshot->vPotiLeft);
+}

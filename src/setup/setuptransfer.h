@@ -1,0 +1,50 @@
+#pragma once
+
+#include "setupfields.h"
+
+#include <QString>
+
+#include <functional>
+
+class QFileDialog;
+class QPushButton;
+class Tfeinst;
+class Tform1;
+class Tfrelais;
+
+// Moves the setup between the two setup dialogs, which hold it, and the device, the default and
+// the setup file; tells the main window's status bar where the setup came from.
+class SetupTransfer final
+{
+public:
+    SetupTransfer(Tform1 &form, Tfrelais &relais, Tfeinst &einst);
+
+    // Asks the user for a file name in the given dialog; the empty text when cancelled.
+    // Replaceable so that the file steps run without a file dialog.
+    std::function<QString(QFileDialog *dialog)> chooseFile;
+
+    // Applies a setup text (device print or file) to both dialogs, or shows an error box.
+    void ApplySetupText(const QString &text);
+    // Sends the set commands of the current setup, each with the pause the device needs.
+    void SendSetup();
+
+    void upload(QPushButton *button);
+    void download(QPushButton *button);
+    void applyDefault();
+    void openFile();
+    void saveFile();
+    // Show a dialog; cancelling it brings back the values of the moment it was opened.
+    void editSwitchPoints();
+    void editRanges();
+
+    // The current setup as the dialogs hold it.
+    SetupFields fields() const;
+
+private:
+    void clearForRead();
+    void showUnreadableNumber(const QString &number);
+
+    Tform1 &m_form;
+    Tfrelais &m_relais;
+    Tfeinst &m_einst;
+};
