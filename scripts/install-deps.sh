@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing vtk290 needs, when any is missing.
+# Installs the Debian 12 packages that building and testing vtk290 needs, when any is missing;
+# further packages may be named as arguments.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev)
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,10 +1,34 @@
 #!/usr/bin/env bash
-# Builds vtk290 and runs all its tests, windows offscreen, against the device simulator.
+# Builds vtk290 and runs all its tests: windows offscreen, devices simulated on pseudo-terminals.
+# Then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz
+# targets for a bounded time. VTK290_QUICK=1 runs the first stage only.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-
-"$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
+passed=0
+
 # The end-to-end tests mostly wait for the paced serial line: four run side by side.
-ctest --test-dir "$build" --output-on-failure -j4 --timeout 300
+run_suite() {
+    local dir="$1" log
+    log="$(mktemp)"
+    ctest --test-dir "$dir" --output-on-failure -j4 --timeout 400 | tee "$log"
+    passed=$((passed + $(sed -n 's/.* 0 tests failed out of \([0-9]*\)$/\1/p' "$log")))
+    rm -f "$log"
+}
+
+echo "== Tests"
+"$root/scripts/build.sh"
+run_suite "$build"
+
+if [ "${VTK290_QUICK:-0}" != 1 ]; then
+    echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    BUILD_DIR="$root/build-asan" BUILD_TYPE=Debug "$root/scripts/build.sh" -DVTK290_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        run_suite "$root/build-asan"
+
+    echo "== Fuzzing"
+    "$root/scripts/fuzz.sh"
+    passed=$((passed + $(ls "$root"/fuzz/fuzz_*.cpp | wc -l)))
+fi
+echo "tests: $passed passed, 0 failed"

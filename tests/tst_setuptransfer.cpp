@@ -458,7 +458,7 @@ void TestSetupTransfer::openRefused_data()
     QTest::newRow("version 2") << "alt.txt" << QByteArray(" Version: 2\r\n Sicherheitsmodus: 0\r\n")
                                << "Die Datei enthält kein KT290-Setup.";
     QTest::newRow("not text") << "bild.txt"
-                              << QByteArray(" Version: 3\r\n Sicherheitsmodus: 0\r\n\0\x01\x02", 40)
+                              << QByteArray(" Version: 3\r\n Sicherheitsmodus: 0\r\n\0\x01\x02", 38)
                               << "Die Datei ist keine Textdatei.";
     QTest::newRow("huge") << "gross.txt"
                           << QByteArray(" Version: 3\r\n Sicherheitsmodus: 0\r\n") +
