@@ -1,14 +1,20 @@
 // Measures what the program costs while it waits and while it talks to the device.
-// Usage: vtk290-bench wait [seconds] | readout
+// Usage: vtk290-bench wait [seconds] | readout | startup
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/devicereadout.h"
+#include "main/fmain1.h"
+#include "main/startup.h"
 #include "simulatorprocess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QTextStream>
+#include <QTimer>
+#include <QPushButton>
 
 #include <ctime>
 
@@ -64,6 +70,24 @@ double setCommandFloor(const QString &command, double pause)
     return (command.size() + 1) * CharacterPause + pause;
 }
 
+// The peak resident memory of this process (Linux), in MB; 0 where it cannot be read.
+double peakMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void reportPeakMemory()
+{
+    report(QStringLiteral("Peak memory"), peakMemoryMb(), "MB", 80.0);
+}
+
 int benchWait(double seconds)
 {
     measure(QStringLiteral("WaitSeconds(%1)").arg(seconds), 0, [seconds] { WaitSeconds(seconds); });
@@ -88,8 +112,48 @@ int benchReadout()
     for (const char *question :
          {"inpmv", "ver", "fnr", "tasp", "fehl", "mvv0", "mvv0", "mas", "al1ma", "al2ma", "P2"})
         floor += questionFloor(QLatin1String(question));
-    measure(QStringLiteral("Read-out of a strain-gauge device"), floor,
-            [&protocol] { DeviceReadout(protocol).run(); });
+    // The read-out as the main window runs it, fields and pictures included.
+    WindowSet windows;
+    createWindows(link, windows);
+    windows.form1->Timer2->stop();
+    windows.form1->show();
+    measure(QStringLiteral("Read-out of a strain-gauge device"), floor, [&windows] {
+        windows.form1->BitBtnAktualisierenClick(windows.form1->BitBtnAktualisieren);
+    });
+    reportPeakMemory();
+    delete windows.form1;
+    return 0;
+}
+
+// The child: starts as the program does and says when its main window is on the screen.
+int startupChild()
+{
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    WindowSet windows;
+    createWindows(link, windows);
+    windows.form1->Timer2->stop();
+    windows.form1->show();
+    QCoreApplication::processEvents();
+    out << "shown " << peakMemoryMb() << "\n";
+    out.flush();
+    delete windows.form1;
+    return 0;
+}
+
+// From starting the process to its main window shown, measured from outside.
+int benchStartup()
+{
+    QProcess child;
+    QElapsedTimer wall;
+    wall.start();
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("startup-child")});
+    if (!child.waitForReadyRead(10000))
+        return 1;
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const QByteArray line = child.readLine();
+    child.waitForFinished();
+    report(QStringLiteral("Start until the main window is shown"), seconds, "s", 0.5);
+    report(QStringLiteral("Peak memory at start"), line.split(' ').value(1).toDouble(), "MB", 80.0);
     return 0;
 }
 
@@ -104,6 +168,10 @@ int main(int argc, char *argv[])
         return benchWait(args.value(2, QStringLiteral("10")).toDouble());
     if (mode == QLatin1String("readout"))
         return benchReadout();
-    out << "Usage: vtk290-bench wait [seconds] | readout\n";
+    if (mode == QLatin1String("startup"))
+        return benchStartup();
+    if (mode == QLatin1String("startup-child"))
+        return startupChild();
+    out << "Usage: vtk290-bench wait [seconds] | readout | startup\n";
     return 2;
 }
