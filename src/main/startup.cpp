@@ -11,8 +11,15 @@
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 
+// The artwork lives in the static window library, whose resources are registered by hand.
+static void initResources()
+{
+    Q_INIT_RESOURCE(vtk290);
+}
+
 void createWindows(ComLink &link, WindowSet &windows)
 {
+    initResources();
     windows.form1 = new Tform1(link, windows);
     Tform1 *owner = windows.form1;
     windows.fpotikontr = new Tfpotikontr(owner);

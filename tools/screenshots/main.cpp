@@ -1,0 +1,74 @@
+// Usage: screenshots OUTPUT_DIR — connects the real windows to simulated devices and saves PNGs.
+#include "link/qtserialportio.h"
+#include "link/ucom.h"
+#include "main/fmain1.h"
+#include "main/startup.h"
+#include "setup/ueinst.h"
+#include "setup/urelais.h"
+#include "simulatorprocess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+bool save(QWidget *window, const QString &path)
+{
+    window->show();
+    WaitSeconds(0.3);
+    const bool saved = window->grab().save(path);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+// Connects the main window to a simulated device of the given type.
+bool connectTo(Tform1 *form, SimulatorProcess &device, const QString &type)
+{
+    if (!device.start({QStringLiteral("--type"), type}))
+        return false;
+    for (const char *line : {"set fnr 1234", "set al1ma 8", "set al2ma 16"})
+        device.control(QLatin1String(line));
+    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    form->BitBtnVerbindenClick();
+    return form->isConnected();
+}
+
+// Shows a modal dialog, saves its picture and closes it again.
+void saveDialog(QDialog *dialog, const QString &path)
+{
+    QTimer::singleShot(300, dialog, [dialog, path] {
+        save(dialog, path);
+        dialog->reject();
+    });
+    dialog->exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    WindowSet windows;
+    createWindows(link, windows);
+    Tform1 *form = windows.form1;
+    form->Timer2->stop();
+    form->show();
+
+    bool ok = true;
+    for (const QString &type : {QStringLiteral("X1"), QStringLiteral("X2")}) {
+        SimulatorProcess device;
+        ok = connectTo(form, device, type) && ok;
+        ok = save(form, out.filePath(QStringLiteral("main-%1.png").arg(type.toLower()))) && ok;
+        if (type == QLatin1String("X1")) {
+            saveDialog(windows.frelais, out.filePath(QStringLiteral("schaltpunkte.png")));
+            saveDialog(windows.feinst, out.filePath(QStringLiteral("einstellbereiche.png")));
+        }
+        form->BitBtnVerbindenClick();
+    }
+    delete form;
+    return ok ? 0 : 1;
+}
