@@ -4,6 +4,7 @@
 #include "vtk290version.h"
 
 #include "link/ucom.h"
+#include "main/formcontrols.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,15 +44,6 @@ static constexpr MakerLine MakerLines[] = {
 static constexpr const char *NoTempFileText = "Es kann keine temporäre Datei angelegt werden.";
 static constexpr const char *UpdaterNotStartedText =
     "Das Update-Programm kann nicht gestartet werden.";
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(pos);
-    label->adjustSize();
-    return label;
-}
 
 QFont pixelFont(const QString &family, int pixels, bool bold)
 {

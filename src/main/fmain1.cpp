@@ -1,6 +1,7 @@
 #include "fmain1.h"
 
 #include "connectionscan.h"
+#include "formcontrols.h"
 #include "devicereadout.h"
 #include "instancemark.h"
 #include "link/allgem.h"
@@ -27,7 +28,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QSvgWidget>
 #include <QTimer>
 #include <QUrl>
 
@@ -60,51 +60,6 @@ const QString SampleSetupPrint = QStringLiteral(
     " mvf: 2.215000e-03   usinf: 2.450000e-04\r\n"
     " maif: 2.465600e-03   dackor: 59\r\n"
     " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
-
-QWidget *makePicture(QWidget *parent, const char *name, const QString &resource,
-                     const QRect &rect)
-{
-    auto *picture = new QSvgWidget(resource, parent);
-    picture->setObjectName(QLatin1String(name));
-    picture->setGeometry(rect);
-    return picture;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(pos);
-    label->adjustSize();
-    return label;
-}
-
-// A centred, sunken text field of fixed size.
-QLabel *makeTextField(QWidget *parent, const char *name, const QRect &rect,
-                      const QString &text = QString(), const QColor &background = QColor())
-{
-    auto *field = new QLabel(text, parent);
-    field->setObjectName(QLatin1String(name));
-    field->setGeometry(rect);
-    field->setAlignment(Qt::AlignCenter);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    if (background.isValid()) {
-        field->setAutoFillBackground(true);
-        QPalette palette = field->palette();
-        palette.setColor(QPalette::Window, background);
-        field->setPalette(palette);
-    }
-    return field;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QRect &rect)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(rect);
-    return button;
-}
 
 QAction *makeAction(QMenu *menu, const char *name, const QString &caption, QObject *owner)
 {
@@ -157,10 +112,7 @@ void Tform1::buildControls(QWidget *client)
     ImageHintergrund = makePicture(client, "ImageHintergrund",
                                    QStringLiteral(":/images/device.svg"), {24, 72, 307, 176});
 
-    Bevel1 = new QFrame(client);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setGeometry(23, 264, 891, 153);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1 = makeBevel(client, "Bevel1", {23, 264, 891, 153});
 
     Label7 = makeLabel(client, "Label7", QStringLiteral("Typ"), {48, 280});
     StaticTextTyp = makeTextField(client, "StaticTextTyp", {144, 280, 201, 17});

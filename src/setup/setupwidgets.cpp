@@ -9,24 +9,6 @@ namespace {
 constexpr int ListHeight = 21;
 }
 
-QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect)
-{
-    auto *bevel = new QFrame(parent);
-    bevel->setObjectName(QLatin1String(name));
-    bevel->setGeometry(rect);
-    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    return bevel;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(pos);
-    label->adjustSize();
-    return label;
-}
-
 QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
 {
     QLabel *label = makeLabel(parent, name, text, pos);
@@ -48,15 +30,6 @@ QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
     list->setCurrentIndex(-1);
     list->setGeometry(pos.x(), pos.y(), width, ListHeight);
     return list;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QRect &rect)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(rect);
-    return button;
 }
 
 void selectItem(QComboBox *list, int index)

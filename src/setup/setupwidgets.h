@@ -1,13 +1,11 @@
 #pragma once
 
+#include "main/formcontrols.h"
+
 #include <QRect>
 #include <QStringList>
 
 class QComboBox;
-class QFrame;
-class QLabel;
-class QPushButton;
-class QWidget;
 
 // Building blocks of the two setup dialogs, laid out at fixed places.
 
@@ -21,15 +19,11 @@ QStringList itemTexts(const char *const (&table)[N])
     return list;
 }
 
-QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect);
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos);
 // An area heading in bold Arial, 13 pixels high.
 QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos);
 // A drop-down list that cannot be typed into, starting without selection.
 QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items, const QPoint &pos,
                     int width);
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QRect &rect);
 
 // Selects item `index`, or nothing when the list has no such item. Runs no change handler: the
 // handlers listen to choices of the user only.
