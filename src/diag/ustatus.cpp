@@ -1,8 +1,265 @@
 #include "ustatus.h"
 
-Tfstatus::Tfstatus(QWidget *parent)
+#include "statusreport.h"
+#include "ulogfile.h"
+
+#include "link/allgem.h"
+#include "link/ucom.h"
+#include "main/fmain1.h"
+#include "setup/setupfile.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 480;
+constexpr int ClientHeight = 701;
+constexpr int MemoMargin = 8;
+constexpr int BuildDelayMs = 200;
+constexpr int EchoMs = 50;
+
+QAction *makeCommand(QMenuBar *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
     : QDialog(parent)
+    , m_form(form)
+    , m_logfile(logfile)
 {
     setObjectName(QStringLiteral("Tfstatus"));
     setWindowTitle(QStringLiteral("KT290 - Status"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    resize(ClientWidth, ClientHeight);
+    buildControls();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(BuildDelayMs);
+    connect(Timer1, &QTimer::timeout, this, &Tfstatus::Timer1Timer);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(EchoMs);
+    connect(Timer2, &QTimer::timeout, this, &Tfstatus::Timer2Timer);
+}
+
+void Tfstatus::buildControls()
+{
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    Schlieen1 = makeCommand(MainMenu1, "Schlieen1", QStringLiteral("Schließen"));
+    Speichernunter1 = makeCommand(MainMenu1, "Speichernunter1", QStringLiteral("Speichern unter"));
+    Aktualisieren1 = makeCommand(MainMenu1, "Aktualisieren1", QStringLiteral("Aktualisieren"));
+    connect(Schlieen1, &QAction::triggered, this, &Tfstatus::Schlieen1Click);
+    connect(Speichernunter1, &QAction::triggered, this, &Tfstatus::Speichernunter1Click);
+    connect(Aktualisieren1, &QAction::triggered, this, &Tfstatus::Aktualisieren1Click);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Every key belongs to the terminal: the window takes them all, the memo none.
+    Memo1->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(MainMenu1);
+    layout->setContentsMargins(MemoMargin, MemoMargin, MemoMargin, MemoMargin);
+    layout->addWidget(Memo1);
+
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+}
+
+void Tfstatus::setSaveFileNameChooser(FileNameChooser chooser)
+{
+    m_chooseFileName = std::move(chooser);
+}
+
+void Tfstatus::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void Tfstatus::FormShow()
+{
+    Timer1->start();
+}
+
+void Tfstatus::Timer1Timer()
+{
+    if (m_building)
+        return;
+    BuildStatusReport();
+}
+
+void Tfstatus::BuildStatusReport()
+{
+    Timer1->stop();
+    // The terminal's echo would take the answers away from the report's questions.
+    Timer2->stop();
+    m_building = true;
+    Memo1->clear();
+    m_receivedCr = false;
+    StatusReport report(m_form.protocol(), m_form.isStrainGaugeModel(),
+                        [this] { return fetchLog(); },
+                        [this](const QString &line) { Memo1->appendPlainText(line); });
+    report.build();
+    m_building = false;
+
+    // What the user asked for during the build comes now, in the order typed keys, refresh.
+    sendHeldKeys();
+    if (m_refreshHeld) {
+        m_refreshHeld = false;
+        Aktualisieren1Click();
+    }
+}
+
+QString Tfstatus::fetchLog()
+{
+    m_logfile.Timer1Timer();
+    return m_logfile.Memo1->toPlainText();
+}
+
+void Tfstatus::Aktualisieren1Click()
+{
+    if (m_building) {
+        m_refreshHeld = true;
+        return;
+    }
+    Timer1->start();
+    Timer2->stop();
+}
+
+void Tfstatus::Schlieen1Click()
+{
+    close();
+}
+
+void Tfstatus::keyPressEvent(QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    for (const QChar key : text)
+        FormKeyPress(key);
+    // Enter and Escape are characters for the device here, not the dialog's default and cancel.
+    event->accept();
+}
+
+void Tfstatus::FormKeyPress(QChar key)
+{
+    m_heldKeys += key;
+    sendHeldKeys();
+}
+
+// Keys wait while a report is being built and behind a key that is still being sent, so that
+// each one goes out alone and paced, in the order typed.
+void Tfstatus::sendHeldKeys()
+{
+    if (m_building || m_sendingKeys)
+        return;
+    m_sendingKeys = true;
+    while (!m_heldKeys.isEmpty()) {
+        const QChar key = m_heldKeys.front();
+        m_heldKeys.remove(0, 1);
+        if (!Timer2->isActive())
+            Timer2->start();
+        m_form.link().ComSendText(QString(key));
+    }
+    m_sendingKeys = false;
+}
+
+void Tfstatus::Timer2Timer()
+{
+    ComLink &link = m_form.link();
+    link.ComPoll();
+    if (link.ComRxText.isEmpty())
+        return;
+    appendReceived(link.ComRxText);
+    link.ComRxText.clear();
+}
+
+// The received text continues the last line; its line ends (CR LF, CR or LF, also when CR and
+// LF come in two pieces) start new lines. In an empty memo it starts the first line.
+void Tfstatus::appendReceived(const QString &received)
+{
+    QString text;
+    for (const QChar c : received) {
+        const bool lineFeedAfterCr = c == QLatin1Char('\n') && m_receivedCr;
+        m_receivedCr = c == QLatin1Char('\r');
+        if (lineFeedAfterCr)
+            continue;
+        text += m_receivedCr ? QChar(QLatin1Char('\n')) : c;
+    }
+    QTextCursor cursor(Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+}
+
+QStringList Tfstatus::memoLines() const
+{
+    QStringList lines;
+    const QTextDocument *document = Memo1->document();
+    if (document->isEmpty())
+        return lines;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    return lines;
+}
+
+void Tfstatus::Speichernunter1Click()
+{
+    const QString chosen = m_chooseFileName ? m_chooseFileName() : askSaveFileName();
+    if (chosen.isEmpty())
+        return;
+    const QString path = SetupFile::withDefaultExtension(chosen);
+    // The dialog offers the completed name the next time.
+    SaveDialog1->selectFile(path);
+    const QString reason = SetupFile::save(path, SetupFile::encode(memoLines()));
+    if (!reason.isEmpty())
+        QMessageBox::critical(this, ApplicationTitle(),
+                              QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                  .arg(QDir::toNativeSeparators(path), reason));
+}
+
+QString Tfstatus::askSaveFileName()
+{
+    if (SaveDialog1->exec() != QDialog::Accepted)
+        return {};
+    return SaveDialog1->selectedFiles().value(0);
+}
+
+// Every way of closing the window ends here (menu, title bar).
+void Tfstatus::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void Tfstatus::FormClose()
+{
+    Timer2->stop();
+    // Nothing typed or asked for during a build goes to the device after the window has closed.
+    m_heldKeys.clear();
+    m_refreshHeld = false;
 }

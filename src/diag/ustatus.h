@@ -2,11 +2,74 @@
 
 #include <QDialog>
 
-// The status window: the device's full status report and a small terminal.
+#include <functional>
+
+class QAction;
+class QFileDialog;
+class QMenuBar;
+class QPlainTextEdit;
+class QTimer;
+class Tflogfile;
+class Tform1;
+
+// The status window: the device's full status report and a small terminal. Every character
+// typed goes to the device; whatever the device sends back is appended to the last line.
 class Tfstatus final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Tfstatus(QWidget *parent = nullptr);
+    // Asks for the name of the file to save the report in; empty when the user cancelled.
+    using FileNameChooser = std::function<QString()>;
+
+    Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent = nullptr);
+
+    // Replaces the save dialog (tests).
+    void setSaveFileNameChooser(FileNameChooser chooser);
+    // The report's lines as the memo shows them.
+    QStringList memoLines() const;
+    bool isBuilding() const { return m_building; }
+
+    // Controls
+    QPlainTextEdit *Memo1 = nullptr;
+    QMenuBar *MainMenu1 = nullptr;
+    QAction *Schlieen1 = nullptr;
+    QAction *Speichernunter1 = nullptr;
+    QAction *Aktualisieren1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+
+    // Handlers
+    void FormShow();
+    void Timer1Timer();
+    void Aktualisieren1Click();
+    void Schlieen1Click();
+    void Speichernunter1Click();
+    void FormKeyPress(QChar key);
+    void Timer2Timer();
+    void FormClose();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void BuildStatusReport();
+    QString fetchLog();
+    void sendHeldKeys();
+    void appendReceived(const QString &received);
+    QString askSaveFileName();
+
+    Tform1 &m_form;
+    Tflogfile &m_logfile;
+    FileNameChooser m_chooseFileName;
+    bool m_building = false;
+    bool m_sendingKeys = false;
+    bool m_refreshHeld = false;
+    QString m_heldKeys;
+    bool m_receivedCr = false;
 };

@@ -26,8 +26,8 @@ void createWindows(ComLink &link, WindowSet &windows)
     windows.aboutBox = new TAboutBox(owner);
     windows.feinst = new Tfeinst(owner);
     windows.frelais = new Tfrelais(owner);
-    windows.flogfile = new Tflogfile(owner);
-    windows.fsimul = new Tfsimul(owner);
-    windows.fstatus = new Tfstatus(owner);
+    windows.flogfile = new Tflogfile(owner->protocol(), owner);
+    windows.fsimul = new Tfsimul(*owner, owner);
+    windows.fstatus = new Tfstatus(*owner, *windows.flogfile, owner);
     windows.fmehr = new Tfmehr(owner);
 }

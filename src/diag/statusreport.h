@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class DeviceProtocol;
+
+// The device's full status report, line by line: identity and versions, the error, the values
+// at the input terminals and the input signal, the output and its burden, the potentiometers,
+// the setup print and the log. Each line goes to the sink as soon as its answer is there, so
+// the report grows while the device is being asked.
+class StatusReport final
+{
+public:
+    using LineSink = std::function<void(const QString &line)>;
+    // Fetches the device's log and gives its text (empty when there was none).
+    using LogSource = std::function<QString()>;
+    using Potentiometers = std::array<double, 5>;
+
+    StatusReport(DeviceProtocol &protocol, bool strainGauge, LogSource log, LineSink addLine);
+
+    void build();
+
+    // The report's lines for given readings; NoValue (or less) marks a missing reading.
+    static QString errorLine(double error);
+    static QString seVoltageLine(double volts);
+    static QString seCurrentLine(double milliamps);
+    static QString siVoltageLine(double millivolts);
+    static QString siSeVoltageLine(double volts);
+    // The strain-gauge signal block after "  Signal:": with and without the calibration
+    // resistor and what follows from the two.
+    static QStringList bridgeSignalLines(double withResistor, double withoutResistor);
+    static QString currentSignalLine(double milliamps);
+    static QString setValueLine(double milliamps);
+    // The actual-value line (for a burden that can carry current) and the burden line; the
+    // actual value is only looked at when the burden is a value of −0.5 Ω or more.
+    static QStringList burdenLines(double ohms, double actualMilliamps);
+    static bool burdenOpen(double ohms);
+    static QStringList potentiometerLines(const Potentiometers &percent);
+
+    // The five potentiometer positions in percent, from the answer to "poti" (asked a second
+    // time when the first answer is empty).
+    static Potentiometers ReadPotentiometers(DeviceProtocol &protocol);
+    static Potentiometers parsePotentiometers(QString answer);
+
+    // A text as memo lines: CR LF, CR and LF each end a line; an empty text is one empty line.
+    static QStringList splitLines(const QString &text);
+
+private:
+    void add(const QString &text);
+    double ask(const char *command);
+    void addInputLines(double error);
+    void addSignalLines();
+    void addOutputLines();
+
+    DeviceProtocol &m_protocol;
+    bool m_strainGauge;
+    LogSource m_log;
+    LineSink m_addLine;
+};
