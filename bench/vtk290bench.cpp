@@ -12,9 +12,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
-#include <QPushButton>
 
 #include <ctime>
 
@@ -25,22 +25,18 @@ QTextStream out(stdout);
 constexpr double CharacterPause = 0.05;
 constexpr double PollStep = 0.1;
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     return double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-void report(const QString &name, double value, const char *unit, double target)
-{
+void report(const QString &name, double value, const char *unit, double target) {
     out << QString::asprintf("%-44s %9.3f %-2s (target < %.3f %s)  %s\n", qPrintable(name), value,
                              unit, target, unit, value < target ? "ok" : "MISSED");
     out.flush();
 }
 
 // Wall time, CPU time and the share of one core of a piece of work.
-template <typename Work>
-void measure(const QString &name, double floorSeconds, Work work)
-{
+template <typename Work> void measure(const QString &name, double floorSeconds, Work work) {
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuSeconds();
@@ -59,20 +55,17 @@ void measure(const QString &name, double floorSeconds, Work work)
 
 // The least a question can take: a quiet tenth of a second of draining, the paced command with
 // its CR, the first polling step (two for the multi-line answers).
-double questionFloor(const QString &command)
-{
+double questionFloor(const QString &command) {
     const bool multiLine = command == QLatin1String("ver") || command == QLatin1String("spr");
     return PollStep + (command.size() + 1) * CharacterPause + PollStep * (multiLine ? 2 : 1);
 }
 
-double setCommandFloor(const QString &command, double pause)
-{
+double setCommandFloor(const QString &command, double pause) {
     return (command.size() + 1) * CharacterPause + pause;
 }
 
 // The peak resident memory of this process (Linux), in MB; 0 where it cannot be read.
-double peakMemoryMb()
-{
+double peakMemoryMb() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
@@ -83,19 +76,16 @@ double peakMemoryMb()
     return 0;
 }
 
-void reportPeakMemory()
-{
+void reportPeakMemory() {
     report(QStringLiteral("Peak memory"), peakMemoryMb(), "MB", 80.0);
 }
 
-int benchWait(double seconds)
-{
+int benchWait(double seconds) {
     measure(QStringLiteral("WaitSeconds(%1)").arg(seconds), 0, [seconds] { WaitSeconds(seconds); });
     return 0;
 }
 
-int benchReadout()
-{
+int benchReadout() {
     SimulatorProcess device;
     if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
         out << "Der Simulator startet nicht.\n";
@@ -107,8 +97,8 @@ int benchReadout()
     if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
         return 1;
 
-    double floor = setCommandFloor(QStringLiteral("kalr 1"), 1.0)
-                   + setCommandFloor(QStringLiteral("kalr 0"), 1.0);
+    double floor = setCommandFloor(QStringLiteral("kalr 1"), 1.0) +
+                   setCommandFloor(QStringLiteral("kalr 0"), 1.0);
     for (const char *question :
          {"inpmv", "ver", "fnr", "tasp", "fehl", "mvv0", "mvv0", "mas", "al1ma", "al2ma", "P2"})
         floor += questionFloor(QLatin1String(question));
@@ -126,8 +116,7 @@ int benchReadout()
 }
 
 // The child: starts as the program does and says when its main window is on the screen.
-int startupChild()
-{
+int startupChild() {
     ComLink link(std::make_unique<QtSerialPortIo>());
     WindowSet windows;
     createWindows(link, windows);
@@ -141,8 +130,7 @@ int startupChild()
 }
 
 // From starting the process to its main window shown, measured from outside.
-int benchStartup()
-{
+int benchStartup() {
     QProcess child;
     QElapsedTimer wall;
     wall.start();
@@ -159,8 +147,7 @@ int benchStartup()
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString mode = args.value(1, QStringLiteral("wait"));

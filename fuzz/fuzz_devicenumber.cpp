@@ -5,9 +5,9 @@
 
 #include <QString>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    const QString answer = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const QString answer =
+        QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const char *command : {"fehl", "P2", "mvv0", ""}) {
         const double value = DeviceProtocol::ReadNumberAnswer(QLatin1String(command), answer);
         if (HasValue(value))

@@ -3,8 +3,7 @@
 
 #include <QByteArray>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const UpdateInfo info =
         UpdateInfo::FromText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     info.offersProgram(QStringLiteral("vtk290"));

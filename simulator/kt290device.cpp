@@ -9,75 +9,108 @@ namespace {
 
 constexpr char CR = '\r';
 constexpr char LF = '\n';
-constexpr int LogBurstMs = 100;   // pause between two bursts of the log
+constexpr int LogBurstMs = 100; // pause between two bursts of the log
 constexpr int LogLinesPerBurst = 2;
 constexpr std::size_t MaxLine = 1024;
 constexpr std::size_t NulBurst = 256;
 
 // Values the device keeps as numbers, with the state it leaves the factory in.
-const std::map<std::string, double> &numberDefaults()
-{
+const std::map<std::string, double> &numberDefaults() {
     static const std::map<std::string, double> defaults = {
-        {"fnr", 2901},      {"tasp", 0},         {"fehl", 0},        {"inpmv", 1},
-        {"inpv", 0},        {"p0", 6},           {"mvv0", 0.5},      {"mvv0cal", 1.0},
-        {"mvv0sim", 0},     {"massim", 4.0},     {"mas", 0},         {"maist", 0},
-        {"P2", 0},          {"al1ma", 8.0},      {"al2ma", 16.0},    {"al1hy", 0.0},
-        {"al2hy", 0.0},     {"R1POL", 0},        {"R2POL", 0},       {"sich", 0},
-        {"druck", 1},       {"vpoa", 2.5},       {"vpoe", 0.8333},   {"nullpo", 0.0},
-        {"uspv", 5.02},     {"ispma", 14.2},     {"ispk", 48.0},     {"umv", 2.513},
-        {"usinv", 2.49},    {"rar", 250},        {"kalr", 0},        {"input", 1},
-        {"maaus", 1},       {"version", 3},      {"ort", 4},         {"filter", 2},
-        {"mako", 90},       {"makf", 2.313980e-04}, {"maraf", -3.142000e-05},
-        {"rauf", 9.954056e-01}, {"uspf1", 4.910000e-04}, {"uspf2", 1.594500e-03},
-        {"ispf1", 1.360000e-02}, {"ispf2", 4.784240e-02}, {"mvf", 2.215000e-03},
-        {"usinf", 2.450000e-04}, {"maif", 2.465600e-03}, {"dackor", 59},
-        {"poti0", 51.35},   {"poti1", 3.01},     {"poti2", 65.27},   {"poti3", 51.76},
+        {"fnr", 2901},
+        {"tasp", 0},
+        {"fehl", 0},
+        {"inpmv", 1},
+        {"inpv", 0},
+        {"p0", 6},
+        {"mvv0", 0.5},
+        {"mvv0cal", 1.0},
+        {"mvv0sim", 0},
+        {"massim", 4.0},
+        {"mas", 0},
+        {"maist", 0},
+        {"P2", 0},
+        {"al1ma", 8.0},
+        {"al2ma", 16.0},
+        {"al1hy", 0.0},
+        {"al2hy", 0.0},
+        {"R1POL", 0},
+        {"R2POL", 0},
+        {"sich", 0},
+        {"druck", 1},
+        {"vpoa", 2.5},
+        {"vpoe", 0.8333},
+        {"nullpo", 0.0},
+        {"uspv", 5.02},
+        {"ispma", 14.2},
+        {"ispk", 48.0},
+        {"umv", 2.513},
+        {"usinv", 2.49},
+        {"rar", 250},
+        {"kalr", 0},
+        {"input", 1},
+        {"maaus", 1},
+        {"version", 3},
+        {"ort", 4},
+        {"filter", 2},
+        {"mako", 90},
+        {"makf", 2.313980e-04},
+        {"maraf", -3.142000e-05},
+        {"rauf", 9.954056e-01},
+        {"uspf1", 4.910000e-04},
+        {"uspf2", 1.594500e-03},
+        {"ispf1", 1.360000e-02},
+        {"ispf2", 4.784240e-02},
+        {"mvf", 2.215000e-03},
+        {"usinf", 2.450000e-04},
+        {"maif", 2.465600e-03},
+        {"dackor", 59},
+        {"poti0", 51.35},
+        {"poti1", 3.01},
+        {"poti2", 65.27},
+        {"poti3", 51.76},
         {"poti4", 7.73},
     };
     return defaults;
 }
 
-const std::map<std::string, std::string> &textDefaults()
-{
+const std::map<std::string, std::string> &textDefaults() {
     static const std::map<std::string, std::string> defaults = {
         {"name", "KT290 V1.03"},
         {"swver", "V1.03"},
         {"hwver", "2"},
-        {"log", "001 Netz ein|002 Setup ge\xE4" "ndert|003 Fehler 2|004 Fehler behoben|"
+        {"log", "001 Netz ein|002 Setup ge\xE4"
+                "ndert|003 Fehler 2|004 Fehler behoben|"
                 "005 Netz aus|006 Netz ein"},
     };
     return defaults;
 }
 
 // Keys that only name a whole answer (for "missing" and "auto").
-const std::set<std::string> &answerKeys()
-{
+const std::set<std::string> &answerKeys() {
     static const std::set<std::string> keys = {"spr", "poti", "ver"};
     return keys;
 }
 
 // Values the device works out itself unless control fixes them.
-const std::set<std::string> &derivedKeys()
-{
+const std::set<std::string> &derivedKeys() {
     static const std::set<std::string> keys = {"mas", "maist", "P2"};
     return keys;
 }
 
 // Number questions the device answers on the line.
-const std::set<std::string> &numberQuestions()
-{
+const std::set<std::string> &numberQuestions() {
     static const std::set<std::string> keys = {
-        "inpmv", "inpv", "p0",  "fnr",  "tasp",  "fehl",  "mvv0", "mas",  "al1ma",
+        "inpmv", "inpv", "p0",   "fnr",   "tasp", "fehl", "mvv0",  "mas", "al1ma",
         "al2ma", "P2",   "uspv", "ispma", "ispk", "umv",  "usinv", "rar", "maist",
     };
     return keys;
 }
 
-const char *const PotiNames[5] = {"Nullpunkt", "Verstaerkung", "Schaltpunkt SP1",
-                                  "Schaltpunkt SP2", "Daempfung"};
+const char *const PotiNames[5] = {"Nullpunkt", "Verstaerkung", "Schaltpunkt SP1", "Schaltpunkt SP2",
+                                  "Daempfung"};
 
-std::string_view trimBlanks(std::string_view text)
-{
+std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos)
         return {};
@@ -86,16 +119,16 @@ std::string_view trimBlanks(std::string_view text)
 }
 
 // Control lines come from a terminal in UTF-8; the device speaks Latin-1.
-std::string toLatin1(std::string_view text)
-{
+std::string toLatin1(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if ((c & 0xE0) == 0xC0 && i + 1 < text.size()
-                   && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-            const unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+        } else if ((c & 0xE0) == 0xC0 && i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            const unsigned code =
+                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
             if (code > 0xFF)
                 return std::string(text);
             out += static_cast<char>(code);
@@ -107,13 +140,11 @@ std::string toLatin1(std::string_view text)
     return out;
 }
 
-long nearest(double value)
-{
+long nearest(double value) {
     return static_cast<long>(std::nearbyint(value)); // default rounding: half to even
 }
 
-std::string printf1(const char *format, double value)
-{
+std::string printf1(const char *format, double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
@@ -122,8 +153,7 @@ std::string printf1(const char *format, double value)
 } // namespace
 
 Kt290Device::Kt290Device(Type type)
-    : type_(type)
-{
+    : type_(type) {
     num_ = numberDefaults();
     text_ = textDefaults();
     applyTypeDefaults();
@@ -132,8 +162,7 @@ Kt290Device::Kt290Device(Type type)
     relayAbove_[1] = signal > num("al2ma");
 }
 
-std::optional<Kt290Device::Type> Kt290Device::parseType(std::string_view name)
-{
+std::optional<Kt290Device::Type> Kt290Device::parseType(std::string_view name) {
     if (name == "X1" || name == "x1")
         return Type::X1;
     if (name == "X2" || name == "x2")
@@ -147,8 +176,7 @@ std::optional<Kt290Device::Type> Kt290Device::parseType(std::string_view name)
     return std::nullopt;
 }
 
-bool Kt290Device::setType(std::string_view name)
-{
+bool Kt290Device::setType(std::string_view name) {
     const auto type = parseType(name);
     if (!type)
         return false;
@@ -158,13 +186,12 @@ bool Kt290Device::setType(std::string_view name)
     return true;
 }
 
-void Kt290Device::applyTypeDefaults()
-{
+void Kt290Device::applyTypeDefaults() {
     const bool strainGauge = isStrainGauge();
     num_["inpmv"] = strainGauge ? 1 : 0;
     num_["inpv"] = type_ == Type::T03 ? 1 : 0;
     num_["p0"] = strainGauge ? 6 : 1;
-    num_["mvv0"] = strainGauge ? 0.5 : 12.0;   // mV/V on a bridge input, mA on a current input
+    num_["mvv0"] = strainGauge ? 0.5 : 12.0; // mV/V on a bridge input, mA on a current input
     num_["mvv0cal"] = strainGauge ? 1.0 : 12.0;
     for (const char *key : {"inpmv", "inpv", "p0", "mvv0", "mvv0cal"}) {
         raw_.erase(key);
@@ -172,8 +199,7 @@ void Kt290Device::applyTypeDefaults()
     }
 }
 
-std::optional<double> Kt290Device::parseNumber(std::string_view text)
-{
+std::optional<double> Kt290Device::parseNumber(std::string_view text) {
     text = trimBlanks(text);
     std::size_t i = 0;
     const auto digits = [&] {
@@ -203,8 +229,7 @@ std::optional<double> Kt290Device::parseNumber(std::string_view text)
     return std::strtod(std::string(text).c_str(), nullptr);
 }
 
-std::string Kt290Device::formatNumber(double value)
-{
+std::string Kt290Device::formatNumber(double value) {
     if (!std::isfinite(value))
         return "0";
     if (value == std::trunc(value) && std::fabs(value) < 1e15)
@@ -212,17 +237,16 @@ std::string Kt290Device::formatNumber(double value)
     return printf1("%.9g", value);
 }
 
-bool Kt290Device::setFault(std::string_view fault, std::string &error)
-{
+bool Kt290Device::setFault(std::string_view fault, std::string &error) {
     fault = trimBlanks(fault);
     const auto blank = fault.find(' ');
     const std::string name(fault.substr(0, blank));
-    const std::string_view argument = blank == std::string_view::npos ? std::string_view{}
-                                                                      : trimBlanks(fault.substr(blank));
+    const std::string_view argument =
+        blank == std::string_view::npos ? std::string_view{} : trimBlanks(fault.substr(blank));
     static const std::map<std::string, Fault> names = {
-        {"none", Fault::None},   {"silent", Fault::Silent}, {"nocrlf", Fault::NoCrLf},
-        {"garbage", Fault::Garbage}, {"nul", Fault::Nul},   {"flood", Fault::Flood},
-        {"slow", Fault::Slow},   {"drop", Fault::Drop},     {"vanish", Fault::Vanish},
+        {"none", Fault::None},       {"silent", Fault::Silent}, {"nocrlf", Fault::NoCrLf},
+        {"garbage", Fault::Garbage}, {"nul", Fault::Nul},       {"flood", Fault::Flood},
+        {"slow", Fault::Slow},       {"drop", Fault::Drop},     {"vanish", Fault::Vanish},
     };
     const auto found = names.find(name);
     if (found == names.end()) {
@@ -251,13 +275,12 @@ bool Kt290Device::setFault(std::string_view fault, std::string &error)
     return true;
 }
 
-bool Kt290Device::control(std::string_view line, std::string &error)
-{
+bool Kt290Device::control(std::string_view line, std::string &error) {
     line = trimBlanks(line);
     const auto blank = line.find(' ');
     const std::string verb(line.substr(0, blank));
-    const std::string_view rest = blank == std::string_view::npos ? std::string_view{}
-                                                                  : trimBlanks(line.substr(blank));
+    const std::string_view rest =
+        blank == std::string_view::npos ? std::string_view{} : trimBlanks(line.substr(blank));
     if (verb == "fault")
         return setFault(rest, error);
     if (verb == "type") {
@@ -327,18 +350,15 @@ bool Kt290Device::control(std::string_view line, std::string &error)
     return false;
 }
 
-void Kt290Device::resetLine()
-{
+void Kt290Device::resetLine() {
     line_.clear();
 }
 
-std::string Kt290Device::newline() const
-{
+std::string Kt290Device::newline() const {
     return fault_ == Fault::NoCrLf ? std::string(1, CR) : std::string{CR, LF};
 }
 
-Kt290Device::Reaction Kt290Device::receiveByte(char byte)
-{
+Kt290Device::Reaction Kt290Device::receiveByte(char byte) {
     Reaction reaction;
     if (byte == CR) {
         const std::string raw = line_;
@@ -361,8 +381,7 @@ Kt290Device::Reaction Kt290Device::receiveByte(char byte)
     return reaction;
 }
 
-void Kt290Device::executeLine(const std::string &raw, Reaction &reaction)
-{
+void Kt290Device::executeLine(const std::string &raw, Reaction &reaction) {
     const std::string command(trimBlanks(raw));
     if (command.empty())
         return;
@@ -370,8 +389,9 @@ void Kt290Device::executeLine(const std::string &raw, Reaction &reaction)
 
     const auto blank = command.find(' ');
     const std::string name = command.substr(0, blank);
-    const std::string argument(blank == std::string::npos ? std::string_view{}
-                                                          : trimBlanks(std::string_view(command).substr(blank)));
+    const std::string argument(blank == std::string::npos
+                                   ? std::string_view{}
+                                   : trimBlanks(std::string_view(command).substr(blank)));
 
     std::vector<Line> lines;
     if (!applySetCommand(name, argument))
@@ -390,8 +410,7 @@ void Kt290Device::executeLine(const std::string &raw, Reaction &reaction)
     addAnswer(lines, reaction);
 }
 
-bool Kt290Device::applySetCommand(const std::string &name, const std::string &argument)
-{
+bool Kt290Device::applySetCommand(const std::string &name, const std::string &argument) {
     if (argument.empty()) {
         if (name == "res") { // simulation ends: measured input, output follows it again
             num_["input"] = 1;
@@ -402,9 +421,9 @@ bool Kt290Device::applySetCommand(const std::string &name, const std::string &ar
         return name == "swr1"; // the setup is kept in the device's memory; nothing to show
     }
     static const std::map<std::string, std::string> targets = {
-        {"kalr", "kalr"},   {"input", "input"}, {"maaus", "maaus"}, {"mvv0", "mvv0sim"},
-        {"mas", "massim"},  {"R1POL", "R1POL"}, {"R2POL", "R2POL"}, {"al1hy", "al1hy"},
-        {"al2hy", "al2hy"}, {"druck", "druck"}, {"vpoa", "vpoa"},   {"vpoe", "vpoe"},
+        {"kalr", "kalr"},     {"input", "input"}, {"maaus", "maaus"}, {"mvv0", "mvv0sim"},
+        {"mas", "massim"},    {"R1POL", "R1POL"}, {"R2POL", "R2POL"}, {"al1hy", "al1hy"},
+        {"al2hy", "al2hy"},   {"druck", "druck"}, {"vpoa", "vpoa"},   {"vpoe", "vpoe"},
         {"nullpo", "nullpo"}, {"sich", "sich"},
     };
     const auto target = targets.find(name);
@@ -413,7 +432,8 @@ bool Kt290Device::applySetCommand(const std::string &name, const std::string &ar
     const auto value = parseNumber(argument);
     if (!value)
         return true; // the device ignores an argument it cannot read
-    static const std::set<std::string> switches = {"kalr", "input", "maaus", "R1POL", "R2POL", "sich"};
+    static const std::set<std::string> switches = {"kalr",  "input", "maaus",
+                                                   "R1POL", "R2POL", "sich"};
     if (switches.count(name) && *value != 0 && *value != 1)
         return true;
     if (name == "druck" && *value != -1 && *value != 0 && *value != 1)
@@ -426,8 +446,7 @@ bool Kt290Device::applySetCommand(const std::string &name, const std::string &ar
 
 // The answer to a question; empty for unknown commands, which get the echo only.
 std::vector<Kt290Device::Line> Kt290Device::answerFor(const std::string &name,
-                                                      const std::string &argument)
-{
+                                                      const std::string &argument) {
     if (!argument.empty())
         return {};
     if (name == "Name" || name == "name") {
@@ -460,8 +479,7 @@ std::vector<Kt290Device::Line> Kt290Device::answerFor(const std::string &name,
     return {};
 }
 
-void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction)
-{
+void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction) {
     if (lines.empty() || fault_ == Fault::Silent)
         return;
     if (fault_ == Fault::Garbage) {
@@ -485,8 +503,7 @@ void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction)
     }
 }
 
-std::string Kt290Device::floodText()
-{
+std::string Kt290Device::floodText() {
     if (fault_ == Fault::Nul)
         return std::string(NulBurst, '\0');
     if (fault_ != Fault::Flood)
@@ -497,22 +514,19 @@ std::string Kt290Device::floodText()
     return buffer + newline();
 }
 
-double Kt290Device::num(const std::string &key) const
-{
+double Kt290Device::num(const std::string &key) const {
     const auto found = num_.find(key);
     return found == num_.end() ? 0.0 : found->second;
 }
 
-double Kt290Device::effectiveInput() const
-{
+double Kt290Device::effectiveInput() const {
     if (num("input") < 0.5)
         return num("mvv0sim");
     return num("kalr") >= 0.5 ? num("mvv0cal") : num("mvv0");
 }
 
 // The output current: the simulated one after "maaus 0", else the input mapped onto 4-20 mA.
-double Kt290Device::effectiveOutput() const
-{
+double Kt290Device::effectiveOutput() const {
     if (pinned_.count("mas"))
         return num("mas");
     if (num("maaus") < 0.5)
@@ -522,16 +536,21 @@ double Kt290Device::effectiveOutput() const
     if (isStrainGauge()) {
         const double span = num("vpoa") > 0 ? num("vpoa") : 2.0;
         switch (nearest(num("druck"))) {
-        case -1: out = 4.0 - 16.0 * x / span; break; // tension: 4 mA at 0, negative signal
-        case 0: out = 12.0 + 8.0 * x / span; break;  // both directions: 12 mA at 0
-        default: out = 4.0 + 16.0 * x / span; break; // pressure: 4 mA at 0, positive signal
+        case -1:
+            out = 4.0 - 16.0 * x / span;
+            break; // tension: 4 mA at 0, negative signal
+        case 0:
+            out = 12.0 + 8.0 * x / span;
+            break; // both directions: 12 mA at 0
+        default:
+            out = 4.0 + 16.0 * x / span;
+            break; // pressure: 4 mA at 0, positive signal
         }
     }
     return std::clamp(out, 3.5, 21.0);
 }
 
-void Kt290Device::updateRelays()
-{
+void Kt290Device::updateRelays() {
     const double signal = effectiveOutput();
     const char *points[2] = {"al1ma", "al2ma"};
     const char *hysteresis[2] = {"al1hy", "al2hy"};
@@ -544,8 +563,7 @@ void Kt290Device::updateRelays()
     }
 }
 
-double Kt290Device::derived(const std::string &key) const
-{
+double Kt290Device::derived(const std::string &key) const {
     if (pinned_.count(key) || !derivedKeys().count(key))
         return num(key);
     if (key == "mas")
@@ -563,8 +581,7 @@ double Kt290Device::derived(const std::string &key) const
     return bits;
 }
 
-std::vector<Kt290Device::Line> Kt290Device::numberAnswer(const std::string &key) const
-{
+std::vector<Kt290Device::Line> Kt290Device::numberAnswer(const std::string &key) const {
     if (isMissing(key))
         return {};
     if (const auto raw = raw_.find(key); raw != raw_.end())
@@ -573,8 +590,7 @@ std::vector<Kt290Device::Line> Kt290Device::numberAnswer(const std::string &key)
     return {{key + " " + formatNumber(value), 0}};
 }
 
-std::string Kt290Device::valueText(const std::string &key, const char *format) const
-{
+std::string Kt290Device::valueText(const std::string &key, const char *format) const {
     if (const auto raw = raw_.find(key); raw != raw_.end())
         return raw->second;
     const double value = num(key);
@@ -583,19 +599,22 @@ std::string Kt290Device::valueText(const std::string &key, const char *format) c
     return printf1(format, value);
 }
 
-std::vector<Kt290Device::Line> Kt290Device::setupPrint() const
-{
+std::vector<Kt290Device::Line> Kt290Device::setupPrint() const {
     if (isMissing("spr"))
         return {};
-    struct Pair
-    {
+    struct Pair {
         const char *label;
         std::string key;
         const char *format; // nullptr: a whole number
     };
     const std::vector<std::vector<Pair>> layout = {
         {{" Alarm1hysterese : ", "al1hy", "%f"}, {"   Alarm2hysterese : ", "al2hy", "%f"}},
-        {{" Relais1polatit\xE4" "t: ", "R1POL", nullptr}, {"   Relais2polatit\xE4" "t: ", "R2POL", nullptr}},
+        {{" Relais1polatit\xE4"
+          "t: ",
+          "R1POL", nullptr},
+         {"   Relais2polatit\xE4"
+          "t: ",
+          "R2POL", nullptr}},
         {{" Druckrichtung   : ", "druck", nullptr}},
         {{" Nullpotimitte   : ", "nullpo", "%f"}},
         {{" 20mA Poti links : ", "vpoa", "%f"}},
@@ -626,8 +645,8 @@ std::vector<Kt290Device::Line> Kt290Device::setupPrint() const
         const std::string key = "poti" + std::to_string(i);
         if (isMissing(key))
             continue;
-        potis += (potis.empty() ? " poti[" : "  poti[") + std::to_string(i) + "]: "
-                 + std::to_string(nearest(num(key) * 100.0)); // raw counts, 100 per percent
+        potis += (potis.empty() ? " poti[" : "  poti[") + std::to_string(i) +
+                 "]: " + std::to_string(nearest(num(key) * 100.0)); // raw counts, 100 per percent
     }
     body.push_back(potis);
 
@@ -642,7 +661,10 @@ std::vector<Kt290Device::Line> Kt290Device::setupPrint() const
     if (!isMissing("ort"))
         head += "   Ort: " + valueText("ort");
     char checksum[32];
-    std::snprintf(checksum, sizeof checksum, "   Pr\xFC" "fsumme: %u, 0x%02X", sum, sum);
+    std::snprintf(checksum, sizeof checksum,
+                  "   Pr\xFC"
+                  "fsumme: %u, 0x%02X",
+                  sum, sum);
     head += checksum;
 
     std::vector<Line> lines{{head, 0}};
@@ -651,8 +673,7 @@ std::vector<Kt290Device::Line> Kt290Device::setupPrint() const
     return lines;
 }
 
-std::vector<Kt290Device::Line> Kt290Device::potiAnswer() const
-{
+std::vector<Kt290Device::Line> Kt290Device::potiAnswer() const {
     if (isMissing("poti"))
         return {};
     std::vector<Line> lines;
@@ -667,8 +688,7 @@ std::vector<Kt290Device::Line> Kt290Device::potiAnswer() const
     return lines;
 }
 
-std::vector<Kt290Device::Line> Kt290Device::logAnswer() const
-{
+std::vector<Kt290Device::Line> Kt290Device::logAnswer() const {
     if (isMissing("log"))
         return {};
     std::vector<std::string> entries;
@@ -676,14 +696,18 @@ std::vector<Kt290Device::Line> Kt290Device::logAnswer() const
     std::size_t start = 0;
     while (start <= log.size()) {
         const auto bar = log.find('|', start);
-        const std::string entry = log.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        const std::string entry =
+            log.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         if (!entry.empty())
             entries.push_back(entry);
         if (bar == std::string::npos)
             break;
         start = bar + 1;
     }
-    std::vector<Line> lines{{"LogFile KT290 (" + std::to_string(entries.size()) + " Eintr\xE4" "ge)", 0}};
+    std::vector<Line> lines{{"LogFile KT290 (" + std::to_string(entries.size()) +
+                                 " Eintr\xE4"
+                                 "ge)",
+                             0}};
     for (std::size_t i = 0; i < entries.size(); ++i)
         lines.push_back({entries[i], static_cast<int>(i / LogLinesPerBurst) * LogBurstMs});
     return lines;

@@ -14,20 +14,17 @@
 // which each piece leaves the device. Knows nothing of ports or clocks; the caller schedules.
 //
 // Text is Latin-1 throughout (one byte per character).
-class Kt290Device
-{
+class Kt290Device {
 public:
     enum class Type { X1, X2, T03, T01, T02 };
     enum class Fault { None, Silent, NoCrLf, Garbage, Nul, Flood, Slow, Drop, Vanish };
 
-    struct Chunk
-    {
-        int delayMs = 0;    // after the byte that caused it was received
+    struct Chunk {
+        int delayMs = 0; // after the byte that caused it was received
         std::string bytes;
     };
 
-    struct Reaction
-    {
+    struct Reaction {
         std::vector<Chunk> chunks;          // in sending order
         std::optional<std::string> command; // a completed command line, as received (no CR)
         bool vanish = false;                // the device is to disappear from the line now
@@ -60,8 +57,7 @@ public:
     static std::optional<double> parseNumber(std::string_view text);
 
 private:
-    struct Line
-    {
+    struct Line {
         std::string text;
         int delayMs = 0;
     };

@@ -12,8 +12,7 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int)
-{
+void requestStop(int) {
     stopRequested = 1;
 }
 
@@ -66,8 +65,7 @@ standard output, errors explained on standard error):
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     Simulator::Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

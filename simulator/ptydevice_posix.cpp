@@ -10,13 +10,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyDevice::~PtyDevice()
-{
+PtyDevice::~PtyDevice() {
     close();
 }
 
-bool PtyDevice::open(std::string &error)
-{
+bool PtyDevice::open(std::string &error) {
     close();
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
@@ -24,7 +22,8 @@ bool PtyDevice::open(std::string &error)
         return false;
     }
     char name[128];
-    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
         error = std::string("pseudo-terminal setup: ") + std::strerror(errno);
         ::close(master);
         return false;
@@ -51,16 +50,14 @@ bool PtyDevice::open(std::string &error)
     return true;
 }
 
-void PtyDevice::close()
-{
+void PtyDevice::close() {
     if (master_ >= 0)
         ::close(master_);
     master_ = -1;
     hungUp_ = true;
 }
 
-PtyDevice::Events PtyDevice::wait(int timeoutMs, bool wantWrite, bool watchInput)
-{
+PtyDevice::Events PtyDevice::wait(int timeoutMs, bool wantWrite, bool watchInput) {
     Events events;
     pollfd input{STDIN_FILENO, POLLIN, 0};
     pollfd master{master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
@@ -88,8 +85,7 @@ PtyDevice::Events PtyDevice::wait(int timeoutMs, bool wantWrite, bool watchInput
     return events;
 }
 
-long PtyDevice::readSome(char *buffer, unsigned long size)
-{
+long PtyDevice::readSome(char *buffer, unsigned long size) {
     if (master_ < 0)
         return -1;
     const ssize_t n = ::read(master_, buffer, size);
@@ -100,8 +96,7 @@ long PtyDevice::readSome(char *buffer, unsigned long size)
     return -1; // EIO: the slave side was closed
 }
 
-long PtyDevice::writeSome(const char *data, unsigned long size)
-{
+long PtyDevice::writeSome(const char *data, unsigned long size) {
     if (master_ < 0)
         return -1;
     const ssize_t n = ::write(master_, data, size);
@@ -110,14 +105,12 @@ long PtyDevice::writeSome(const char *data, unsigned long size)
     return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
 }
 
-void PtyDevice::discardUnread()
-{
+void PtyDevice::discardUnread() {
     if (master_ >= 0)
         tcflush(master_, TCOFLUSH);
 }
 
-void PtyDevice::discardDelivered()
-{
+void PtyDevice::discardDelivered() {
     discardUnread();
     if (master_ < 0)
         return;
@@ -128,17 +121,16 @@ void PtyDevice::discardDelivered()
     }
 }
 
-long PtyDevice::readInput(char *buffer, unsigned long size)
-{
+long PtyDevice::readInput(char *buffer, unsigned long size) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, size);
     if (n >= 0)
         return n;
     return (errno == EAGAIN || errno == EINTR) ? -1 : 0;
 }
 
-bool PtyDevice::replaceLink(const std::string &link, const std::string &target, std::string &error)
-{
-    struct stat info{};
+bool PtyDevice::replaceLink(const std::string &link, const std::string &target,
+                            std::string &error) {
+    struct stat info {};
     if (lstat(link.c_str(), &info) == 0) {
         if (!S_ISLNK(info.st_mode)) {
             error = link + " exists and is not a symbolic link";
@@ -153,14 +145,12 @@ bool PtyDevice::replaceLink(const std::string &link, const std::string &target, 
     return true;
 }
 
-void PtyDevice::removeLink(const std::string &link)
-{
-    struct stat info{};
+void PtyDevice::removeLink(const std::string &link) {
+    struct stat info {};
     if (!link.empty() && lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
         ::unlink(link.c_str());
 }
 
-void PtyDevice::ignoreBrokenPipe()
-{
+void PtyDevice::ignoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
 }

@@ -4,15 +4,13 @@
 
 // The one place that talks to the operating system: a pseudo-terminal whose slave side plays
 // the device's serial port, standard input for control lines, the link to the port and signals.
-class PtyDevice
-{
+class PtyDevice {
 public:
-    struct Events
-    {
-        bool readable = false;    // the program sent bytes
+    struct Events {
+        bool readable = false; // the program sent bytes
         bool writable = false;
-        bool hungUp = false;      // no program has the port open
-        bool input = false;       // standard input has a line (or its end)
+        bool hungUp = false; // no program has the port open
+        bool input = false;  // standard input has a line (or its end)
     };
 
     PtyDevice() = default;

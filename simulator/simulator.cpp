@@ -10,16 +10,13 @@ constexpr std::size_t FloodBacklog = 4096;
 // 19200 baud with 8 data bits, no parity and 1 stop bit carry 1920 bytes a second.
 constexpr double LineBytesPerSecond = 1920.0;
 constexpr double MaxFloodCredit = 256.0;
-}
+} // namespace
 
 Simulator::Simulator(Options options)
     : options_(std::move(options))
-    , device_(options_.type)
-{
-}
+    , device_(options_.type) {}
 
-int Simulator::run(volatile std::sig_atomic_t &stopRequested)
-{
+int Simulator::run(volatile std::sig_atomic_t &stopRequested) {
     if (!options_.transcript.empty() && !transcript_.open(options_.transcript)) {
         std::cerr << "vtk290-sim: cannot write transcript " << options_.transcript << '\n';
         return 1;
@@ -62,8 +59,7 @@ int Simulator::run(volatile std::sig_atomic_t &stopRequested)
     return 0;
 }
 
-bool Simulator::plug()
-{
+bool Simulator::plug() {
     std::string error;
     if (!pty_.open(error)) {
         std::cerr << "vtk290-sim: " << error << '\n';
@@ -83,8 +79,7 @@ bool Simulator::plug()
     return true;
 }
 
-void Simulator::unplug()
-{
+void Simulator::unplug() {
     if (!pty_.isOpen())
         return;
     if (slaveOpen_)
@@ -95,8 +90,7 @@ void Simulator::unplug()
     transcript_.event("UNPLUG");
 }
 
-void Simulator::slaveClosed()
-{
+void Simulator::slaveClosed() {
     slaveOpen_ = false;
     transcript_.event("CLOSE");
     scheduled_.clear();
@@ -105,8 +99,7 @@ void Simulator::slaveClosed()
     device_.resetLine();
 }
 
-void Simulator::handleInput()
-{
+void Simulator::handleInput() {
     char buffer[1024];
     const long n = PtyDevice::readInput(buffer, sizeof buffer);
     if (n < 0)
@@ -126,8 +119,7 @@ void Simulator::handleInput()
     }
 }
 
-void Simulator::handleControl(const std::string &line)
-{
+void Simulator::handleControl(const std::string &line) {
     const auto first = line.find_first_not_of(" \t");
     if (first == std::string::npos)
         return;
@@ -145,7 +137,8 @@ void Simulator::handleControl(const std::string &line)
     } else {
         const auto before = device_.fault();
         ok = device_.control(command, error);
-        const bool streamed = before == Kt290Device::Fault::Flood || before == Kt290Device::Fault::Nul;
+        const bool streamed =
+            before == Kt290Device::Fault::Flood || before == Kt290Device::Fault::Nul;
         if (streamed && device_.fault() != before) { // the stream stops at once
             outgoing_.clear();
             pty_.discardDelivered();
@@ -157,8 +150,7 @@ void Simulator::handleControl(const std::string &line)
     std::cout << (ok ? "OK " : "ERR ") << command << std::endl;
 }
 
-void Simulator::handleBytes(const char *data, long count)
-{
+void Simulator::handleBytes(const char *data, long count) {
     for (long i = 0; i < count; ++i) {
         transcript_.byte(static_cast<unsigned char>(data[i]));
         const auto reaction = device_.receiveByte(data[i]);
@@ -173,19 +165,18 @@ void Simulator::handleBytes(const char *data, long count)
     sendDue();
 }
 
-void Simulator::schedule(const Kt290Device::Reaction &reaction)
-{
+void Simulator::schedule(const Kt290Device::Reaction &reaction) {
     const auto now = Clock::now();
     for (const auto &chunk : reaction.chunks) {
         const auto due = now + std::chrono::milliseconds(chunk.delayMs);
-        const auto at = std::upper_bound(scheduled_.begin(), scheduled_.end(), due,
-                                         [](const auto &time, const auto &entry) { return time < entry.first; });
+        const auto at = std::upper_bound(
+            scheduled_.begin(), scheduled_.end(), due,
+            [](const auto &time, const auto &entry) { return time < entry.first; });
         scheduled_.insert(at, {due, chunk.bytes});
     }
 }
 
-void Simulator::sendDue()
-{
+void Simulator::sendDue() {
     if (!slaveOpen_)
         return;
     const auto now = Clock::now();
@@ -195,7 +186,8 @@ void Simulator::sendDue()
     }
     const std::chrono::duration<double> sinceCredit = now - floodCreditAt_;
     floodCreditAt_ = now;
-    floodCredit_ = std::min(MaxFloodCredit, floodCredit_ + sinceCredit.count() * LineBytesPerSecond);
+    floodCredit_ =
+        std::min(MaxFloodCredit, floodCredit_ + sinceCredit.count() * LineBytesPerSecond);
     while (floodCredit_ > 0 && outgoing_.size() < FloodBacklog) {
         const std::string flood = device_.floodText();
         if (flood.empty())
@@ -210,10 +202,10 @@ void Simulator::sendDue()
         outgoing_.erase(0, static_cast<std::size_t>(n));
 }
 
-int Simulator::nextTimeoutMs() const
-{
+int Simulator::nextTimeoutMs() const {
     if (scheduled_.empty())
         return PollMs;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(scheduled_.front().first - Clock::now());
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        scheduled_.front().first - Clock::now());
     return static_cast<int>(std::clamp<long long>(wait.count(), 0, PollMs));
 }

@@ -12,11 +12,9 @@
 
 // Runs one simulated KT 290: owns the pseudo-terminal, feeds the device the bytes the program
 // sends, sends back what the device answers at the right moment, and takes control lines.
-class Simulator
-{
+class Simulator {
 public:
-    struct Options
-    {
+    struct Options {
         Kt290Device::Type type = Kt290Device::Type::X1;
         std::string fault = "none";
         std::string link;

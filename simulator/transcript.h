@@ -6,8 +6,7 @@
 
 // The record of what happened on the line, one event a line, written through at once:
 //   <seconds since start, 3 decimals> OPEN | CLOSE | BYTE <hex> | CMD <text> | UNPLUG | PLUG
-class Transcript
-{
+class Transcript {
 public:
     Transcript();
     ~Transcript();

@@ -17,13 +17,11 @@
 
 // The program's windows on a connected link, either to a device in memory (fast) or to the
 // simulator on its pseudo-terminal (real timing).
-class DiagRig
-{
+class DiagRig {
 public:
     // A device in memory that echoes and answers each command with `answers[command]` plus
     // CR LF; commands without an entry get the echo only.
-    static std::unique_ptr<DiagRig> onFake(const QMap<QByteArray, QByteArray> &answers = {})
-    {
+    static std::unique_ptr<DiagRig> onFake(const QMap<QByteArray, QByteArray> &answers = {}) {
         auto port = std::make_unique<FakeSerialPort>();
         FakeSerialPort *device = port.get();
         device->answer = [answers](const QByteArray &line) {
@@ -36,13 +34,11 @@ public:
         return rig;
     }
 
-    static std::unique_ptr<DiagRig> onPort(const QString &path)
-    {
+    static std::unique_ptr<DiagRig> onPort(const QString &path) {
         return std::unique_ptr<DiagRig>(new DiagRig(std::make_unique<QtSerialPortIo>(), path));
     }
 
-    ~DiagRig()
-    {
+    ~DiagRig() {
         delete windows.form1;
         link.reset();
         qunsetenv("VTK290_PORTS");
@@ -52,13 +48,11 @@ public:
     QString openError() const { return m_openError; }
 
     // The strain-gauge mark as the read-out leaves it.
-    void setStrainGauge(bool strainGauge)
-    {
+    void setStrainGauge(bool strainGauge) {
         windows.form1->EinstellbereichNullpunktKennwert1->setEnabled(strainGauge);
     }
 
-    QStringList fakeCommands() const
-    {
+    QStringList fakeCommands() const {
         QStringList commands;
         for (const QByteArray &command : device->commands)
             commands << QString::fromLatin1(command);
@@ -70,8 +64,7 @@ public:
     FakeSerialPort *device = nullptr; // only on a fake
 
 private:
-    DiagRig(std::unique_ptr<SerialPortIo> port, const QString &path)
-    {
+    DiagRig(std::unique_ptr<SerialPortIo> port, const QString &path) {
         qputenv("VTK290_PORTS", path.toLocal8Bit());
         link = std::make_unique<ComLink>(std::move(port));
         createWindows(*link, windows);
@@ -83,11 +76,9 @@ private:
 };
 
 // Answers the next message box that comes up and keeps its text.
-class MessageBoxCatcher : public QObject
-{
+class MessageBoxCatcher : public QObject {
 public:
-    MessageBoxCatcher()
-    {
+    MessageBoxCatcher() {
         m_timer.setInterval(20);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -106,8 +97,7 @@ private:
 
 // What the simulated device answers to a question, as the program reads it: without the echo,
 // trimmed. Used on a twin of the simulator that has been given the same control lines.
-inline QString deviceAnswer(Kt290Device &device, const std::string &command)
-{
+inline QString deviceAnswer(Kt290Device &device, const std::string &command) {
     std::string out;
     for (const char c : command + '\r')
         for (const auto &chunk : device.receiveByte(c).chunks)

@@ -13,18 +13,15 @@
 // list, so that a test compares all of it at once and a failure shows what differs.
 namespace setupstate {
 
-inline QString item(const QComboBox *list)
-{
+inline QString item(const QComboBox *list) {
     return list->currentIndex() < 0 ? QStringLiteral("<none>") : list->currentText();
 }
 
-inline QString box(const QCheckBox *check)
-{
+inline QString box(const QCheckBox *check) {
     return check->isChecked() ? QStringLiteral("[x]") : QStringLiteral("[ ]");
 }
 
-inline QString relaisState(const Tfrelais &d)
-{
+inline QString relaisState(const Tfrelais &d) {
     return QStringList{box(d.CheckBoxR1Pol) + ' ' + item(d.ComboBoxR1Pol),
                        box(d.CheckBoxR2Pol) + ' ' + item(d.ComboBoxR2Pol),
                        item(d.ComboBoxAl1Hy) + ' ' + item(d.ComboBoxR1Hy),
@@ -33,8 +30,7 @@ inline QString relaisState(const Tfrelais &d)
         .join(QStringLiteral(" | "));
 }
 
-inline QString einstState(const Tfeinst &d)
-{
+inline QString einstState(const Tfeinst &d) {
     const int radio = d.RadioGroupZD->itemIndex();
     return QStringList{
         item(d.ComboBoxVPotiL) + ' ' + item(d.ComboBoxVPotiLF),
@@ -47,8 +43,7 @@ inline QString einstState(const Tfeinst &d)
 }
 
 // The user picks an item from a drop-down list.
-inline void choose(QComboBox *list, const QString &text)
-{
+inline void choose(QComboBox *list, const QString &text) {
     const int index = list->findText(text);
     Q_ASSERT(index >= 0);
     list->setCurrentIndex(index);
@@ -73,8 +68,7 @@ namespace setupstate {
 
 // Runs `act` on the next modal window as soon as it shows (the test waits inside its exec());
 // gives up after a few seconds so that a window that never comes does not haunt later tests.
-inline void onNextModal(QObject *context, std::function<void(QWidget *)> act)
-{
+inline void onNextModal(QObject *context, std::function<void(QWidget *)> act) {
     auto *timer = new QTimer(context);
     const QDeadlineTimer deadline(5000);
     QObject::connect(timer, &QTimer::timeout, context, [timer, act, deadline] {

@@ -22,8 +22,7 @@
 namespace {
 
 // Takes the documents the program asks the desktop to open.
-class OpenedDocuments final : public QObject
-{
+class OpenedDocuments final : public QObject {
     Q_OBJECT
 
 public:
@@ -34,8 +33,7 @@ public slots:
 };
 
 // The next widget of the focus chain that the tab key stops at.
-QWidget *nextTabStop(QWidget *widget)
-{
+QWidget *nextTabStop(QWidget *widget) {
     QWidget *next = widget->nextInFocusChain();
     while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
         next = next->nextInFocusChain();
@@ -47,8 +45,7 @@ QWidget *nextTabStop(QWidget *widget)
 Q_DECLARE_METATYPE(FileVersion)
 
 // The about box, the potentiometer check window and the manual.
-class TestAbout : public QObject
-{
+class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
@@ -72,21 +69,18 @@ private:
     WindowSet m_windows;
 };
 
-void TestAbout::init()
-{
+void TestAbout::init() {
     m_link = std::make_unique<ComLink>(std::make_unique<FakeSerialPort>());
     m_windows = {};
     createWindows(*m_link, m_windows);
 }
 
-void TestAbout::cleanup()
-{
+void TestAbout::cleanup() {
     delete m_windows.form1;
     m_link.reset();
 }
 
-void TestAbout::versionLine_data()
-{
+void TestAbout::versionLine_data() {
     QTest::addColumn<bool>("known");
     QTest::addColumn<FileVersion>("version");
     QTest::addColumn<QString>("line");
@@ -94,13 +88,12 @@ void TestAbout::versionLine_data()
     QTest::newRow("2.0.0.0") << true << FileVersion{2, 0, 0, 0} << "Version 2.0.0.0";
     QTest::newRow("largest") << true << FileVersion{65535, 65535, 65535, 65535}
                              << "Version 65535.65535.65535.65535";
-    QTest::newRow("leading zeros none") << true << FileVersion{10, 2, 30, 400}
-                                        << "Version 10.2.30.400";
+    QTest::newRow("leading zeros none")
+        << true << FileVersion{10, 2, 30, 400} << "Version 10.2.30.400";
     QTest::newRow("no version") << false << FileVersion{} << "Version 0";
 }
 
-void TestAbout::versionLine()
-{
+void TestAbout::versionLine() {
     QFETCH(bool, known);
     QFETCH(FileVersion, version);
     QFETCH(QString, line);
@@ -112,15 +105,12 @@ void TestAbout::versionLine()
 }
 
 // The default is the version the project is configured with.
-void TestAbout::versionLineOfThisBuild()
-{
+void TestAbout::versionLineOfThisBuild() {
     m_windows.aboutBox->show();
-    QCOMPARE(m_windows.aboutBox->Label8->text(),
-             QStringLiteral("Version " VTK290_PROJECT_VERSION));
+    QCOMPARE(m_windows.aboutBox->Label8->text(), QStringLiteral("Version " VTK290_PROJECT_VERSION));
 }
 
-void TestAbout::versionRecomputedOnEveryShow()
-{
+void TestAbout::versionRecomputedOnEveryShow() {
     TAboutBox *box = m_windows.aboutBox;
     box->setProgramVersion(FileVersion{1, 0, 0, 7});
     box->show();
@@ -134,8 +124,7 @@ void TestAbout::versionRecomputedOnEveryShow()
     QVERIFY(box->Memo1->isVisible());
 }
 
-void TestAbout::aboutBoxControls_data()
-{
+void TestAbout::aboutBoxControls_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
@@ -154,8 +143,7 @@ void TestAbout::aboutBoxControls_data()
     QTest::newRow("Image1") << "Image1" << QRect(64, 88, 221, 60) << "" << false;
 }
 
-void TestAbout::aboutBoxControls()
-{
+void TestAbout::aboutBoxControls() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
@@ -179,8 +167,7 @@ void TestAbout::aboutBoxControls()
     }
 }
 
-void TestAbout::aboutBoxWindow()
-{
+void TestAbout::aboutBoxWindow() {
     TAboutBox *box = m_windows.aboutBox;
     QCOMPARE(box->windowTitle(), QStringLiteral("vtk290 - Info"));
     QCOMPARE(box->size(), QSize(381, 324));
@@ -198,16 +185,14 @@ void TestAbout::aboutBoxWindow()
     QVERIFY(box->isHidden());
 }
 
-void TestAbout::okClosesTheBox()
-{
+void TestAbout::okClosesTheBox() {
     TAboutBox *box = m_windows.aboutBox;
     QTimer::singleShot(0, box, [box] { box->Button1->click(); });
     QCOMPARE(box->exec(), int(QDialog::Accepted));
     QVERIFY(box->isHidden());
 }
 
-void TestAbout::potikontrControls_data()
-{
+void TestAbout::potikontrControls_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::newRow("Shape1") << "Shape1" << QRect(24, 128, 97, 17);
@@ -228,8 +213,7 @@ void TestAbout::potikontrControls_data()
     QTest::newRow("Image1") << "Image1" << QRect(0, 0, 380, 182);
 }
 
-void TestAbout::potikontrControls()
-{
+void TestAbout::potikontrControls() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     Tfpotikontr *window = m_windows.fpotikontr;
@@ -245,14 +229,13 @@ void TestAbout::potikontrControls()
         QCOMPARE(label->text(), name);
     // The labels lie on their short shapes, the short shapes on the long ones.
     if (name.startsWith(QLatin1String("Shape")) && name.endsWith(u'a'))
-        QVERIFY(window->findChild<QWidget *>(name.chopped(1))->geometry().contains(
-            widget->geometry()));
+        QVERIFY(
+            window->findChild<QWidget *>(name.chopped(1))->geometry().contains(widget->geometry()));
 }
 
 // The manual's path goes to the desktop whole, blanks included; nothing of the program's own
 // is shown, whether or not the file is there.
-void TestAbout::manualOpenedFromProgramDirectory()
-{
+void TestAbout::manualOpenedFromProgramDirectory() {
     OpenedDocuments opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
     m_windows.form1->show();
@@ -269,8 +252,7 @@ void TestAbout::manualOpenedFromProgramDirectory()
 }
 
 // The build places the manual beside the program.
-void TestAbout::manualBuiltBesideProgram()
-{
+void TestAbout::manualBuiltBesideProgram() {
     QFile manual(QStringLiteral(VTK290_MANUAL_PATH));
     QVERIFY2(manual.open(QIODevice::ReadOnly), qPrintable(manual.fileName()));
     QVERIFY(manual.read(5) == "%PDF-");

@@ -3,8 +3,7 @@
 
 #include <QtTest>
 
-class TestAllgem : public QObject
-{
+class TestAllgem : public QObject {
     Q_OBJECT
 
 private slots:
@@ -19,8 +18,7 @@ private slots:
     void portsFromEnvironment();
 };
 
-void TestAllgem::formatFixed_data()
-{
+void TestAllgem::formatFixed_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<int>("precision");
     QTest::addColumn<int>("decimals");
@@ -39,8 +37,7 @@ void TestAllgem::formatFixed_data()
     QTest::newRow("largest fixed") << 99999.4 << 5 << 0 << "99999";
 }
 
-void TestAllgem::formatFixed()
-{
+void TestAllgem::formatFixed() {
     QFETCH(double, value);
     QFETCH(int, precision);
     QFETCH(int, decimals);
@@ -48,8 +45,7 @@ void TestAllgem::formatFixed()
     QCOMPARE(FormatFixed(value, precision, decimals), expected);
 }
 
-void TestAllgem::nearestInt_data()
-{
+void TestAllgem::nearestInt_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<bool>("fits");
     QTest::addColumn<int>("expected");
@@ -63,8 +59,7 @@ void TestAllgem::nearestInt_data()
     QTest::newRow("not a number") << std::nan("") << false << 0;
 }
 
-void TestAllgem::nearestInt()
-{
+void TestAllgem::nearestInt() {
     QFETCH(double, value);
     QFETCH(bool, fits);
     QFETCH(int, expected);
@@ -74,15 +69,13 @@ void TestAllgem::nearestInt()
         QCOMPARE(*result, expected);
 }
 
-void TestAllgem::commaToPoint()
-{
+void TestAllgem::commaToPoint() {
     QCOMPARE(CommaToPoint(QStringLiteral("0,25")), QStringLiteral("0.25"));
     QCOMPARE(CommaToPoint(QStringLiteral("1,000,5")), QStringLiteral("1.000,5"));
     QCOMPARE(CommaToPoint(QStringLiteral("12")), QStringLiteral("12"));
 }
 
-void TestAllgem::readPointNumber_data()
-{
+void TestAllgem::readPointNumber_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("isNumber");
     QTest::addColumn<double>("expected");
@@ -99,8 +92,7 @@ void TestAllgem::readPointNumber_data()
     QTest::newRow("trailing blank") << "3 " << false << 0.0;
 }
 
-void TestAllgem::readPointNumber()
-{
+void TestAllgem::readPointNumber() {
     QFETCH(QString, text);
     QFETCH(bool, isNumber);
     QFETCH(double, expected);
@@ -110,16 +102,14 @@ void TestAllgem::readPointNumber()
         QCOMPARE(*value, expected);
 }
 
-void TestAllgem::portOrder()
-{
+void TestAllgem::portOrder() {
     const QStringList ordered = PortNames::orderedSystemPorts(
         {QStringLiteral("ttyS10"), QStringLiteral("ttyS2"), QStringLiteral("ttyACM0"),
          QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1"), QStringLiteral("ttyUSB0")});
     QCOMPARE(ordered, (QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1", "ttyS0", "ttyS2", "ttyS10"}));
 }
 
-void TestAllgem::portsFromEnvironment()
-{
+void TestAllgem::portsFromEnvironment() {
     qputenv("VTK290_PORTS", "/dev/a::/dev/c");
     QCOMPARE(PortNames::systemLocation(QStringLiteral("COM1")), QStringLiteral("/dev/a"));
     QCOMPARE(PortNames::systemLocation(QStringLiteral("COM2")), QString());

@@ -15,8 +15,7 @@
 
 // Finding the device and reading it out, through the main window, against simulated devices
 // on pseudo-terminals with real timing.
-class TestConnection : public QObject
-{
+class TestConnection : public QObject {
     Q_OBJECT
 
 private slots:
@@ -43,8 +42,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestConnection::init()
-{
+void TestConnection::init() {
     m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
     m_windows = {};
     createWindows(*m_link, m_windows);
@@ -52,20 +50,17 @@ void TestConnection::init()
     m_form->Timer2->stop(); // no second-copy question in these tests
 }
 
-void TestConnection::cleanup()
-{
+void TestConnection::cleanup() {
     delete m_form;
     m_link.reset();
     qunsetenv("VTK290_PORTS");
 }
 
-void TestConnection::usePorts(const QStringList &paths)
-{
+void TestConnection::usePorts(const QStringList &paths) {
     qputenv("VTK290_PORTS", paths.join(QLatin1Char(':')).toLocal8Bit());
 }
 
-QString TestConnection::connectAndWait()
-{
+QString TestConnection::connectAndWait() {
     QString boxText;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&boxText] {
@@ -79,8 +74,7 @@ QString TestConnection::connectAndWait()
     return boxText;
 }
 
-void TestConnection::deviceFoundBehindAbsentPorts()
-{
+void TestConnection::deviceFoundBehindAbsentPorts() {
     SimulatorProcess device;
     SimulatorProcess other;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
@@ -105,8 +99,7 @@ void TestConnection::deviceFoundBehindAbsentPorts()
     QVERIFY(m_form->ProgressBar1->isHidden());
 }
 
-void TestConnection::silentPortIsAskedTwice()
-{
+void TestConnection::silentPortIsAskedTwice() {
     SimulatorProcess silent;
     SimulatorProcess device;
     QVERIFY(silent.start({QStringLiteral("--fault"), QStringLiteral("silent")}));
@@ -118,20 +111,20 @@ void TestConnection::silentPortIsAskedTwice()
     QCOMPARE(silent.commands(), (QStringList{"Name", "Name"}));
 }
 
-void TestConnection::notFound_data()
-{
+void TestConnection::notFound_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
     QTest::newRow("no ports at all")
-        << QString() << "Kein KT 290 gefunden. Die Schnittstelle wird von einem andren Programm "
-                        "belegt. Beenden Sie das andere Programm und versuchen Sie es neu.";
+        << QString()
+        << "Kein KT 290 gefunden. Die Schnittstelle wird von einem andren Programm "
+           "belegt. Beenden Sie das andere Programm und versuchen Sie es neu.";
     QTest::newRow("name with a blank")
-        << "KT 290 V1.03" << "Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
-                             "und schließen Sie den KT 290 an die Spannungsversorgung an.";
+        << "KT 290 V1.03"
+        << "Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
+           "und schließen Sie den KT 290 an die Spannungsversorgung an.";
 }
 
-void TestConnection::notFound()
-{
+void TestConnection::notFound() {
     QFETCH(QString, name);
     QFETCH(QString, message);
     SimulatorProcess device;
@@ -151,19 +144,18 @@ void TestConnection::notFound()
     QVERIFY(m_form->ProgressBar1->isHidden());
 }
 
-void TestConnection::strainGaugeReadout()
-{
+void TestConnection::strainGaugeReadout() {
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    for (const char *line : {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42", "set tasp 0.5",
-                             "set fehl 3", "set P2 2", "set mas 12.5", "set al1ma 8",
-                             "set al2ma 16.25"})
+    for (const char *line :
+         {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42", "set tasp 0.5", "set fehl 3",
+          "set P2 2", "set mas 12.5", "set al1ma 8", "set al2ma 16.25"})
         device.control(QLatin1String(line));
     usePorts({device.portPath()});
     QCOMPARE(connectAndWait(), QString());
 
-    const QStringList expected{"Name", "inpmv", "ver", "fnr", "tasp", "fehl", "kalr 1", "mvv0",
-                               "kalr 0", "mvv0", "mas", "al1ma", "al2ma", "P2"};
+    const QStringList expected{"Name", "inpmv",  "ver",  "fnr", "tasp",  "fehl",  "kalr 1",
+                               "mvv0", "kalr 0", "mvv0", "mas", "al1ma", "al2ma", "P2"};
     QCOMPARE(device.commands(), expected);
     const auto bytes = device.bytes();
     for (int i = 1; i < bytes.size(); ++i) {
@@ -180,7 +172,8 @@ void TestConnection::strainGaugeReadout()
     QCOMPARE(m_form->StaticTextFnr->text(), QStringLiteral("0042"));
     QCOMPARE(m_form->StaticTextSetupsperre->text(), QStringLiteral("ein"));
     QVERIFY(!m_form->StaticTextSetupsperre->toolTip().isEmpty());
-    QCOMPARE(m_form->LabelFehler->text(), QStringLiteral(" Fehler 3: Brückensignal überschritten "));
+    QCOMPARE(m_form->LabelFehler->text(),
+             QStringLiteral(" Fehler 3: Brückensignal überschritten "));
     QVERIFY(m_form->LabelFehler->isVisibleTo(m_form));
     QCOMPARE(m_form->StaticTextMa->text(), QStringLiteral("12,50mA"));
     QCOMPARE(m_form->StaticTextSp1->text(), QStringLiteral("8,00mA"));
@@ -188,28 +181,32 @@ void TestConnection::strainGaugeReadout()
     QVERIFY(!m_form->StaticTextSwVersion->text().isEmpty());
     QVERIFY(!m_form->StaticTextHwVersion->text().isEmpty());
     // "P2" = 2: relay 1 at rest, relay 2 switched, in both panels.
-    for (QWidget *shown : {m_form->ImageNo1, m_form->ImageNo102, m_form->ImageNc2, m_form->ImageNc202})
+    for (QWidget *shown :
+         {m_form->ImageNo1, m_form->ImageNo102, m_form->ImageNc2, m_form->ImageNc202})
         QVERIFY2(!shown->isHidden(), qPrintable(shown->objectName()));
-    for (QWidget *hidden : {m_form->ImageNc1, m_form->ImageNc102, m_form->ImageNo2, m_form->ImageNo202})
+    for (QWidget *hidden :
+         {m_form->ImageNc1, m_form->ImageNc102, m_form->ImageNo2, m_form->ImageNo202})
         QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
     QVERIFY(m_form->BitBtnAktualisieren->isEnabled());
     QVERIFY(m_form->ProgressBar1->isHidden());
 }
 
-void TestConnection::deviceTypes_data()
-{
+void TestConnection::deviceTypes_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("typeText");
     QTest::addColumn<bool>("panel1");
     QTest::addColumn<bool>("panel2");
-    QTest::newRow("X2") << "X2" << "KT 290.X2 - Strom-Schaltverstärker" << false << true;
-    QTest::newRow("03") << "03" << "KT 290.03" << false << false;
-    QTest::newRow("01") << "01" << "KT 290.01 - DMS-Schaltverstärker" << true << false;
-    QTest::newRow("02") << "02" << "KT 290.02 - Strom-Schaltverstärker" << false << true;
+    QTest::newRow("X2") << "X2"
+                        << "KT 290.X2 - Strom-Schaltverstärker" << false << true;
+    QTest::newRow("03") << "03"
+                        << "KT 290.03" << false << false;
+    QTest::newRow("01") << "01"
+                        << "KT 290.01 - DMS-Schaltverstärker" << true << false;
+    QTest::newRow("02") << "02"
+                        << "KT 290.02 - Strom-Schaltverstärker" << false << true;
 }
 
-void TestConnection::deviceTypes()
-{
+void TestConnection::deviceTypes() {
     QFETCH(QString, type);
     QFETCH(QString, typeText);
     QFETCH(bool, panel1);
@@ -231,8 +228,7 @@ void TestConnection::deviceTypes()
     }
 }
 
-void TestConnection::disconnectKeepsValues()
-{
+void TestConnection::disconnectKeepsValues() {
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
     usePorts({device.portPath()});
@@ -251,12 +247,11 @@ void TestConnection::disconnectKeepsValues()
     QVERIFY(m_form->Panel2->isVisibleTo(m_form));
 }
 
-void TestConnection::unpluggedDeviceDisconnects()
-{
+void TestConnection::unpluggedDeviceDisconnects() {
     SimulatorProcess device;
     const QString stableName = m_dir.filePath(QStringLiteral("kt290"));
-    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2"), QStringLiteral("--link"),
-                          stableName}));
+    QVERIFY(device.start(
+        {QStringLiteral("--type"), QStringLiteral("X2"), QStringLiteral("--link"), stableName}));
     usePorts({stableName});
     QCOMPARE(connectAndWait(), QString());
 

@@ -15,8 +15,7 @@
 
 // A device that misbehaves in the middle of the scan or the read-out: each operation ends within
 // its time limits, the window stays responsive, no button stays disabled, no progress bar stays.
-class TestFaults : public QObject
-{
+class TestFaults : public QObject {
     Q_OBJECT
 
 private slots:
@@ -38,8 +37,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestFaults::init()
-{
+void TestFaults::init() {
     m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
     m_windows = {};
     createWindows(*m_link, m_windows);
@@ -47,15 +45,13 @@ void TestFaults::init()
     m_form->Timer2->stop();
 }
 
-void TestFaults::cleanup()
-{
+void TestFaults::cleanup() {
     delete m_form;
     m_link.reset();
     qunsetenv("VTK290_PORTS");
 }
 
-qint64 TestFaults::runResponsive(QPushButton *button, int &ticks)
-{
+qint64 TestFaults::runResponsive(QPushButton *button, int &ticks) {
     ticks = 0;
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&ticks] {
@@ -70,8 +66,7 @@ qint64 TestFaults::runResponsive(QPushButton *button, int &ticks)
     return clock.elapsed();
 }
 
-void TestFaults::readoutSurvives_data()
-{
+void TestFaults::readoutSurvives_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("limitMs");
     QTest::addColumn<bool>("staysConnected");
@@ -84,8 +79,7 @@ void TestFaults::readoutSurvives_data()
     QTest::newRow("vanishes") << "fault vanish" << 6000 << false;
 }
 
-void TestFaults::readoutSurvives()
-{
+void TestFaults::readoutSurvives() {
     QFETCH(QString, fault);
     QFETCH(int, limitMs);
     QFETCH(bool, staysConnected);
@@ -100,7 +94,8 @@ void TestFaults::readoutSurvives()
     const qint64 elapsed = runResponsive(m_form->BitBtnAktualisieren, ticks);
     QVERIFY(device.control(QStringLiteral("fault none")) || !staysConnected);
     QVERIFY2(elapsed < limitMs, qPrintable(QString::number(elapsed)));
-    QVERIFY2(ticks >= elapsed / 100 / 2, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(elapsed)));
+    QVERIFY2(ticks >= elapsed / 100 / 2,
+             qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(elapsed)));
     QVERIFY(m_form->ProgressBar1->isHidden());
     QCOMPARE(m_form->isConnected(), staysConnected);
     QCOMPARE(m_form->BitBtnAktualisieren->isEnabled(), staysConnected);
@@ -111,12 +106,12 @@ void TestFaults::readoutSurvives()
         // shows its values.
         WaitSeconds(0.7);
         runResponsive(m_form->BitBtnAktualisieren, ticks);
-        QCOMPARE(m_form->StaticTextTyp->text(), QStringLiteral("KT 290.X2 - Strom-Schaltverstärker"));
+        QCOMPARE(m_form->StaticTextTyp->text(),
+                 QStringLiteral("KT 290.X2 - Strom-Schaltverstärker"));
     }
 }
 
-void TestFaults::scanSurvives_data()
-{
+void TestFaults::scanSurvives_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("limitMs");
     QTest::addColumn<bool>("found");
@@ -127,8 +122,7 @@ void TestFaults::scanSurvives_data()
     QTest::newRow("vanishes at the question") << "vanish" << 15000 << false;
 }
 
-void TestFaults::scanSurvives()
-{
+void TestFaults::scanSurvives() {
     QFETCH(QString, fault);
     QFETCH(int, limitMs);
     QFETCH(bool, found);

@@ -6,8 +6,7 @@
 #include <QtTest>
 
 // The serial link against a port in memory.
-class TestLink : public QObject
-{
+class TestLink : public QObject {
     Q_OBJECT
 
 private slots:
@@ -29,8 +28,7 @@ private:
     std::unique_ptr<ComLink> m_link;
 };
 
-void TestLink::init()
-{
+void TestLink::init() {
     qputenv("VTK290_PORTS", "/fake/1:/fake/2");
     auto port = std::make_unique<FakeSerialPort>();
     m_port = port.get();
@@ -39,14 +37,12 @@ void TestLink::init()
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
 }
 
-void TestLink::cleanup()
-{
+void TestLink::cleanup() {
     m_link.reset();
     qunsetenv("VTK290_PORTS");
 }
 
-void TestLink::pollMovesAtMost255Bytes()
-{
+void TestLink::pollMovesAtMost255Bytes() {
     m_port->incoming = QByteArray(300, 'a');
     m_link->ComPoll();
     QCOMPARE(m_link->ComRxText.size(), 255);
@@ -56,16 +52,14 @@ void TestLink::pollMovesAtMost255Bytes()
     QCOMPARE(m_link->ComRxText.size(), 300);
 }
 
-void TestLink::pollMapsBytesToLatin1()
-{
+void TestLink::pollMapsBytesToLatin1() {
     m_port->incoming = QByteArray("\xE4\x00\xFF", 3);
     m_link->ComPoll();
     const QChar expected[] = {QChar(0xE4), QChar(0), QChar(0xFF)};
     QCOMPARE(m_link->ComRxText, QString(expected, 3));
 }
 
-void TestLink::flushWritesAtMost998()
-{
+void TestLink::flushWritesAtMost998() {
     m_link->ComTxText = QString(1200, QLatin1Char('x'));
     m_link->ComTxText[0] = QChar(0xE4);
     m_link->ComFlushTx();
@@ -75,8 +69,7 @@ void TestLink::flushWritesAtMost998()
     QCOMPARE(m_link->ComTxText.size(), 202);
 }
 
-void TestLink::flushWaitsForEmptyOutputQueue()
-{
+void TestLink::flushWaitsForEmptyOutputQueue() {
     m_port->pendingOutput = 3;
     m_link->ComTxText = QStringLiteral("abc");
     m_link->ComFlushTx();
@@ -84,8 +77,7 @@ void TestLink::flushWaitsForEmptyOutputQueue()
     QCOMPARE(m_link->ComTxText, QStringLiteral("abc"));
 }
 
-void TestLink::sendPacesCharacters()
-{
+void TestLink::sendPacesCharacters() {
     m_link->ComSendText(QStringLiteral("Name\r"));
     QCOMPARE(m_port->writes.size(), 5);
     for (int i = 1; i < m_port->writes.size(); ++i) {
@@ -95,8 +87,7 @@ void TestLink::sendPacesCharacters()
     QCOMPARE(m_port->commands, QList<QByteArray>{"Name"});
 }
 
-void TestLink::sendWithoutPortOrTextReturnsAtOnce()
-{
+void TestLink::sendWithoutPortOrTextReturnsAtOnce() {
     QElapsedTimer clock;
     clock.start();
     m_link->ComSendText(QString());
@@ -107,8 +98,7 @@ void TestLink::sendWithoutPortOrTextReturnsAtOnce()
     QVERIFY(m_link->ComTxText.isEmpty());
 }
 
-void TestLink::openEmptiesTextsCloseKeepsThem()
-{
+void TestLink::openEmptiesTextsCloseKeepsThem() {
     m_link->ComRxText = QStringLiteral("rx");
     m_link->ComTxText = QStringLiteral("tx");
     m_link->ComClose();
@@ -121,8 +111,7 @@ void TestLink::openEmptiesTextsCloseKeepsThem()
     QVERIFY(m_link->ComTxText.isEmpty());
 }
 
-void TestLink::openOfMissingPortFailsAndClosesPrevious()
-{
+void TestLink::openOfMissingPortFailsAndClosesPrevious() {
     QVERIFY(m_link->ComHandleValid());
     QVERIFY(!m_link->ComOpen(QStringLiteral("COM2"), 19200).isEmpty()); // listed, but absent
     QVERIFY(!m_link->ComHandleValid());
@@ -130,8 +119,7 @@ void TestLink::openOfMissingPortFailsAndClosesPrevious()
     QVERIFY(!m_link->ComHandleValid());
 }
 
-void TestLink::lostPortIsClosed()
-{
+void TestLink::lostPortIsClosed() {
     QSignalSpy lost(m_link.get(), &ComLink::portLost);
     m_port->pullPlug();
     QCOMPARE(lost.count(), 1);
@@ -140,10 +128,10 @@ void TestLink::lostPortIsClosed()
     QVERIFY(m_port->writes.isEmpty());
 }
 
-void TestLink::waitProcessesEvents()
-{
+void TestLink::waitProcessesEvents() {
     bool posted = false;
-    QMetaObject::invokeMethod(this, [&posted] { posted = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&posted] { posted = true; }, Qt::QueuedConnection);
     WaitSeconds(0);
     QVERIFY(posted);
 

@@ -6,8 +6,7 @@
 #include <QtTest>
 
 // The serial link on a real tty: the device simulator on a pseudo-terminal.
-class TestLinkPty : public QObject
-{
+class TestLinkPty : public QObject {
     Q_OBJECT
 
 private slots:
@@ -27,28 +26,24 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestLinkPty::init()
-{
+void TestLinkPty::init() {
     QVERIFY(m_sim.start({}));
     m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
     usePorts({m_sim.portPath()});
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
 }
 
-void TestLinkPty::cleanup()
-{
+void TestLinkPty::cleanup() {
     m_link.reset();
     m_sim.stop();
     qunsetenv("VTK290_PORTS");
 }
 
-void TestLinkPty::usePorts(const QStringList &paths)
-{
+void TestLinkPty::usePorts(const QStringList &paths) {
     qputenv("VTK290_PORTS", paths.join(QLatin1Char(':')).toLocal8Bit());
 }
 
-void TestLinkPty::charactersArrivePaced()
-{
+void TestLinkPty::charactersArrivePaced() {
     m_link->ComSendText(QStringLiteral("Name\r"));
     QTRY_COMPARE(m_sim.commands(), QStringList{"Name"});
     const auto bytes = m_sim.bytes();
@@ -64,8 +59,7 @@ void TestLinkPty::charactersArrivePaced()
     QCOMPARE(received, QByteArray("Name\r"));
 }
 
-void TestLinkPty::pollTakes255ThenTheRest()
-{
+void TestLinkPty::pollTakes255ThenTheRest() {
     // Echo "Name" CR LF (6 bytes) and the answer line with its CR LF make 300 bytes.
     m_sim.control(QStringLiteral("set name KT290") + QString(287, QLatin1Char('x')));
     m_link->ComSendText(QStringLiteral("Name\r"));
@@ -77,8 +71,7 @@ void TestLinkPty::pollTakes255ThenTheRest()
     QVERIFY(m_link->ComRxText.endsWith(QLatin1String("xx\r\n")));
 }
 
-void TestLinkPty::bytesBecomeLatin1Characters()
-{
+void TestLinkPty::bytesBecomeLatin1Characters() {
     // The setup print carries "Prüfsumme" with the single byte 0xFC.
     m_link->ComSendText(QStringLiteral("spr\r"));
     WaitSeconds(0.4);
@@ -96,8 +89,7 @@ void TestLinkPty::bytesBecomeLatin1Characters()
                         [](QChar c) { return c == QChar(0); }));
 }
 
-void TestLinkPty::openOfMissingPortClosesTheOpenOne()
-{
+void TestLinkPty::openOfMissingPortClosesTheOpenOne() {
     usePorts({m_sim.portPath(), m_dir.filePath(QStringLiteral("missing"))});
     QTRY_COMPARE(m_sim.openCount(), 1);
     QVERIFY(!m_link->ComOpen(QStringLiteral("COM2"), 19200).isEmpty());
@@ -107,8 +99,7 @@ void TestLinkPty::openOfMissingPortClosesTheOpenOne()
     QTRY_COMPARE(m_sim.openCount(), 2);
 }
 
-void TestLinkPty::badPortPaths()
-{
+void TestLinkPty::badPortPaths() {
     const QString plainFile = m_dir.filePath(QStringLiteral("plain"));
     const QString lockedFile = m_dir.filePath(QStringLiteral("locked"));
     for (const QString &path : {plainFile, lockedFile}) {

@@ -14,15 +14,13 @@ namespace {
 // out the given time after the program has taken everything sent before. The program takes
 // what came in passes of 0.2 s, so 100 ms lands in the middle of the next pass and 300 ms leaves
 // one whole pass quiet.
-class BurstingLog : public QObject
-{
+class BurstingLog : public QObject {
 public:
     BurstingLog(FakeSerialPort *port, const QByteArray &answer, QList<QByteArray> bursts,
                 QList<int> delaysMs)
         : m_port(port)
         , m_bursts(std::move(bursts))
-        , m_delaysMs(std::move(delaysMs))
-    {
+        , m_delaysMs(std::move(delaysMs)) {
         port->answer = [answer](const QByteArray &line) {
             return line == "log" ? answer : QByteArray();
         };
@@ -32,10 +30,9 @@ public:
     }
 
 private:
-    void check()
-    {
-        if (m_scheduled || m_next >= m_bursts.size() || !m_port->commands.contains("log")
-            || !m_port->incoming.isEmpty())
+    void check() {
+        if (m_scheduled || m_next >= m_bursts.size() || !m_port->commands.contains("log") ||
+            !m_port->incoming.isEmpty())
             return;
         m_scheduled = true;
         QTimer::singleShot(m_delaysMs.at(m_next), this, [this] {
@@ -56,8 +53,7 @@ private:
 
 // The log window's fetch: against a device in memory with bursts at chosen moments, and
 // against the simulator.
-class TestLogfile : public QObject
-{
+class TestLogfile : public QObject {
     Q_OBJECT
 
 private slots:
@@ -68,8 +64,7 @@ private slots:
     void logFromDevice();
 };
 
-void TestLogfile::collect_data()
-{
+void TestLogfile::collect_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QList<QByteArray>>("bursts");
     QTest::addColumn<QList<int>>("delaysMs");
@@ -95,8 +90,7 @@ void TestLogfile::collect_data()
                                << QList<int>{} << "001 Netz ein";
 }
 
-void TestLogfile::collect()
-{
+void TestLogfile::collect() {
     QFETCH(QByteArray, answer);
     QFETCH(QList<QByteArray>, bursts);
     QFETCH(QList<int>, delaysMs);
@@ -114,8 +108,7 @@ void TestLogfile::collect()
 }
 
 // Each attempt takes the query's two tries; the open window then asks again 200 ms later.
-void TestLogfile::silentDeviceIsAskedAgainWhileOpen()
-{
+void TestLogfile::silentDeviceIsAskedAgainWhileOpen() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
     Tflogfile *logfile = rig->windows.flogfile;
@@ -128,8 +121,7 @@ void TestLogfile::silentDeviceIsAskedAgainWhileOpen()
     logfile->close();
 }
 
-void TestLogfile::endlessLogStopsAtDeadline()
-{
+void TestLogfile::endlessLogStopsAtDeadline() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
     QList<QByteArray> bursts;
@@ -151,8 +143,7 @@ void TestLogfile::endlessLogStopsAtDeadline()
         QCOMPARE(lines.at(i), QStringLiteral("%1 Eintrag").arg(i));
 }
 
-void TestLogfile::logFromDevice()
-{
+void TestLogfile::logFromDevice() {
     SimulatorProcess simulator;
     QVERIFY(simulator.start());
     const QString log = QStringLiteral("001 Netz ein|002 Setup geändert|003 Fehler 2|"

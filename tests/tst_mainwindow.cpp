@@ -15,8 +15,7 @@
 
 // The main window as the program starts: every control under its name, in its place, in its
 // start state; the progress animation; the question before a second copy runs.
-class TestMainWindow : public QObject
-{
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -41,8 +40,7 @@ private:
     WindowSet m_windows;
 };
 
-void TestMainWindow::init()
-{
+void TestMainWindow::init() {
     auto port = std::make_unique<FakeSerialPort>();
     m_port = port.get();
     m_link = std::make_unique<ComLink>(std::move(port));
@@ -50,20 +48,18 @@ void TestMainWindow::init()
     createWindows(*m_link, m_windows);
 }
 
-void TestMainWindow::cleanup()
-{
+void TestMainWindow::cleanup() {
     delete m_windows.form1;
     m_link.reset();
 }
 
-void TestMainWindow::windowsCreatedInOrder()
-{
-    const QStringList expected{"Tfpotikontr", "TAboutBox", "Tfeinst", "Tfrelais",
+void TestMainWindow::windowsCreatedInOrder() {
+    const QStringList expected{"Tfpotikontr", "TAboutBox", "Tfeinst",  "Tfrelais",
                                "Tflogfile",   "Tfsimul",   "Tfstatus", "Tfmehr"};
     QStringList created;
     for (QObject *child : m_windows.form1->children()) {
-        if (child->isWidgetType() && static_cast<QWidget *>(child)->isWindow()
-            && !qobject_cast<QFileDialog *>(child))
+        if (child->isWidgetType() && static_cast<QWidget *>(child)->isWindow() &&
+            !qobject_cast<QFileDialog *>(child))
             created << child->objectName();
     }
     QCOMPARE(created, expected);
@@ -72,8 +68,7 @@ void TestMainWindow::windowsCreatedInOrder()
     QCOMPARE(m_windows.form1->centralWidget()->size(), QSize(922, 539));
 }
 
-void TestMainWindow::controlsInPlace_data()
-{
+void TestMainWindow::controlsInPlace_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
@@ -84,11 +79,15 @@ void TestMainWindow::controlsInPlace_data()
     QTest::newRow("StaticTextHwVersion") << "StaticTextHwVersion" << QRect(144, 304, 201, 17) << "";
     QTest::newRow("StaticTextSwVersion") << "StaticTextSwVersion" << QRect(144, 328, 201, 17) << "";
     QTest::newRow("StaticTextFnr") << "StaticTextFnr" << QRect(144, 352, 201, 17) << "";
-    QTest::newRow("StaticTextSetupsperre") << "StaticTextSetupsperre" << QRect(144, 376, 201, 17) << "";
+    QTest::newRow("StaticTextSetupsperre")
+        << "StaticTextSetupsperre" << QRect(144, 376, 201, 17) << "";
     QTest::newRow("MemoSetup") << "MemoSetup" << QRect(372, 311, 418, 89) << "";
-    QTest::newRow("BitBtnAktualisieren") << "BitBtnAktualisieren" << QRect(760, 359, 129, 49) << "Aktualisieren";
-    QTest::newRow("BitBtnUpload") << "BitBtnUpload" << QRect(300, 423, 153, 25) << "Setup vom Gerät lesen";
-    QTest::newRow("BitBtnDownload") << "BitBtnDownload" << QRect(468, 423, 153, 25) << "Setup im Gerät speichern";
+    QTest::newRow("BitBtnAktualisieren")
+        << "BitBtnAktualisieren" << QRect(760, 359, 129, 49) << "Aktualisieren";
+    QTest::newRow("BitBtnUpload") << "BitBtnUpload" << QRect(300, 423, 153, 25)
+                                  << "Setup vom Gerät lesen";
+    QTest::newRow("BitBtnDownload")
+        << "BitBtnDownload" << QRect(468, 423, 153, 25) << "Setup im Gerät speichern";
     QTest::newRow("BitBtnVerbinden") << "BitBtnVerbinden" << QRect(20, 424, 97, 25) << "Verbinden";
     QTest::newRow("ButtonBeenden") << "ButtonBeenden" << QRect(766, 423, 123, 25) << "Beenden";
     QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(0, 503, 922, 17) << "";
@@ -110,12 +109,12 @@ void TestMainWindow::controlsInPlace_data()
     QTest::newRow("Label5") << "Label5" << QRect(48, 328, -1, -1) << "Softwareversion";
     QTest::newRow("Label6") << "Label6" << QRect(48, 352, -1, -1) << "F.Nr";
     QTest::newRow("Label1") << "Label1" << QRect(48, 376, -1, -1) << "Setupsperre";
-    QTest::newRow("Label3") << "Label3" << QRect(360, 376, -1, -1) << "Setupsperre über Taste T1 ein- und ausschalten";
+    QTest::newRow("Label3") << "Label3" << QRect(360, 376, -1, -1)
+                            << "Setupsperre über Taste T1 ein- und ausschalten";
     QTest::newRow("LabelFehler") << "LabelFehler" << QRect(401, 289, -1, -1) << "LabelFehler";
 }
 
-void TestMainWindow::controlsInPlace()
-{
+void TestMainWindow::controlsInPlace() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
@@ -131,8 +130,7 @@ void TestMainWindow::controlsInPlace()
         QCOMPARE(button->text(), text);
 }
 
-void TestMainWindow::startState()
-{
+void TestMainWindow::startState() {
     Tform1 *form = m_windows.form1;
     for (const char *hidden : {"Panel1", "Panel2", "LabelFehler", "ProgressBar1", "MemoSetup"})
         QVERIFY2(form->findChild<QWidget *>(QLatin1String(hidden))->isHidden(), hidden);
@@ -151,41 +149,49 @@ void TestMainWindow::startState()
     QCOMPARE(form->findChild<QTimer *>(QStringLiteral("Timer1"))->interval(), 100);
 }
 
-void TestMainWindow::contactPicturesStacked()
-{
+void TestMainWindow::contactPicturesStacked() {
     Tform1 *form = m_windows.form1;
     QCOMPARE(form->ImageNo1->pos(), QPoint(400, 37));
     QCOMPARE(form->ImageNo2->pos(), QPoint(399, 168));
     QCOMPARE(form->ImageNo102->pos(), QPoint(455, 46));
     QCOMPARE(form->ImageNo202->pos(), QPoint(455, 177));
-    for (QWidget *picture : {form->ImageNc1, form->ImageNo1, form->ImageNc2, form->ImageNo2,
-                             form->ImageNc102, form->ImageNo102, form->ImageNc202, form->ImageNo202}) {
+    for (QWidget *picture :
+         {form->ImageNc1, form->ImageNo1, form->ImageNc2, form->ImageNo2, form->ImageNc102,
+          form->ImageNo102, form->ImageNc202, form->ImageNo202}) {
         QVERIFY2(picture->isHidden(), qPrintable(picture->objectName()));
         QCOMPARE(picture->size(), QSize(24, 35));
     }
 }
 
-void TestMainWindow::menuItems_data()
-{
+void TestMainWindow::menuItems_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("ffnen1") << "ffnen1" << "Öffnen" << true;
-    QTest::newRow("Speichern1") << "Speichern1" << "Speichern" << true;
-    QTest::newRow("Beenden1") << "Beenden1" << "Beenden" << true;
+    QTest::newRow("ffnen1") << "ffnen1"
+                            << "Öffnen" << true;
+    QTest::newRow("Speichern1") << "Speichern1"
+                                << "Speichern" << true;
+    QTest::newRow("Beenden1") << "Beenden1"
+                              << "Beenden" << true;
     QTest::newRow("Einstellbereich") << "EinstellbereichNullpunktKennwert1"
                                      << "Einstellbereich Nullpunkt, Kennwert" << true;
-    QTest::newRow("Relais1") << "Relais1" << "Schaltpunkte" << true;
-    QTest::newRow("Default1") << "Default1" << "Default" << true;
-    QTest::newRow("Logfile1") << "Logfile1" << "Logfile" << false;
-    QTest::newRow("Simulation1") << "Simulation1" << "Simulation" << false;
-    QTest::newRow("Status1") << "Status1" << "Status" << false;
-    QTest::newRow("Info1") << "Info1" << "Info" << true;
-    QTest::newRow("Betriebsanleitung1") << "Betriebsanleitung1" << "Betriebsanleitung anzeigen" << true;
+    QTest::newRow("Relais1") << "Relais1"
+                             << "Schaltpunkte" << true;
+    QTest::newRow("Default1") << "Default1"
+                              << "Default" << true;
+    QTest::newRow("Logfile1") << "Logfile1"
+                              << "Logfile" << false;
+    QTest::newRow("Simulation1") << "Simulation1"
+                                 << "Simulation" << false;
+    QTest::newRow("Status1") << "Status1"
+                             << "Status" << false;
+    QTest::newRow("Info1") << "Info1"
+                           << "Info" << true;
+    QTest::newRow("Betriebsanleitung1") << "Betriebsanleitung1"
+                                        << "Betriebsanleitung anzeigen" << true;
 }
 
-void TestMainWindow::menuItems()
-{
+void TestMainWindow::menuItems() {
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(bool, enabled);
@@ -195,8 +201,7 @@ void TestMainWindow::menuItems()
     QCOMPARE(action->isEnabled(), enabled);
 }
 
-void TestMainWindow::progressBarCyclesWhileVisible()
-{
+void TestMainWindow::progressBarCyclesWhileVisible() {
     Tform1 *form = m_windows.form1;
     form->show();
     form->ProgressBar1->setValue(0);
@@ -215,8 +220,7 @@ void TestMainWindow::progressBarCyclesWhileVisible()
     QVERIFY(form->ProgressBar1->value() >= 6);
 }
 
-void TestMainWindow::closingClosesPort()
-{
+void TestMainWindow::closingClosesPort() {
     qputenv("VTK290_PORTS", "/fake/1");
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
     m_windows.form1->show();
@@ -226,8 +230,7 @@ void TestMainWindow::closingClosesPort()
     qunsetenv("VTK290_PORTS");
 }
 
-void TestMainWindow::secondCopyIsAsked_data()
-{
+void TestMainWindow::secondCopyIsAsked_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("keepsRunning");
     QTest::newRow("Ja") << "BitBtn1" << true;
@@ -235,8 +238,7 @@ void TestMainWindow::secondCopyIsAsked_data()
     QTest::newRow("close box") << "" << false;
 }
 
-void TestMainWindow::secondCopyIsAsked()
-{
+void TestMainWindow::secondCopyIsAsked() {
     QFETCH(QString, answer);
     QFETCH(bool, keepsRunning);
     InstanceMark otherCopy;
@@ -261,8 +263,7 @@ void TestMainWindow::secondCopyIsAsked()
     QCOMPARE(m_windows.form1->isVisible(), keepsRunning);
 }
 
-void TestMainWindow::noQuestionWhenAlone()
-{
+void TestMainWindow::noQuestionWhenAlone() {
     {
         InstanceMark endedCopy;
         QVERIFY(!endedCopy.acquireAndCheckOthers());

@@ -6,8 +6,7 @@
 #include <QtTest>
 
 // Questions and answers against a device in memory (real timing: each question takes ~0.5 s).
-class TestProtocol : public QObject
-{
+class TestProtocol : public QObject {
     Q_OBJECT
 
 private slots:
@@ -26,8 +25,7 @@ private:
     std::unique_ptr<DeviceProtocol> m_protocol;
 };
 
-void TestProtocol::init()
-{
+void TestProtocol::init() {
     qputenv("VTK290_PORTS", "/fake/1");
     auto port = std::make_unique<FakeSerialPort>();
     m_port = port.get();
@@ -36,32 +34,31 @@ void TestProtocol::init()
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
 }
 
-void TestProtocol::cleanup()
-{
+void TestProtocol::cleanup() {
     m_protocol.reset();
     m_link.reset();
     qunsetenv("VTK290_PORTS");
 }
 
-void TestProtocol::numberAnswers_data()
-{
+void TestProtocol::numberAnswers_data() {
     QTest::addColumn<QByteArray>("firstAnswer");
     QTest::addColumn<QByteArray>("secondAnswer");
     QTest::addColumn<double>("expected");
     QTest::addColumn<int>("timesAsked");
-    QTest::newRow("echo, then the named value") << QByteArray("fehl 2\r\n") << QByteArray() << 2.0 << 1;
+    QTest::newRow("echo, then the named value")
+        << QByteArray("fehl 2\r\n") << QByteArray() << 2.0 << 1;
     QTest::newRow("hex then decimal") << QByteArray("fehl 0x03 3\r\n") << QByteArray() << 3.0 << 1;
     QTest::newRow("hex alone") << QByteArray("fehl 0x03\r\n") << QByteArray() << NoValue << 1;
     QTest::newRow("decimal point") << QByteArray("fehl 12.5\r\n") << QByteArray() << 12.5 << 1;
     QTest::newRow("decimal comma") << QByteArray("fehl 12,5\r\n") << QByteArray() << NoValue << 1;
     QTest::newRow("exponent") << QByteArray("fehl -4.0E-1\r\n") << QByteArray() << -0.4 << 1;
     QTest::newRow("unit behind") << QByteArray("fehl 4mA\r\n") << QByteArray() << NoValue << 1;
-    QTest::newRow("only the echo, then retried") << QByteArray() << QByteArray("fehl 7\r\n") << 7.0 << 2;
+    QTest::newRow("only the echo, then retried")
+        << QByteArray() << QByteArray("fehl 7\r\n") << 7.0 << 2;
     QTest::newRow("nothing twice") << QByteArray() << QByteArray() << NoValue << 2;
 }
 
-void TestProtocol::numberAnswers()
-{
+void TestProtocol::numberAnswers() {
     QFETCH(QByteArray, firstAnswer);
     QFETCH(QByteArray, secondAnswer);
     QFETCH(double, expected);
@@ -74,8 +71,7 @@ void TestProtocol::numberAnswers()
     QCOMPARE(asked, timesAsked);
 }
 
-void TestProtocol::staleInputIsDiscarded()
-{
+void TestProtocol::staleInputIsDiscarded() {
     // The echo of an earlier set command still waits when the question starts.
     m_port->incoming = "kalr 1\r\nkalr 1 ok\r\n";
     m_port->answer = [](const QByteArray &line) {
@@ -85,19 +81,18 @@ void TestProtocol::staleInputIsDiscarded()
     QCOMPARE(m_port->commands, QList<QByteArray>{"mas"});
 }
 
-void TestProtocol::unansweredQuestionIsAskedTwice()
-{
+void TestProtocol::unansweredQuestionIsAskedTwice() {
     m_port->echo = false;
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_protocol->DeviceQuery(QStringLiteral("Name")), QString());
     QCOMPARE(m_port->commands, (QList<QByteArray>{"Name", "Name"}));
     // Two attempts of drain, five paced characters and a one-second wait each.
-    QVERIFY2(clock.elapsed() >= 2 * (100 + 250 + 1000) - 50, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= 2 * (100 + 250 + 1000) - 50,
+             qPrintable(QString::number(clock.elapsed())));
 }
 
-void TestProtocol::multiLineAnswers()
-{
+void TestProtocol::multiLineAnswers() {
     // The version lines come in two bursts; the setup print is complete only with "poti[0]".
     m_port->answer = [this](const QByteArray &line) -> QByteArray {
         if (line == "ver") {
@@ -105,9 +100,8 @@ void TestProtocol::multiLineAnswers()
             return "SW-Version V1.03\r\n";
         }
         if (line == "spr") {
-            QTimer::singleShot(150, this, [this] {
-                m_port->incoming += " poti[0]: 5135  poti[1]: 301\r\n";
-            });
+            QTimer::singleShot(150, this,
+                               [this] { m_port->incoming += " poti[0]: 5135  poti[1]: 301\r\n"; });
             return " Version: 3   Ort: 4\r\n Sicherheitsmodus: 0\r\n";
         }
         return {};
@@ -119,8 +113,7 @@ void TestProtocol::multiLineAnswers()
     QVERIFY(print.endsWith(QLatin1String("poti[1]: 301")));
 }
 
-void TestProtocol::noPortGivesNoValue()
-{
+void TestProtocol::noPortGivesNoValue() {
     m_link->ComClose();
     QCOMPARE(m_protocol->DeviceQueryNumber(QStringLiteral("fnr")), NoValue);
     QVERIFY(m_port->writes.isEmpty());

@@ -7,8 +7,7 @@
 #include <QtTest>
 
 // The reading of the device's identity answers, against a device in memory.
-class TestReadout : public QObject
-{
+class TestReadout : public QObject {
     Q_OBJECT
 
 private slots:
@@ -19,21 +18,31 @@ private slots:
     void deviceType();
 };
 
-void TestReadout::versions_data()
-{
+void TestReadout::versions_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("sw");
     QTest::addColumn<QString>("hw");
-    QTest::newRow("both") << "SW-Version V1.03\r\nHW-Version 2" << "V1.03" << "2";
-    QTest::newRow("blanks around") << "xx SW-Version   V1.03 \r\n HW-Version  2 " << "V1.03" << "2";
-    QTest::newRow("no hardware version") << "SW-Version V1.03\r\n" << "V1.03" << "";
-    QTest::newRow("no CR after software version") << "SW-Version V1.03 HW-Version 2" << "" << "";
-    QTest::newRow("no software version") << "HW-Version 2\r\n" << "" << "";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("both") << "SW-Version V1.03\r\nHW-Version 2"
+                          << "V1.03"
+                          << "2";
+    QTest::newRow("blanks around") << "xx SW-Version   V1.03 \r\n HW-Version  2 "
+                                   << "V1.03"
+                                   << "2";
+    QTest::newRow("no hardware version") << "SW-Version V1.03\r\n"
+                                         << "V1.03"
+                                         << "";
+    QTest::newRow("no CR after software version") << "SW-Version V1.03 HW-Version 2"
+                                                  << ""
+                                                  << "";
+    QTest::newRow("no software version") << "HW-Version 2\r\n"
+                                         << ""
+                                         << "";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
-void TestReadout::versions()
-{
+void TestReadout::versions() {
     QFETCH(QString, answer);
     QFETCH(QString, sw);
     QFETCH(QString, hw);
@@ -43,17 +52,17 @@ void TestReadout::versions()
     QCOMPARE(view.hwVersion, hw);
 }
 
-void TestReadout::errorTexts()
-{
+void TestReadout::errorTexts() {
     QCOMPARE(DeviceReadout::errorText(1), QStringLiteral(" Fehler 1: Brückenwiderstand zu klein "));
-    QCOMPARE(DeviceReadout::errorText(3), QStringLiteral(" Fehler 3: Brückensignal überschritten "));
-    QCOMPARE(DeviceReadout::errorText(6), QStringLiteral(" Fehler 6: Brückenmittenspannung zu klein "));
+    QCOMPARE(DeviceReadout::errorText(3),
+             QStringLiteral(" Fehler 3: Brückensignal überschritten "));
+    QCOMPARE(DeviceReadout::errorText(6),
+             QStringLiteral(" Fehler 6: Brückenmittenspannung zu klein "));
     QCOMPARE(DeviceReadout::errorText(0), QStringLiteral(" unbekannter Fehler "));
     QCOMPARE(DeviceReadout::errorText(9), QStringLiteral(" unbekannter Fehler "));
 }
 
-void TestReadout::deviceType_data()
-{
+void TestReadout::deviceType_data() {
     QTest::addColumn<QByteArray>("inpmv");
     QTest::addColumn<QByteArray>("inpv");
     QTest::addColumn<QByteArray>("p0");
@@ -69,9 +78,9 @@ void TestReadout::deviceType_data()
                         << QStringList{"inpmv", "inpv"};
     QTest::newRow("03") << QByteArray("0") << QByteArray("1") << QByteArray() << "KT 290.03"
                         << false << false << QStringList{"inpmv", "inpv"};
-    QTest::newRow("03 without inpv") << QByteArray("2") << QByteArray() << QByteArray()
-                                     << "KT 290.03" << false << false
-                                     << QStringList{"inpmv", "inpv", "inpv"};
+    QTest::newRow("03 without inpv")
+        << QByteArray("2") << QByteArray() << QByteArray() << "KT 290.03" << false << false
+        << QStringList{"inpmv", "inpv", "inpv"};
     QTest::newRow("01") << QByteArray() << QByteArray() << QByteArray("6")
                         << "KT 290.01 - DMS-Schaltverstärker" << true << false
                         << QStringList{"inpmv", "inpmv", "p0"};
@@ -82,8 +91,7 @@ void TestReadout::deviceType_data()
                                        << false << false << QStringList{"inpmv", "inpmv", "p0"};
 }
 
-void TestReadout::deviceType()
-{
+void TestReadout::deviceType() {
     QFETCH(QByteArray, inpmv);
     QFETCH(QByteArray, inpv);
     QFETCH(QByteArray, p0);

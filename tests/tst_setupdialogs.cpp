@@ -14,8 +14,7 @@ using namespace setupstate;
 // The switch-point and setting-range dialogs: each value control and its code list move
 // together, the rules between polarities and safety mode, the reading of values, and cancel
 // bringing back the moment of opening.
-class TestSetupDialogs : public QObject
-{
+class TestSetupDialogs : public QObject {
     Q_OBJECT
 
 private slots:
@@ -37,8 +36,7 @@ private slots:
 namespace {
 
 // A step of the user: "click:<check box or radio item>" or "choose:<list>=<item text>".
-void userStep(QWidget *dialog, const QString &step)
-{
+void userStep(QWidget *dialog, const QString &step) {
     const QString action = step.section(QLatin1Char(':'), 0, 0);
     const QString target = step.section(QLatin1Char(':'), 1);
     if (action == QLatin1String("click")) {
@@ -57,8 +55,7 @@ const QString HysteresisDefaults = QStringLiteral("0,0 mA 230 | 0,0 mA 240");
 
 } // namespace
 
-void TestSetupDialogs::startWithDefaults()
-{
+void TestSetupDialogs::startWithDefaults() {
     Tfrelais relais;
     Tfeinst einst;
     QCOMPARE(relaisState(relais), DefaultRelais);
@@ -93,8 +90,7 @@ void TestSetupDialogs::startWithDefaults()
     QCOMPARE(tabOrder(&einst, einstOrder), einstOrder);
 }
 
-void TestSetupDialogs::relaisChoices_data()
-{
+void TestSetupDialogs::relaisChoices_data() {
     QTest::addColumn<bool>("relay1");
     QTest::addColumn<bool>("relay2");
     QTest::addColumn<bool>("safety");
@@ -130,8 +126,7 @@ void TestSetupDialogs::relaisChoices_data()
         << "[x] 211 | [x] 221 | 2,0 mA 234 | 0,0 mA 240 | [ ] ---";
 }
 
-void TestSetupDialogs::relaisChoices()
-{
+void TestSetupDialogs::relaisChoices() {
     QFETCH(bool, relay1);
     QFETCH(bool, relay2);
     QFETCH(bool, safety);
@@ -144,8 +139,7 @@ void TestSetupDialogs::relaisChoices()
     QCOMPARE(relaisState(dialog), expected);
 }
 
-void TestSetupDialogs::relaisText_data()
-{
+void TestSetupDialogs::relaisText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     QTest::newRow("safety mode overrides an energised relay 1")
@@ -163,8 +157,7 @@ void TestSetupDialogs::relaisText_data()
                                   << "[x] 211 | [x] 221 | <none> <none> | <none> <none> | [ ] ---";
 }
 
-void TestSetupDialogs::relaisText()
-{
+void TestSetupDialogs::relaisText() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     Tfrelais dialog;
@@ -173,8 +166,7 @@ void TestSetupDialogs::relaisText()
     QCOMPARE(relaisState(dialog), expected);
 }
 
-void TestSetupDialogs::einstChoices_data()
-{
+void TestSetupDialogs::einstChoices_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("expected");
     QTest::newRow("453 moves all four zero lists")
@@ -194,8 +186,7 @@ void TestSetupDialogs::einstChoices_data()
         << "1,5 mV/V 432 | 1,5 mV/V 443 | -0,50  mV/V 455 +0,50 mV/V 455 | radio 2 415";
 }
 
-void TestSetupDialogs::einstChoices()
-{
+void TestSetupDialogs::einstChoices() {
     QFETCH(QStringList, steps);
     QFETCH(QString, expected);
     Tfeinst dialog;
@@ -204,8 +195,7 @@ void TestSetupDialogs::einstChoices()
     QCOMPARE(einstState(dialog), expected);
 }
 
-void TestSetupDialogs::einstValues_data()
-{
+void TestSetupDialogs::einstValues_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     const auto print = [](const char *direction, const char *zero, const char *right,
@@ -252,8 +242,7 @@ void TestSetupDialogs::einstValues_data()
         << "2,0 mV/V 431 | 0,5 mV/V 441 | <none> <none> <none> <none> | radio 1 411";
 }
 
-void TestSetupDialogs::einstValues()
-{
+void TestSetupDialogs::einstValues() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     Tfeinst dialog;
@@ -261,8 +250,7 @@ void TestSetupDialogs::einstValues()
     QCOMPARE(einstState(dialog), expected);
 }
 
-void TestSetupDialogs::closing_data()
-{
+void TestSetupDialogs::closing_data() {
     QTest::addColumn<QString>("dialogName");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("closeBy");
@@ -283,8 +271,7 @@ void TestSetupDialogs::closing_data()
         << "Tfrelais" << QStringList() << "OK" << true;
 }
 
-void TestSetupDialogs::closing()
-{
+void TestSetupDialogs::closing() {
     QFETCH(QString, dialogName);
     QFETCH(QStringList, steps);
     QFETCH(QString, closeBy);
@@ -333,8 +320,7 @@ void TestSetupDialogs::closing()
              kept ? QStringLiteral("Setup geändert") : QStringLiteral("default Setup"));
 }
 
-void TestSetupDialogs::unreadableListKeepsDialogClosed_data()
-{
+void TestSetupDialogs::unreadableListKeepsDialogClosed_data() {
     QTest::addColumn<QString>("dialogName");
     QTest::addColumn<QString>("emptyList");
     QTest::newRow("switch points") << "Tfrelais"
@@ -344,8 +330,7 @@ void TestSetupDialogs::unreadableListKeepsDialogClosed_data()
 }
 
 // Without a value in the list the moment of opening could not be brought back on cancel.
-void TestSetupDialogs::unreadableListKeepsDialogClosed()
-{
+void TestSetupDialogs::unreadableListKeepsDialogClosed() {
     QFETCH(QString, dialogName);
     QFETCH(QString, emptyList);
     ComLink link(std::make_unique<FakeSerialPort>());

@@ -17,8 +17,7 @@ using namespace setupstate;
 // Random setup texts, made of the pieces real ones are made of and of arbitrary characters, for
 // the reading of setup texts and for applying them to the dialogs: no crash, no hang, and the
 // dialogs always end in a consistent state. The seed is fixed so that a failure repeats.
-class TestSetupFuzz : public QObject
-{
+class TestSetupFuzz : public QObject {
     Q_OBJECT
 
 private slots:
@@ -39,8 +38,7 @@ const QStringList Pieces{":",   " ",   "  ",     "\r\n",  "\r",         "\n",   
                          "2",   "0.5", "0.8333", "-0.25", "2147483647", "1e12",   "1e400",
                          "nan", "inf", "mA",     "ä",     "\xE4",       "poti[0]"};
 
-QString randomText(QRandomGenerator &random, int maxPieces)
-{
+QString randomText(QRandomGenerator &random, int maxPieces) {
     QString text;
     const int pieces = random.bounded(maxPieces + 1);
     for (int i = 0; i < pieces; ++i) {
@@ -62,8 +60,7 @@ QString randomText(QRandomGenerator &random, int maxPieces)
 
 // Every value list and its code list show the same item; the safety mode only with both
 // polarities; a pressure direction code only with the radio item that belongs to it.
-void verifyConsistent(const Tfrelais &r, const Tfeinst &e)
-{
+void verifyConsistent(const Tfrelais &r, const Tfeinst &e) {
     QCOMPARE(r.ComboBoxR1Pol->currentIndex(), r.CheckBoxR1Pol->isChecked() ? 0 : 1);
     QCOMPARE(r.ComboBoxR2Pol->currentIndex(), r.CheckBoxR2Pol->isChecked() ? 0 : 1);
     QCOMPARE(r.ComboBox251->currentIndex(), r.CheckBox251->isChecked() ? 0 : 1);
@@ -82,8 +79,7 @@ void verifyConsistent(const Tfrelais &r, const Tfeinst &e)
 
 } // namespace
 
-void TestSetupFuzz::parseKeyValue()
-{
+void TestSetupFuzz::parseKeyValue() {
     QRandomGenerator random(Seed);
     for (int round = 0; round < 20000; ++round) {
         const QString text = randomText(random, 60);
@@ -98,8 +94,7 @@ void TestSetupFuzz::parseKeyValue()
     }
 }
 
-void TestSetupFuzz::decodeBytes()
-{
+void TestSetupFuzz::decodeBytes() {
     QRandomGenerator random(Seed);
     const QByteArray marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     for (int round = 0; round < 5000; ++round) {
@@ -115,8 +110,7 @@ void TestSetupFuzz::decodeBytes()
     }
 }
 
-void TestSetupFuzz::applySetupText()
-{
+void TestSetupFuzz::applySetupText() {
     auto port = std::make_unique<FakeSerialPort>();
     ComLink link(std::move(port));
     WindowSet windows;

@@ -8,8 +8,7 @@
 Q_DECLARE_METATYPE(SetupFields)
 
 // Reading labelled setup texts, the set commands built from a setup, and the setup file's bytes.
-class TestSetupText : public QObject
-{
+class TestSetupText : public QObject {
     Q_OBJECT
 
 private slots:
@@ -55,8 +54,7 @@ const QString DevicePrint =
                    " maif: 2.465600e-03   dackor: 59\r\n"
                    " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
 
-SetupFields defaultFields()
-{
+SetupFields defaultFields() {
     SetupFields fields;
     fields.hysteresis1Item = QStringLiteral("0,0 mA");
     fields.hysteresis2Item = QStringLiteral("0,0 mA");
@@ -79,8 +77,7 @@ const QByteArray DefaultFile = "KT290-Setup\r\n"
 
 } // namespace
 
-void TestSetupText::parseKeyValue_data()
-{
+void TestSetupText::parseKeyValue_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("expected");
@@ -122,16 +119,14 @@ void TestSetupText::parseKeyValue_data()
                                 << "" << NoValue;
 }
 
-void TestSetupText::parseKeyValue()
-{
+void TestSetupText::parseKeyValue() {
     QFETCH(QString, key);
     QFETCH(QString, text);
     QFETCH(double, expected);
     QCOMPARE(ParseKeyValue(key, text), expected);
 }
 
-void TestSetupText::extractNumber_data()
-{
+void TestSetupText::extractNumber_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     QTest::newRow("mV/V") << "0,83 mV/V"
@@ -146,15 +141,13 @@ void TestSetupText::extractNumber_data()
                            << "";
 }
 
-void TestSetupText::extractNumber()
-{
+void TestSetupText::extractNumber() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(ExtractNumber(text), expected);
 }
 
-void TestSetupText::accepted_data()
-{
+void TestSetupText::accepted_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("expected");
     QTest::newRow("device print") << DevicePrint << true;
@@ -167,15 +160,13 @@ void TestSetupText::accepted_data()
     QTest::newRow("empty") << "" << false;
 }
 
-void TestSetupText::accepted()
-{
+void TestSetupText::accepted() {
     QFETCH(QString, text);
     QFETCH(bool, expected);
     QCOMPARE(SetupTextAccepted(text), expected);
 }
 
-void TestSetupText::commands_data()
-{
+void TestSetupText::commands_data() {
     QTest::addColumn<SetupFields>("fields");
     QTest::addColumn<bool>("strainGauge");
     QTest::addColumn<QStringList>("texts");
@@ -215,8 +206,7 @@ void TestSetupText::commands_data()
         << QList<double>{0.2, 0.2, 0.2, 0.2, 0.0, 0.2, 0.2, 0.2, 0.0};
 }
 
-void TestSetupText::commands()
-{
+void TestSetupText::commands() {
     QFETCH(SetupFields, fields);
     QFETCH(bool, strainGauge);
     QFETCH(QStringList, texts);
@@ -231,15 +221,13 @@ void TestSetupText::commands()
     QCOMPARE(sentPauses, pauses);
 }
 
-void TestSetupText::fileBytesOfDefaultSetup()
-{
+void TestSetupText::fileBytesOfDefaultSetup() {
     const QDateTime savedAt(QDate(2024, 3, 1), QTime(9, 5, 7));
     QCOMPARE(SetupFile::encode(SetupFile::lines(defaultFields(), savedAt)), DefaultFile);
 }
 
 // Every value written comes back as the same number through the reading of setup texts.
-void TestSetupText::fileValuesReadBack()
-{
+void TestSetupText::fileValuesReadBack() {
     SetupFields fields = defaultFields();
     fields.hysteresis1Item = QStringLiteral("0,1 mA");
     fields.relay2DeEnergised = false;
@@ -260,8 +248,7 @@ void TestSetupText::fileValuesReadBack()
     QCOMPARE(ParseKeyValue(QStringLiteral("Sicherheitsmodus"), text), 1.0);
 }
 
-void TestSetupText::decode_data()
-{
+void TestSetupText::decode_data() {
     const QString text = QStringLiteral(" Relais1polatität: 0\r\n Version: 3\r\n");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
@@ -286,8 +273,7 @@ void TestSetupText::decode_data()
         << QByteArray("\xEF\xBB\xBF Version: \xC3\x28\r\n") << QString();
 }
 
-void TestSetupText::decode()
-{
+void TestSetupText::decode() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     const std::optional<QString> text = SetupFile::decode(bytes);
@@ -296,8 +282,7 @@ void TestSetupText::decode()
         QCOMPARE(*text, expected);
 }
 
-void TestSetupText::refusedFiles_data()
-{
+void TestSetupText::refusedFiles_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
     QTest::newRow("no labels") << QByteArray("Einkaufsliste\r\nBrot\r\n")
@@ -313,8 +298,7 @@ void TestSetupText::refusedFiles_data()
         << DefaultFile + QByteArray(SetupFile::MaxBytes - DefaultFile.size(), ' ') << "";
 }
 
-void TestSetupText::refusedFiles()
-{
+void TestSetupText::refusedFiles() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
     QTemporaryDir dir;
@@ -328,8 +312,7 @@ void TestSetupText::refusedFiles()
     QCOMPARE(loaded.text.isEmpty(), !reason.isEmpty());
 }
 
-void TestSetupText::saveReplacesWholeFile()
-{
+void TestSetupText::saveReplacesWholeFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("setup.txt"));
     QFile old(path);
@@ -344,8 +327,7 @@ void TestSetupText::saveReplacesWholeFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"setup.txt"});
 }
 
-void TestSetupText::saveIntoMissingFolderFails()
-{
+void TestSetupText::saveIntoMissingFolderFails() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fehlt/setup.txt"));
     QVERIFY(!SetupFile::save(path, DefaultFile).isEmpty());
@@ -353,8 +335,7 @@ void TestSetupText::saveIntoMissingFolderFails()
     QVERIFY(!SetupFile::load(path).error.isEmpty());
 }
 
-void TestSetupText::defaultExtension_data()
-{
+void TestSetupText::defaultExtension_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no extension") << "/tmp/anlage"
@@ -367,8 +348,7 @@ void TestSetupText::defaultExtension_data()
                                                << "C:\\v1.2\\anlage.txt";
 }
 
-void TestSetupText::defaultExtension()
-{
+void TestSetupText::defaultExtension() {
     QFETCH(QString, name);
     QFETCH(QString, expected);
     QCOMPARE(SetupFile::withDefaultExtension(name), expected);

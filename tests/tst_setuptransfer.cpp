@@ -20,8 +20,7 @@ using namespace setupstate;
 
 // The setup between the dialogs and the device (a device in memory, real pacing), the default
 // and the setup file; at the end the whole way through the simulated device.
-class TestSetupTransfer : public QObject
-{
+class TestSetupTransfer : public QObject {
     Q_OBJECT
 
 private slots:
@@ -45,8 +44,7 @@ private slots:
     void simulatedDevice();
 
 private:
-    struct Box
-    {
+    struct Box {
         QString caption;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -103,15 +101,13 @@ const QString OtherState =
 
 const QString ReadError = QStringLiteral("Beim Einlesen ist ein Fehler aufgetreten (KT290 ein?).");
 
-QString printText()
-{
+QString printText() {
     return QString::fromLatin1(DevicePrint);
 }
 
 } // namespace
 
-void TestSetupTransfer::init()
-{
+void TestSetupTransfer::init() {
     qputenv("VTK290_PORTS", "/fake/1");
     auto port = std::make_unique<FakeSerialPort>();
     m_port = port.get();
@@ -126,16 +122,14 @@ void TestSetupTransfer::init()
     m_boxes.clear();
 }
 
-void TestSetupTransfer::cleanup()
-{
+void TestSetupTransfer::cleanup() {
     delete m_form;
     m_link.reset();
     m_dir.reset();
     qunsetenv("VTK290_PORTS");
 }
 
-void TestSetupTransfer::answerNextBox()
-{
+void TestSetupTransfer::answerNextBox() {
     onNextModal(this, [this](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         if (!box) {
@@ -147,13 +141,11 @@ void TestSetupTransfer::answerNextBox()
     });
 }
 
-TestSetupTransfer::Box TestSetupTransfer::takeBox(const QMessageBox *box)
-{
+TestSetupTransfer::Box TestSetupTransfer::takeBox(const QMessageBox *box) {
     return Box{box->windowTitle(), box->text(), box->icon()};
 }
 
-std::unique_ptr<QTimer> TestSetupTransfer::answerAllBoxes()
-{
+std::unique_ptr<QTimer> TestSetupTransfer::answerAllBoxes() {
     auto timer = std::make_unique<QTimer>();
     connect(timer.get(), &QTimer::timeout, this, [this] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -165,22 +157,19 @@ std::unique_ptr<QTimer> TestSetupTransfer::answerAllBoxes()
     return timer;
 }
 
-QString TestSetupTransfer::state() const
-{
+QString TestSetupTransfer::state() const {
     return relaisState(*m_windows.frelais) + " // " + einstState(*m_windows.feinst);
 }
 
 // The device's port is open and the main window shows it connected.
-void TestSetupTransfer::connectFakeDevice()
-{
+void TestSetupTransfer::connectFakeDevice() {
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
     m_form->BitBtnVerbinden->setText(QStringLiteral("Trennen"));
     m_form->BitBtnUpload->setEnabled(true);
     m_form->BitBtnDownload->setEnabled(true);
 }
 
-QString TestSetupTransfer::writeFile(const QString &name, const QByteArray &bytes)
-{
+QString TestSetupTransfer::writeFile(const QString &name, const QByteArray &bytes) {
     const QString path = m_dir->filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -189,8 +178,7 @@ QString TestSetupTransfer::writeFile(const QString &name, const QByteArray &byte
     return path;
 }
 
-void TestSetupTransfer::defaultSetup()
-{
+void TestSetupTransfer::defaultSetup() {
     answerNextBox();
     m_form->Default1->trigger();
     QCOMPARE(state(), DefaultState);
@@ -203,8 +191,7 @@ void TestSetupTransfer::defaultSetup()
     QVERIFY(m_port->writes.isEmpty());
 }
 
-void TestSetupTransfer::applySetupText_data()
-{
+void TestSetupTransfer::applySetupText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("expected");
@@ -228,8 +215,7 @@ void TestSetupTransfer::applySetupText_data()
            "2,5 mV/V 435 | 0,83 mV/V 445 | -0,50  mV/V 455 +0,50 mV/V 455 | radio <none> <none>";
 }
 
-void TestSetupTransfer::applySetupText()
-{
+void TestSetupTransfer::applySetupText() {
     QFETCH(QString, text);
     QFETCH(bool, refused);
     QFETCH(QString, expected);
@@ -248,8 +234,7 @@ void TestSetupTransfer::applySetupText()
     }
 }
 
-void TestSetupTransfer::upload_data()
-{
+void TestSetupTransfer::upload_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("expected");
@@ -265,8 +250,7 @@ void TestSetupTransfer::upload_data()
            "<none> 435 | <none> 443 | <none> 452 +0,25 mV/V 452 | radio <none> 412";
 }
 
-void TestSetupTransfer::upload()
-{
+void TestSetupTransfer::upload() {
     QFETCH(QByteArray, answer);
     QFETCH(bool, refused);
     QFETCH(QString, expected);
@@ -292,8 +276,7 @@ void TestSetupTransfer::upload()
 
 // The commands of the setup in the device's order and pauses, then "swr1", a second for the
 // device to store, then the read-out.
-void TestSetupTransfer::download()
-{
+void TestSetupTransfer::download() {
     connectFakeDevice();
     m_windows.frelais->ApplyValues(true, true, 2.0, 0.0, false);
     m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.0);
@@ -340,16 +323,14 @@ void TestSetupTransfer::download()
     QVERIFY(!m_form->BitBtnDownload->isEnabled());
 }
 
-void TestSetupTransfer::fileRoundTrip_data()
-{
+void TestSetupTransfer::fileRoundTrip_data() {
     QTest::addColumn<bool>("strainGauge");
     QTest::newRow("strain-gauge model") << true;
     QTest::newRow("current-input model") << false;
 }
 
 // The default setup saved on either model gives the same ten lines and reads back to it.
-void TestSetupTransfer::fileRoundTrip()
-{
+void TestSetupTransfer::fileRoundTrip() {
     QFETCH(bool, strainGauge);
     m_form->EinstellbereichNullpunktKennwert1->setEnabled(strainGauge);
     answerNextBox();
@@ -398,8 +379,7 @@ void TestSetupTransfer::fileRoundTrip()
     QCOMPARE(m_boxes.size(), 1); // the default's
 }
 
-void TestSetupTransfer::openVariants_data()
-{
+void TestSetupTransfer::openVariants_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
     const QByteArray saved = " Version: 3\r\n"
@@ -431,8 +411,7 @@ void TestSetupTransfer::openVariants_data()
            "2,5 mV/V 435 | 1,5 mV/V 443 | -0,75  mV/V 452 +0,25 mV/V 452 | radio 0 412";
 }
 
-void TestSetupTransfer::openVariants()
-{
+void TestSetupTransfer::openVariants() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     answerNextBox();
@@ -448,8 +427,7 @@ void TestSetupTransfer::openVariants()
     QCOMPARE(m_boxes.size(), 1); // the default's
 }
 
-void TestSetupTransfer::openRefused_data()
-{
+void TestSetupTransfer::openRefused_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
@@ -468,8 +446,7 @@ void TestSetupTransfer::openRefused_data()
 }
 
 // A refused file changes nothing and says why; both file menu items work again afterwards.
-void TestSetupTransfer::openRefused()
-{
+void TestSetupTransfer::openRefused() {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
@@ -499,8 +476,7 @@ void TestSetupTransfer::openRefused()
         QCOMPARE(shownReason, reason);
 }
 
-void TestSetupTransfer::saveFails()
-{
+void TestSetupTransfer::saveFails() {
     const QString path = m_dir->filePath(QStringLiteral("fehlt/anlage.txt"));
     m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
         return path;
@@ -516,8 +492,7 @@ void TestSetupTransfer::saveFails()
     QVERIFY(!QFile::exists(path));
 }
 
-void TestSetupTransfer::fileDialogsCancelled()
-{
+void TestSetupTransfer::fileDialogsCancelled() {
     QList<QFileDialog *> asked;
     m_form->setupTransfer().chooseFile = [&](QFileDialog *dialog) {
         asked << dialog;
@@ -533,8 +508,7 @@ void TestSetupTransfer::fileDialogsCancelled()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
 }
 
-void TestSetupTransfer::simulatedDevice_data()
-{
+void TestSetupTransfer::simulatedDevice_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("sent");
     QTest::addColumn<QList<bool>>("paused");
@@ -559,8 +533,7 @@ void TestSetupTransfer::simulatedDevice_data()
 
 // Connect, read the device's setup, write a changed one, read it back; then a device that has
 // fallen silent.
-void TestSetupTransfer::simulatedDevice()
-{
+void TestSetupTransfer::simulatedDevice() {
     QFETCH(QString, type);
     QFETCH(QStringList, sent);
     QFETCH(QList<bool>, paused);

@@ -14,8 +14,7 @@
 
 // The simulation window: its numbers, the relay pictures, and its runs against a device in
 // memory and against the simulator.
-class TestSimulation : public QObject
-{
+class TestSimulation : public QObject {
     Q_OBJECT
 
 private slots:
@@ -38,8 +37,7 @@ private:
     static QString visiblePictures(const Tfsimul &window);
 };
 
-void TestSimulation::offset_data()
-{
+void TestSimulation::offset_data() {
     QTest::addColumn<double>("with");
     QTest::addColumn<double>("without");
     QTest::addColumn<double>("offset"); // -1: none
@@ -51,8 +49,7 @@ void TestSimulation::offset_data()
     QTest::newRow("without resistor missing") << 1.0 << NoValue << -1.0;
 }
 
-void TestSimulation::offset()
-{
+void TestSimulation::offset() {
     QFETCH(double, with);
     QFETCH(double, without);
     QFETCH(double, offset);
@@ -62,8 +59,7 @@ void TestSimulation::offset()
         QCOMPARE(*measured + 1.0, offset + 1.0);
 }
 
-void TestSimulation::deviceInputText_data()
-{
+void TestSimulation::deviceInputText_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
     QTest::newRow("0.2 + 0.15") << 0.2 + 0.15 << "3.5000E-01";
@@ -73,15 +69,13 @@ void TestSimulation::deviceInputText_data()
     QTest::newRow("three exponent digits") << 1e-100 << "1.0000E-100";
 }
 
-void TestSimulation::deviceInputText()
-{
+void TestSimulation::deviceInputText() {
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(SimulationValues::deviceInputText(value), text);
 }
 
-void TestSimulation::userNumber_data()
-{
+void TestSimulation::userNumber_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<double>("value");
@@ -96,8 +90,7 @@ void TestSimulation::userNumber_data()
     QTest::newRow("unit") << "12,5mA" << false << 0.0;
 }
 
-void TestSimulation::userNumber()
-{
+void TestSimulation::userNumber() {
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(double, value);
@@ -107,8 +100,7 @@ void TestSimulation::userNumber()
         QCOMPARE(*number, value);
 }
 
-QString TestSimulation::visiblePictures(const Tfsimul &window)
-{
+QString TestSimulation::visiblePictures(const Tfsimul &window) {
     QStringList visible;
     for (const QWidget *picture :
          {window.ImageNc1, window.ImageNo1, window.ImageNc2, window.ImageNo2, window.ImageNc102,
@@ -119,8 +111,7 @@ QString TestSimulation::visiblePictures(const Tfsimul &window)
     return visible.join(QLatin1Char(' '));
 }
 
-void TestSimulation::relayPictures_data()
-{
+void TestSimulation::relayPictures_data() {
     QTest::addColumn<double>("p2");
     QTest::addColumn<QString>("visible");
     QTest::newRow("3") << 3.0 << "ImageNc1 ImageNc2 ImageNc102 ImageNc202";
@@ -131,8 +122,7 @@ void TestSimulation::relayPictures_data()
     QTest::newRow("beyond 32 bits") << 1e12 << "";
 }
 
-void TestSimulation::relayPictures()
-{
+void TestSimulation::relayPictures() {
     QFETCH(double, p2);
     QFETCH(QString, visible);
     const auto rig = DiagRig::onFake();
@@ -144,8 +134,7 @@ void TestSimulation::relayPictures()
 
 // Without a device drawing on the main window there is nothing to simulate on; every close
 // still ends the simulation on the device.
-void TestSimulation::noDrawingNoRun()
-{
+void TestSimulation::noDrawingNoRun() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
     Tfsimul *window = rig->windows.fsimul;
@@ -159,8 +148,7 @@ void TestSimulation::noDrawingNoRun()
 // A strain-gauge device with "Simulation Eingang" checked before showing: the automatic run
 // measures the correction and simulates 0,2 mV/V with it. The title bar keeps the correction,
 // "Simulation beenden" forgets it; both send "res".
-void TestSimulation::measuredOffsetAndClosing()
-{
+void TestSimulation::measuredOffsetAndClosing() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
     int readings = 0;
@@ -209,12 +197,9 @@ void TestSimulation::measuredOffsetAndClosing()
 
 // A current-input device: no correction is measured; the output text goes to the device with
 // a decimal point.
-void TestSimulation::outputSimulation()
-{
-    const auto rig = DiagRig::onFake({{"mvv0", "mvv0 12.345"},
-                                      {"al1ma", "al1ma 8"},
-                                      {"al2ma", "al2ma 16.125"},
-                                      {"P2", "P2 0"}});
+void TestSimulation::outputSimulation() {
+    const auto rig = DiagRig::onFake(
+        {{"mvv0", "mvv0 12.345"}, {"al1ma", "al1ma 8"}, {"al2ma", "al2ma 16.125"}, {"P2", "P2 0"}});
     QVERIFY(rig->opened());
     rig->setStrainGauge(false);
     rig->windows.form1->Panel2->show();
@@ -227,8 +212,8 @@ void TestSimulation::outputSimulation()
     QTRY_VERIFY_WITH_TIMEOUT(rig->fakeCommands().contains(QStringLiteral("P2")), 15000);
     QTRY_VERIFY(window->ProgressBar1->isHidden());
 
-    QCOMPARE(rig->fakeCommands(), (QStringList{"input 1", "mvv0", "maaus 0", "mas 12.5", "al1ma",
-                                               "al2ma", "P2"}));
+    QCOMPARE(rig->fakeCommands(),
+             (QStringList{"input 1", "mvv0", "maaus 0", "mas 12.5", "al1ma", "al2ma", "P2"}));
     QCOMPARE(window->EditMv->text(), QStringLiteral("12,345"));
     QCOMPARE(window->EditMv2->text(), QStringLiteral("12,345"));
     QCOMPARE(window->StaticTextSP202->text(), QStringLiteral("16,13"));
@@ -236,8 +221,7 @@ void TestSimulation::outputSimulation()
     window->close();
 }
 
-void TestSimulation::conversionErrors_data()
-{
+void TestSimulation::conversionErrors_data() {
     QTest::addColumn<bool>("input");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("sent");
@@ -250,8 +234,7 @@ void TestSimulation::conversionErrors_data()
 
 // The run stops at the conversion with the toolkit's message; the button stays usable and the
 // progress bar goes away.
-void TestSimulation::conversionErrors()
-{
+void TestSimulation::conversionErrors() {
     QFETCH(bool, input);
     QFETCH(QString, text);
     QFETCH(QStringList, sent);
@@ -278,8 +261,7 @@ void TestSimulation::conversionErrors()
 
 // The simulator's strain-gauge device (readings 1.0 with and 0.5 without the calibration
 // resistor), opened from the menu; a close by the title bar during the run waits for its end.
-void TestSimulation::firstRunOnDevice()
-{
+void TestSimulation::firstRunOnDevice() {
     SimulatorProcess simulator;
     QVERIFY(simulator.start());
     const auto rig = DiagRig::onPort(simulator.portPath());

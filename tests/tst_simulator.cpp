@@ -13,8 +13,7 @@
 namespace {
 
 // Everything the device sends back for one command line (echo included), delays ignored.
-QByteArray talk(Kt290Device &device, const QByteArray &line)
-{
+QByteArray talk(Kt290Device &device, const QByteArray &line) {
     QByteArray out;
     for (const char c : line + '\r')
         for (const auto &chunk : device.receiveByte(c).chunks)
@@ -22,8 +21,7 @@ QByteArray talk(Kt290Device &device, const QByteArray &line)
     return out;
 }
 
-bool openPort(QSerialPort &port, const QString &path)
-{
+bool openPort(QSerialPort &port, const QString &path) {
     port.setPortName(path);
     port.setBaudRate(19200);
     if (!port.open(QIODevice::ReadWrite))
@@ -34,8 +32,7 @@ bool openPort(QSerialPort &port, const QString &path)
 
 // Sends a command and CR (one character every paceMs), then reads until the line has been
 // quiet for 300 ms.
-QByteArray exchange(QSerialPort &port, const QByteArray &command, int paceMs = 0)
-{
+QByteArray exchange(QSerialPort &port, const QByteArray &command, int paceMs = 0) {
     for (const char c : command + '\r') {
         port.write(&c, 1);
         port.waitForBytesWritten(1000);
@@ -51,8 +48,7 @@ QByteArray exchange(QSerialPort &port, const QByteArray &command, int paceMs = 0
 
 } // namespace
 
-class TestSimulator : public QObject
-{
+class TestSimulator : public QObject {
     Q_OBJECT
 
 private slots:
@@ -66,13 +62,12 @@ private slots:
     void vanishAndPlug();
 };
 
-void TestSimulator::answers_data()
-{
+void TestSimulator::answers_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("controls"); // control lines first
     QTest::addColumn<QStringList>("before");   // then these commands on the line
     QTest::addColumn<QByteArray>("query");
-    QTest::addColumn<QByteArray>("expected");  // echo and answer
+    QTest::addColumn<QByteArray>("expected"); // echo and answer
 
     QTest::newRow("number") << "X1" << QStringList{} << QStringList{} << QByteArray("fehl")
                             << QByteArray("fehl\r\nfehl 0\r\n");
@@ -82,16 +77,16 @@ void TestSimulator::answers_data()
                               << QByteArray("fehl") << QByteArray("fehl\r\nfehl 0x03 3\r\n");
     QTest::newRow("missing") << "X1" << QStringList{"set fnr missing"} << QStringList{}
                              << QByteArray("fnr") << QByteArray("fnr\r\n");
-    QTest::newRow("unknown command") << "X1" << QStringList{} << QStringList{}
-                                     << QByteArray("bogus") << QByteArray("bogus\r\n");
+    QTest::newRow("unknown command")
+        << "X1" << QStringList{} << QStringList{} << QByteArray("bogus") << QByteArray("bogus\r\n");
     QTest::newRow("X1 inpmv") << "X1" << QStringList{} << QStringList{} << QByteArray("inpmv")
                               << QByteArray("inpmv\r\ninpmv 1\r\n");
     QTest::newRow("X2 inpv") << "X2" << QStringList{} << QStringList{} << QByteArray("inpv")
                              << QByteArray("inpv\r\ninpv 0\r\n");
     QTest::newRow("03 inpv") << "03" << QStringList{} << QStringList{} << QByteArray("inpv")
                              << QByteArray("inpv\r\ninpv 1\r\n");
-    QTest::newRow("01 knows no inpmv") << "01" << QStringList{} << QStringList{}
-                                       << QByteArray("inpmv") << QByteArray("inpmv\r\n");
+    QTest::newRow("01 knows no inpmv")
+        << "01" << QStringList{} << QStringList{} << QByteArray("inpmv") << QByteArray("inpmv\r\n");
     QTest::newRow("01 p0") << "01" << QStringList{} << QStringList{} << QByteArray("p0")
                            << QByteArray("p0\r\np0 6\r\n");
     QTest::newRow("02 p0") << "02" << QStringList{} << QStringList{} << QByteArray("p0")
@@ -100,20 +95,24 @@ void TestSimulator::answers_data()
                                      << QByteArray("inpmv") << QByteArray("inpmv\r\ninpmv 0\r\n");
 
     const QStringList bridge{"set mvv0 0.02", "set mvv0cal 0.52"};
-    QTest::newRow("calibration resistor on") << "X1" << bridge << QStringList{"kalr 1"}
-                                             << QByteArray("mvv0") << QByteArray("mvv0\r\nmvv0 0.52\r\n");
-    QTest::newRow("calibration resistor off") << "X1" << bridge << QStringList{"kalr 1", "kalr 0"}
-                                              << QByteArray("mvv0") << QByteArray("mvv0\r\nmvv0 0.02\r\n");
-    QTest::newRow("simulated input") << "X2" << QStringList{} << QStringList{"input 0", "mvv0 3.5000E-01"}
-                                     << QByteArray("mvv0") << QByteArray("mvv0\r\nmvv0 0.35\r\n");
-    QTest::newRow("res ends simulation") << "X2" << QStringList{"set mvv0 11"}
-                                         << QStringList{"input 0", "mvv0 5.0", "res"}
-                                         << QByteArray("mvv0") << QByteArray("mvv0\r\nmvv0 11\r\n");
-    QTest::newRow("output follows bridge") << "X1" << QStringList{} << QStringList{"input 0", "mvv0 1.25E+00"}
-                                           << QByteArray("mas") << QByteArray("mas\r\nmas 12\r\n");
-    QTest::newRow("output at zero, both directions") << "X1" << QStringList{}
-                                                     << QStringList{"druck 0", "input 0", "mvv0 0.0"}
-                                                     << QByteArray("mas") << QByteArray("mas\r\nmas 12\r\n");
+    QTest::newRow("calibration resistor on")
+        << "X1" << bridge << QStringList{"kalr 1"} << QByteArray("mvv0")
+        << QByteArray("mvv0\r\nmvv0 0.52\r\n");
+    QTest::newRow("calibration resistor off")
+        << "X1" << bridge << QStringList{"kalr 1", "kalr 0"} << QByteArray("mvv0")
+        << QByteArray("mvv0\r\nmvv0 0.02\r\n");
+    QTest::newRow("simulated input")
+        << "X2" << QStringList{} << QStringList{"input 0", "mvv0 3.5000E-01"} << QByteArray("mvv0")
+        << QByteArray("mvv0\r\nmvv0 0.35\r\n");
+    QTest::newRow("res ends simulation")
+        << "X2" << QStringList{"set mvv0 11"} << QStringList{"input 0", "mvv0 5.0", "res"}
+        << QByteArray("mvv0") << QByteArray("mvv0\r\nmvv0 11\r\n");
+    QTest::newRow("output follows bridge")
+        << "X1" << QStringList{} << QStringList{"input 0", "mvv0 1.25E+00"} << QByteArray("mas")
+        << QByteArray("mas\r\nmas 12\r\n");
+    QTest::newRow("output at zero, both directions")
+        << "X1" << QStringList{} << QStringList{"druck 0", "input 0", "mvv0 0.0"}
+        << QByteArray("mas") << QByteArray("mas\r\nmas 12\r\n");
     QTest::newRow("simulated output") << "X2" << QStringList{} << QStringList{"maaus 0", "mas 12.5"}
                                       << QByteArray("mas") << QByteArray("mas\r\nmas 12.5\r\n");
 
@@ -139,14 +138,14 @@ void TestSimulator::answers_data()
                       "2: Schaltpunkt SP1=65.27%\r\n4: Daempfung=7.73%\r\n");
     QTest::newRow("muted once") << "X1" << QStringList{"mute poti"} << QStringList{}
                                 << QByteArray("poti") << QByteArray("poti\r\n");
-    QTest::newRow("ver") << "X1" << QStringList{"set swver V2.00"} << QStringList{} << QByteArray("ver")
+    QTest::newRow("ver") << "X1" << QStringList{"set swver V2.00"} << QStringList{}
+                         << QByteArray("ver")
                          << QByteArray("ver\r\nSW-Version V2.00\r\nHW-Version 2\r\n");
     QTest::newRow("Name") << "X1" << QStringList{} << QStringList{} << QByteArray("Name")
                           << QByteArray("Name\r\nKT290 V1.03\r\n");
 }
 
-void TestSimulator::answers()
-{
+void TestSimulator::answers() {
     QFETCH(QString, type);
     QFETCH(QStringList, controls);
     QFETCH(QStringList, before);
@@ -163,21 +162,22 @@ void TestSimulator::answers()
     QCOMPARE(talk(device, query), expected);
 }
 
-void TestSimulator::faults_data()
-{
+void TestSimulator::faults_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("second");
 
-    QTest::newRow("none") << "none" << QByteArray("fehl\r\nfehl 0\r\n") << QByteArray("fehl\r\nfehl 0\r\n");
+    QTest::newRow("none") << "none" << QByteArray("fehl\r\nfehl 0\r\n")
+                          << QByteArray("fehl\r\nfehl 0\r\n");
     QTest::newRow("silent") << "silent" << QByteArray() << QByteArray();
-    QTest::newRow("nocrlf") << "nocrlf" << QByteArray("fehl\rfehl 0\r") << QByteArray("fehl\rfehl 0\r");
-    QTest::newRow("drop 1") << "drop 1" << QByteArray("fehl\r\n") << QByteArray("fehl\r\nfehl 0\r\n");
+    QTest::newRow("nocrlf") << "nocrlf" << QByteArray("fehl\rfehl 0\r")
+                            << QByteArray("fehl\rfehl 0\r");
+    QTest::newRow("drop 1") << "drop 1" << QByteArray("fehl\r\n")
+                            << QByteArray("fehl\r\nfehl 0\r\n");
     QTest::newRow("drop 2") << "drop 2" << QByteArray("fehl\r\n") << QByteArray("fehl\r\n");
 }
 
-void TestSimulator::faults()
-{
+void TestSimulator::faults() {
     QFETCH(QString, fault);
     QFETCH(QByteArray, first);
     QFETCH(QByteArray, second);
@@ -189,8 +189,7 @@ void TestSimulator::faults()
     QCOMPARE(talk(device, "fehl"), second);
 }
 
-void TestSimulator::timedOutput()
-{
+void TestSimulator::timedOutput() {
     const auto delaysOf = [](Kt290Device &device, const QByteArray &line) {
         QList<int> delays;
         QByteArray text;
@@ -232,8 +231,7 @@ void TestSimulator::timedOutput()
     QVERIFY(device.floodText().empty());
 }
 
-void TestSimulator::wireExchange()
-{
+void TestSimulator::wireExchange() {
     SimulatorProcess sim;
     QVERIFY(sim.start({"--type", "X1"}));
     QSerialPort port;
@@ -248,17 +246,19 @@ void TestSimulator::wireExchange()
     QVERIFY(print.endsWith("\r\n"));
     const QList<QByteArray> lines = print.chopped(2).split('\n');
     QCOMPARE(lines.size(), 19); // echo and 18 lines
-    QVERIFY(lines[1].startsWith(" Version: 3   Ort: 4   Pr\xFC" "fsumme: "));
+    QVERIFY(lines[1].startsWith(" Version: 3   Ort: 4   Pr\xFC"
+                                "fsumme: "));
     QVERIFY(lines.contains(" Sicherheitsmodus: 1\r"));
-    QCOMPARE(lines.last(), QByteArray(" poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773"));
+    QCOMPARE(
+        lines.last(),
+        QByteArray(" poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773"));
 
     QVERIFY(sim.control("fault silent"));
     QCOMPARE(exchange(port, "fehl"), QByteArray());
     QVERIFY(!sim.control("bogus"));
 }
 
-void TestSimulator::transcriptAndOpenClose()
-{
+void TestSimulator::transcriptAndOpenClose() {
     SimulatorProcess sim;
     QVERIFY(sim.start());
     QSerialPort port;
@@ -287,8 +287,7 @@ void TestSimulator::transcriptAndOpenClose()
     QCOMPARE(exchange(port, "fehl"), QByteArray("fehl\r\nfehl 0\r\n"));
 }
 
-void TestSimulator::vanishAndPlug()
-{
+void TestSimulator::vanishAndPlug() {
     QTemporaryDir dir;
     const QString link = dir.filePath("kt290");
     SimulatorProcess sim;

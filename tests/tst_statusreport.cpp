@@ -17,8 +17,7 @@ Q_DECLARE_METATYPE(Potis)
 
 // The status report: its lines for given readings, the report through the window against a
 // device in memory and against the simulator, the terminal, and saving.
-class TestStatusReport : public QObject
-{
+class TestStatusReport : public QObject {
     Q_OBJECT
 
 private slots:
@@ -53,8 +52,7 @@ private:
                              const Lines &measured, const QStringList &commands);
 };
 
-void TestStatusReport::errorLine_data()
-{
+void TestStatusReport::errorLine_data() {
     QTest::addColumn<double>("error");
     QTest::addColumn<QString>("line");
     QTest::newRow("missing") << NoValue << "Fehler  0: kein Fehler ";
@@ -71,15 +69,13 @@ void TestStatusReport::errorLine_data()
     QTest::newRow("beyond 32 bits") << 1e12 << "Fehler   unbekannter Fehler ";
 }
 
-void TestStatusReport::errorLine()
-{
+void TestStatusReport::errorLine() {
     QFETCH(double, error);
     QFETCH(QString, line);
     QCOMPARE(StatusReport::errorLine(error), line);
 }
 
-void TestStatusReport::valueLines_data()
-{
+void TestStatusReport::valueLines_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("line");
@@ -97,21 +93,19 @@ void TestStatusReport::valueLines_data()
     QTest::newRow("set value missing") << "mas" << NoValue << "  Sollwert:        ";
 }
 
-void TestStatusReport::valueLines()
-{
+void TestStatusReport::valueLines() {
     QFETCH(QString, kind);
     QFETCH(double, value);
     QFETCH(QString, line);
     const QMap<QString, QString (*)(double)> lines{
-        {"uspv", &StatusReport::seVoltageLine},    {"ispma", &StatusReport::seCurrentLine},
-        {"umv", &StatusReport::siVoltageLine},     {"usinv", &StatusReport::siSeVoltageLine},
+        {"uspv", &StatusReport::seVoltageLine},       {"ispma", &StatusReport::seCurrentLine},
+        {"umv", &StatusReport::siVoltageLine},        {"usinv", &StatusReport::siSeVoltageLine},
         {"signal", &StatusReport::currentSignalLine}, {"mas", &StatusReport::setValueLine},
     };
     QCOMPARE(lines.value(kind)(value), line);
 }
 
-void TestStatusReport::bridgeSignal_data()
-{
+void TestStatusReport::bridgeSignal_data() {
     QTest::addColumn<double>("with");
     QTest::addColumn<double>("without");
     QTest::addColumn<Lines>("lines");
@@ -134,16 +128,14 @@ void TestStatusReport::bridgeSignal_data()
                  "  berechnet: ohne KT290-Widerstände"};
 }
 
-void TestStatusReport::bridgeSignal()
-{
+void TestStatusReport::bridgeSignal() {
     QFETCH(double, with);
     QFETCH(double, without);
     QFETCH(Lines, lines);
     QCOMPARE(StatusReport::bridgeSignalLines(with, without), lines);
 }
 
-void TestStatusReport::burden_data()
-{
+void TestStatusReport::burden_data() {
     QTest::addColumn<double>("ohms");
     QTest::addColumn<double>("actual");
     QTest::addColumn<Lines>("lines");
@@ -152,21 +144,18 @@ void TestStatusReport::burden_data()
     QTest::newRow("250") << 250.0 << 7.2 << Lines{"  Istwert: 7,20mA", "  Bürde: 250Ohm"};
     QTest::newRow("250, no actual value")
         << 250.0 << NoValue << Lines{"  Istwert:        ", "  Bürde: 250Ohm"};
-    QTest::newRow("-0.5 is not open") << -0.5 << 0.0
-                                      << Lines{"  Istwert: 0,00mA",
-                                               "  Bürde: " + FormatFixed(-0.5, 5, 0) + "Ohm"};
+    QTest::newRow("-0.5 is not open")
+        << -0.5 << 0.0 << Lines{"  Istwert: 0,00mA", "  Bürde: " + FormatFixed(-0.5, 5, 0) + "Ohm"};
 }
 
-void TestStatusReport::burden()
-{
+void TestStatusReport::burden() {
     QFETCH(double, ohms);
     QFETCH(double, actual);
     QFETCH(Lines, lines);
     QCOMPARE(StatusReport::burdenLines(ohms, actual), lines);
 }
 
-void TestStatusReport::potentiometers_data()
-{
+void TestStatusReport::potentiometers_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<Lines>("lines");
     const Lines allMissing{"  0        ", "  V        ", "  SP1        ", "  SP2        ",
@@ -180,24 +169,22 @@ void TestStatusReport::potentiometers_data()
                                      << Lines{"  0       1,0%", "  V       2,0%", "  SP1   3,0%",
                                               "  SP2        ", "  D       5,0%"};
     // Every search starts behind the previous entry's "=".
-    QTest::newRow("out of order")
-        << "0: a=1%\r\n1: b=2%\r\n2: c=3%\r\n4: e=5%\r\n3: d=4%"
-        << Lines{"  0       1,0%", "  V       2,0%", "  SP1   3,0%", "  SP2   4,0%", "  D        "};
+    QTest::newRow("out of order") << "0: a=1%\r\n1: b=2%\r\n2: c=3%\r\n4: e=5%\r\n3: d=4%"
+                                  << Lines{"  0       1,0%", "  V       2,0%", "  SP1   3,0%",
+                                           "  SP2   4,0%", "  D        "};
     QTest::newRow("no number, no percent sign")
         << "0: a=x1%\r\n1: b=2,5%\r\n2: c=3%\r\n3: d=4"
         << Lines{"  0        ", "  V        ", "  SP1   3,0%", "  SP2        ", "  D        "};
     QTest::newRow("empty") << "" << allMissing;
 }
 
-void TestStatusReport::potentiometers()
-{
+void TestStatusReport::potentiometers() {
     QFETCH(QString, answer);
     QFETCH(Lines, lines);
     QCOMPARE(StatusReport::potentiometerLines(StatusReport::parsePotentiometers(answer)), lines);
 }
 
-void TestStatusReport::splitLines_data()
-{
+void TestStatusReport::splitLines_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<Lines>("lines");
     QTest::newRow("empty") << "" << Lines{""};
@@ -207,8 +194,7 @@ void TestStatusReport::splitLines_data()
     QTest::newRow("trailing") << "a\r\n" << Lines{"a", ""};
 }
 
-void TestStatusReport::splitLines()
-{
+void TestStatusReport::splitLines() {
     QFETCH(QString, text);
     QFETCH(Lines, lines);
     QCOMPARE(StatusReport::splitLines(text), lines);
@@ -216,8 +202,7 @@ void TestStatusReport::splitLines()
 
 // A current-input device with error 1 and a log that never comes; a key and "Aktualisieren"
 // during the build wait until the report is complete.
-void TestStatusReport::currentModelReportHoldsBackInput()
-{
+void TestStatusReport::currentModelReportHoldsBackInput() {
     const auto rig = DiagRig::onFake({
         {"name", "KT290 V1.03"},
         {"ver", "SW-Version V1.03\r\nHW-Version 2"},
@@ -251,36 +236,35 @@ void TestStatusReport::currentModelReportHoldsBackInput()
              qPrintable(lines.last()));
     lines.last().clear();
     QCOMPARE(lines, (Lines{"--- KT290 Status Anfang ---",
-                                         "KT290 V1.03",
-                                         "SW-Version V1.03",
-                                         "HW-Version 2",
-                                         "Fehler  1: Brückenwiderstand zu klein ",
-                                         "Eingang",
-                                         "  Spannung SE+ zu SE-  24,500V",
-                                         "  Strom SE+ zu SE-  48mA",
-                                         "  Signal: 12,50mA",
-                                         "Ausgang",
-                                         "  Sollwert: 12,50mA",
-                                         "  Istwert: 12,43mA",
-                                         "  Bürde: 250Ohm",
-                                         "Potentiometer",
-                                         "  0       50,0%",
-                                         "  V       3,0%",
-                                         "  SP1   20,2%",
-                                         "  SP2   80,0%",
-                                         "  D       7,5%",
-                                         "",
-                                         "Version: 3   Ort: 4",
-                                         " poti[0]: 5000",
-                                         "LogFile",
-                                         "",
-                                         "--- KT290 Status Ende ---",
-                                         ""}));
+                           "KT290 V1.03",
+                           "SW-Version V1.03",
+                           "HW-Version 2",
+                           "Fehler  1: Brückenwiderstand zu klein ",
+                           "Eingang",
+                           "  Spannung SE+ zu SE-  24,500V",
+                           "  Strom SE+ zu SE-  48mA",
+                           "  Signal: 12,50mA",
+                           "Ausgang",
+                           "  Sollwert: 12,50mA",
+                           "  Istwert: 12,43mA",
+                           "  Bürde: 250Ohm",
+                           "Potentiometer",
+                           "  0       50,0%",
+                           "  V       3,0%",
+                           "  SP1   20,2%",
+                           "  SP2   80,0%",
+                           "  D       7,5%",
+                           "",
+                           "Version: 3   Ort: 4",
+                           " poti[0]: 5000",
+                           "LogFile",
+                           "",
+                           "--- KT290 Status Ende ---",
+                           ""}));
     // One fetch of the log (the query's two attempts), no calibration resistor, no SI values;
     // the key did not get into any command.
-    QCOMPARE(rig->fakeCommands(),
-             (QStringList{"name", "ver", "fehl", "uspv", "ispk", "mvv0", "mas", "rar", "maist",
-                          "poti", "spr", "log", "log"}));
+    QCOMPARE(rig->fakeCommands(), (QStringList{"name", "ver", "fehl", "uspv", "ispk", "mvv0", "mas",
+                                               "rar", "maist", "poti", "spr", "log", "log"}));
     QVERIFY(!rig->windows.flogfile->Timer1->isActive());
     QCOMPARE(rig->device->writes.last().bytes, QByteArray("x"));
     // The refresh asked for during the build follows it.
@@ -289,8 +273,7 @@ void TestStatusReport::currentModelReportHoldsBackInput()
     status->Timer1->stop();
 }
 
-void TestStatusReport::terminal_data()
-{
+void TestStatusReport::terminal_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<Lines>("after");
     QTest::newRow("after a report") << "--- KT290 Status Ende ---\n"
@@ -299,8 +282,7 @@ void TestStatusReport::terminal_data()
 }
 
 // f, e, h, l and Enter go out one by one, paced; echo and answer continue the last line.
-void TestStatusReport::terminal()
-{
+void TestStatusReport::terminal() {
     QFETCH(QString, before);
     QFETCH(Lines, after);
     const auto rig = DiagRig::onFake({{"fehl", "fehl 0"}});
@@ -326,8 +308,7 @@ void TestStatusReport::terminal()
     QVERIFY(rig->link->ComRxText.isEmpty());
 }
 
-void TestStatusReport::echoLineEndsInPieces()
-{
+void TestStatusReport::echoLineEndsInPieces() {
     const auto rig = DiagRig::onFake();
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(QStringLiteral("Ende\n"));
@@ -338,18 +319,19 @@ void TestStatusReport::echoLineEndsInPieces()
     QCOMPARE(status->memoLines(), (Lines{"Ende", "fehl", "fehl 0", "", ""}));
 }
 
-void TestStatusReport::save_data()
-{
+void TestStatusReport::save_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "bericht" << "bericht.txt";
-    QTest::newRow("with extension") << "bericht.log" << "bericht.log";
-    QTest::newRow("existing file replaced") << "alt.txt" << "alt.txt";
+    QTest::newRow("no extension") << "bericht"
+                                  << "bericht.txt";
+    QTest::newRow("with extension") << "bericht.log"
+                                    << "bericht.log";
+    QTest::newRow("existing file replaced") << "alt.txt"
+                                            << "alt.txt";
 }
 
 // Windows-1252, CR LF after every line, no byte-order mark.
-void TestStatusReport::save()
-{
+void TestStatusReport::save() {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QTemporaryDir dir;
@@ -371,8 +353,7 @@ void TestStatusReport::save()
     QVERIFY(boxes.texts.isEmpty());
 }
 
-void TestStatusReport::saveFailure()
-{
+void TestStatusReport::saveFailure() {
     QTemporaryDir dir;
     const auto rig = DiagRig::onFake();
     Tfstatus *status = rig->windows.fstatus;
@@ -396,8 +377,7 @@ void TestStatusReport::saveFailure()
 
 void TestStatusReport::compareDeviceReport(const QString &type, const QStringList &controls,
                                            bool strainGauge, const Lines &measured,
-                                           const QStringList &commands)
-{
+                                           const QStringList &commands) {
     SimulatorProcess simulator;
     QVERIFY(simulator.start({QStringLiteral("--type"), type}));
     Kt290Device twin(*Kt290Device::parseType(type.toStdString()));
@@ -436,35 +416,46 @@ void TestStatusReport::compareDeviceReport(const QString &type, const QStringLis
 }
 
 // The simulator's strain-gauge device with error 1, an open output and no potentiometer 3.
-void TestStatusReport::strainGaugeReportFromDevice()
-{
-    compareDeviceReport(
-        QStringLiteral("X1"), {"set fehl 1", "set rar -1", "set poti3 missing"}, true,
-        {"Fehler  1: Brückenwiderstand zu klein ", "Eingang", "  Spannung SE+ zu SE-  5,020V",
-         "  Strom SE+ zu SE-  48mA", "  Spannung SI+ zu SI-: 2,513mV",
-         "  Spannung SI- zu SE-:  2,490V", "  Signal:", "  mit Kalibrierwiderstand  1,000mV/V",
-         "  ohne Kalibrierwiderstand 0,500mV/V", "  berechnet: Differenz 0,500mV/V",
-         "  berechnet: 22% von Differenz 0,110mV/V",
-         "  berechnet: ohne KT290-Widerstände 0,390mV/V", "Ausgang", "  Sollwert: 7,20mA",
-         "  Bürde: >10kOhm", "Potentiometer", "  0       51,4%", "  V       3,0%",
-         "  SP1   65,3%", "  SP2        ", "  D       7,7%"},
-        {"name", "ver", "fehl", "uspv", "ispk", "umv", "usinv", "kalr 1", "mvv0", "kalr 0", "mvv0",
-         "mas", "rar", "poti", "spr", "log"});
+void TestStatusReport::strainGaugeReportFromDevice() {
+    compareDeviceReport(QStringLiteral("X1"), {"set fehl 1", "set rar -1", "set poti3 missing"},
+                        true,
+                        {"Fehler  1: Brückenwiderstand zu klein ",
+                         "Eingang",
+                         "  Spannung SE+ zu SE-  5,020V",
+                         "  Strom SE+ zu SE-  48mA",
+                         "  Spannung SI+ zu SI-: 2,513mV",
+                         "  Spannung SI- zu SE-:  2,490V",
+                         "  Signal:",
+                         "  mit Kalibrierwiderstand  1,000mV/V",
+                         "  ohne Kalibrierwiderstand 0,500mV/V",
+                         "  berechnet: Differenz 0,500mV/V",
+                         "  berechnet: 22% von Differenz 0,110mV/V",
+                         "  berechnet: ohne KT290-Widerstände 0,390mV/V",
+                         "Ausgang",
+                         "  Sollwert: 7,20mA",
+                         "  Bürde: >10kOhm",
+                         "Potentiometer",
+                         "  0       51,4%",
+                         "  V       3,0%",
+                         "  SP1   65,3%",
+                         "  SP2        ",
+                         "  D       7,7%"},
+                        {"name", "ver", "fehl", "uspv", "ispk", "umv", "usinv", "kalr 1", "mvv0",
+                         "kalr 0", "mvv0", "mas", "rar", "poti", "spr", "log"});
 }
 
 // The simulator's current-input device with a 250 Ω burden, whose potentiometer answer comes
 // only at the second question.
-void TestStatusReport::currentReportFromDevice()
-{
-    compareDeviceReport(
-        QStringLiteral("X2"), {"set mvv0 15.5", "set rar 250", "set uspv 23.8", "mute poti 2"},
-        false,
-        {"Fehler  0: kein Fehler ", "Eingang", "  Spannung SE+ zu SE-  23,800V",
-         "  Strom SE+ zu SE-  14mA", "  Signal: 15,50mA", "Ausgang", "  Sollwert: 15,50mA",
-         "  Istwert: 15,50mA", "  Bürde: 250Ohm", "Potentiometer", "  0       51,4%",
-         "  V       3,0%", "  SP1   65,3%", "  SP2   51,8%", "  D       7,7%"},
-        {"name", "ver", "fehl", "uspv", "ispma", "mvv0", "mas", "rar", "maist", "poti", "poti",
-         "poti", "spr", "log"});
+void TestStatusReport::currentReportFromDevice() {
+    compareDeviceReport(QStringLiteral("X2"),
+                        {"set mvv0 15.5", "set rar 250", "set uspv 23.8", "mute poti 2"}, false,
+                        {"Fehler  0: kein Fehler ", "Eingang", "  Spannung SE+ zu SE-  23,800V",
+                         "  Strom SE+ zu SE-  14mA", "  Signal: 15,50mA", "Ausgang",
+                         "  Sollwert: 15,50mA", "  Istwert: 15,50mA", "  Bürde: 250Ohm",
+                         "Potentiometer", "  0       51,4%", "  V       3,0%", "  SP1   65,3%",
+                         "  SP2   51,8%", "  D       7,7%"},
+                        {"name", "ver", "fehl", "uspv", "ispma", "mvv0", "mas", "rar", "maist",
+                         "poti", "poti", "poti", "spr", "log"});
 }
 
 QTEST_MAIN(TestStatusReport)

@@ -32,8 +32,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // One canned answer of the test server.
-struct Canned
-{
+struct Canned {
     enum class Mode {
         Whole,      // the whole body, then the connection is closed
         BreakAfter, // the headers promise the whole body, the connection closes after `cut` bytes
@@ -47,38 +46,32 @@ struct Canned
 };
 
 // A small HTTP server on 127.0.0.1 answering each path with its canned answer (404 for others).
-class TestServer final : public QObject
-{
+class TestServer final : public QObject {
 public:
-    TestServer()
-    {
+    TestServer() {
         connect(&m_server, &QTcpServer::newConnection, this, &TestServer::accept);
         m_server.listen(QHostAddress::LocalHost, 0);
     }
 
-    QString baseUrl() const
-    {
+    QString baseUrl() const {
         return QStringLiteral("http://127.0.0.1:%1/spezmemb/download/software/")
             .arg(m_server.serverPort());
     }
     quint16 port() const { return m_server.serverPort(); }
-    void set(const QString &file, const Canned &answer)
-    {
+    void set(const QString &file, const Canned &answer) {
         m_answers.insert(QStringLiteral("/spezmemb/download/software/") + file, answer);
     }
     const QStringList &requests() const { return m_requests; }
 
 private:
-    void accept()
-    {
+    void accept() {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             socket->setParent(this);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         }
     }
 
-    void readRequest(QTcpSocket *socket)
-    {
+    void readRequest(QTcpSocket *socket) {
         QByteArray &pending = m_pending[socket];
         pending += socket->readAll();
         if (!pending.contains("\r\n\r\n"))
@@ -91,8 +84,7 @@ private:
         answer(socket, m_answers.value(path, missing));
     }
 
-    static void answer(QTcpSocket *socket, const Canned &canned)
-    {
+    static void answer(QTcpSocket *socket, const Canned &canned) {
         if (canned.mode == Canned::Mode::Silent)
             return;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(canned.status) + " X\r\n";
@@ -116,45 +108,38 @@ private:
     QStringList m_requests;
 };
 
-QByteArray patternBytes(qint64 size)
-{
+QByteArray patternBytes(qint64 size) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + i / 251) & 0xFF);
     return bytes;
 }
 
-QString sha256Hex(const QByteArray &data)
-{
+QString sha256Hex(const QByteArray &data) {
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
-QByteArray readAll(const QString &path)
-{
+QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray utf16WithBom(const QString &text)
-{
-    return QByteArray("\xff\xfe", 2)
-           + QByteArray(reinterpret_cast<const char *>(text.utf16()), 2 * text.size());
+QByteArray utf16WithBom(const QString &text) {
+    return QByteArray("\xff\xfe", 2) +
+           QByteArray(reinterpret_cast<const char *>(text.utf16()), 2 * text.size());
 }
 
-QByteArray updateIni(const QString &name, const QString &version, const QString &extra = {})
-{
+QByteArray updateIni(const QString &name, const QString &version, const QString &extra = {}) {
     return QStringLiteral("[KT290Serviceprogramm]\r\nName=%1\r\nVersion=%2\r\n%3")
         .arg(name, version, extra)
         .toUtf8();
 }
 
 // Answers the next message box with the given button and remembers what it showed.
-class MessageBoxAnswerer final : public QObject
-{
+class MessageBoxAnswerer final : public QObject {
 public:
     explicit MessageBoxAnswerer(QMessageBox::StandardButton answer)
-        : m_answer(answer)
-    {
+        : m_answer(answer) {
         connect(&m_poll, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
         m_poll.start(10);
     }
@@ -166,8 +151,7 @@ public:
     QMessageBox::StandardButtons buttons;
 
 private:
-    void poll()
-    {
+    void poll() {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box == nullptr)
             return;
@@ -183,8 +167,7 @@ private:
     QTimer m_poll;
 };
 
-struct StartedUpdater
-{
+struct StartedUpdater {
     int calls = 0;
     QString program;
     QStringList arguments;
@@ -197,8 +180,7 @@ Q_DECLARE_METATYPE(Canned)
 
 // The online update: the update information file, the downloads against a local server, and the
 // whole flow of the about box's "Programm-Update" button.
-class TestUpdate : public QObject
-{
+class TestUpdate : public QObject {
     Q_OBJECT
 
 private slots:
@@ -247,12 +229,11 @@ private:
     StartedUpdater m_started;
 };
 
-void TestUpdate::initTestCase()
-{
+void TestUpdate::initTestCase() {
     QVERIFY(m_root.isValid());
     // Only the local server is ever asked.
-    for (const char *name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                             "ALL_PROXY"})
+    for (const char *name :
+         {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"})
         qunsetenv(name);
     // Closing the main window at the end of an update must not end the test run.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -261,15 +242,13 @@ void TestUpdate::initTestCase()
     qputenv("TMPDIR", m_tempDir.toLocal8Bit());
 }
 
-void TestUpdate::init()
-{
+void TestUpdate::init() {
     m_server = std::make_unique<TestServer>();
     qputenv("VTK290_UPDATE_URL", m_server->baseUrl().toUtf8());
     m_started = {};
 }
 
-void TestUpdate::cleanup()
-{
+void TestUpdate::cleanup() {
     delete m_windows.form1;
     m_windows = {};
     m_link.reset();
@@ -278,19 +257,16 @@ void TestUpdate::cleanup()
         QFile::remove(QDir(m_tempDir).filePath(name));
 }
 
-QStringList TestUpdate::memoLines() const
-{
+QStringList TestUpdate::memoLines() const {
     return m_windows.aboutBox->Memo1->toPlainText().split(u'\n');
 }
 
-QStringList TestUpdate::tempFiles() const
-{
+QStringList TestUpdate::tempFiles() const {
     return QDir(m_tempDir).entryList({QStringLiteral("~tm*")}, QDir::Files | QDir::Hidden);
 }
 
 // The about box of a running program at the given path, version 1.0.0.7, shown.
-void TestUpdate::prepareBox(const QString &programPath)
-{
+void TestUpdate::prepareBox(const QString &programPath) {
     auto port = std::make_unique<FakeSerialPort>();
     m_port = port.get();
     m_link = std::make_unique<ComLink>(std::move(port));
@@ -310,15 +286,13 @@ void TestUpdate::prepareBox(const QString &programPath)
     box->show();
 }
 
-void TestUpdate::runUpdate()
-{
+void TestUpdate::runUpdate() {
     m_windows.aboutBox->Button4->click();
 }
 
 // --- update information -------------------------------------------------------------------
 
-void TestUpdate::updateInfoOffers_data()
-{
+void TestUpdate::updateInfoOffers_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<bool>("offered");
     QTest::addColumn<QString>("version");
@@ -337,19 +311,19 @@ void TestUpdate::updateInfoOffers_data()
         << utf16WithBom(
                QStringLiteral("[KT290Serviceprogramm]\r\nName=vtk290.exe\r\nVersion=3\r\n"))
         << true << "3";
-    QTest::newRow("section missing") << QByteArray("[Anderes]\nName=vtk290.exe\nVersion=1\n")
-                                     << false << "-1";
+    QTest::newRow("section missing")
+        << QByteArray("[Anderes]\nName=vtk290.exe\nVersion=1\n") << false << "-1";
     QTest::newRow("key outside any section")
         << QByteArray("Name=vtk290.exe\nVersion=1\n[KT290Serviceprogramm]\n") << false << "-1";
     QTest::newRow("Name missing") << QByteArray("[KT290Serviceprogramm]\nVersion=1.0.0.8\n")
                                   << false << "1.0.0.8";
-    QTest::newRow("Name differs in case") << updateIni("VTK290.exe", "1.0.0.8") << false
-                                          << "1.0.0.8";
-    QTest::newRow("Name of another program") << updateIni("vtk291.exe", "1.0.0.8") << false
-                                              << "1.0.0.8";
+    QTest::newRow("Name differs in case")
+        << updateIni("VTK290.exe", "1.0.0.8") << false << "1.0.0.8";
+    QTest::newRow("Name of another program")
+        << updateIni("vtk291.exe", "1.0.0.8") << false << "1.0.0.8";
     QTest::newRow("Version -1") << updateIni("vtk290.exe", "-1") << false << "-1";
-    QTest::newRow("Version missing") << QByteArray("[KT290Serviceprogramm]\nName=vtk290.exe\n")
-                                     << false << "-1";
+    QTest::newRow("Version missing")
+        << QByteArray("[KT290Serviceprogramm]\nName=vtk290.exe\n") << false << "-1";
     QTest::newRow("keys only in a second section of the name")
         << QByteArray("[KT290Serviceprogramm]\nX=1\n[KT290Serviceprogramm]\nName=vtk290.exe\n"
                       "Version=1\n")
@@ -357,8 +331,7 @@ void TestUpdate::updateInfoOffers_data()
     QTest::newRow("empty file") << QByteArray() << false << "-1";
 }
 
-void TestUpdate::updateInfoOffers()
-{
+void TestUpdate::updateInfoOffers() {
     QFETCH(QByteArray, ini);
     QFETCH(bool, offered);
     QFETCH(QString, version);
@@ -367,8 +340,7 @@ void TestUpdate::updateInfoOffers()
     QCOMPARE(info.version(), version);
 }
 
-void TestUpdate::updateInfoChecksums()
-{
+void TestUpdate::updateInfoChecksums() {
     const UpdateInfo info = UpdateInfo::FromText(
         updateIni("vtk290.exe", "1", "sha256 = ABCD\r\nUpdaterSha256=ef01\r\n"));
     QCOMPARE(info.programSha256(), QStringLiteral("ABCD"));
@@ -379,33 +351,34 @@ void TestUpdate::updateInfoChecksums()
     QCOMPARE(UpdateInfo::FromText("[Anderes]\n").name(), QStringLiteral(":"));
 }
 
-void TestUpdate::newProgramFileName_data()
-{
+void TestUpdate::newProgramFileName_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("exe") << "vtk290.exe" << "vtk290.ex_";
-    QTest::newRow("no extension") << "vtk290" << "vtk290.ex_";
-    QTest::newRow("several points") << "vtk.290.exe" << "vtk.290.ex_";
-    QTest::newRow("ends with point") << "vtk290." << "vtk290.ex_";
-    QTest::newRow("blank in name") << "KT 290.exe" << "KT 290.ex_";
+    QTest::newRow("exe") << "vtk290.exe"
+                         << "vtk290.ex_";
+    QTest::newRow("no extension") << "vtk290"
+                                  << "vtk290.ex_";
+    QTest::newRow("several points") << "vtk.290.exe"
+                                    << "vtk.290.ex_";
+    QTest::newRow("ends with point") << "vtk290."
+                                     << "vtk290.ex_";
+    QTest::newRow("blank in name") << "KT 290.exe"
+                                   << "KT 290.ex_";
 }
 
-void TestUpdate::newProgramFileName()
-{
+void TestUpdate::newProgramFileName() {
     QFETCH(QString, name);
     QFETCH(QString, expected);
     QCOMPARE(UpdateInfo::NewProgramFileName(name), expected);
 }
 
-void TestUpdate::questionText()
-{
+void TestUpdate::questionText() {
     QCOMPARE(UpdateInfo::QuestionText(QStringLiteral("1.0.0.8"), QStringLiteral("Version 1.0.0.7")),
              QStringLiteral("downloadbare Version: 1.0.0.8     ihre aktuelle Version: "
                             "Version 1.0.0.7     Downloaden?"));
 }
 
-void TestUpdate::serverUrl()
-{
+void TestUpdate::serverUrl() {
     qputenv("VTK290_UPDATE_URL", "http://127.0.0.1:1/spezmemb/download/software");
     QCOMPARE(UpdateInfo::ServerUrl(QStringLiteral("vtk290.ex_")).toString(),
              QStringLiteral("http://127.0.0.1:1/spezmemb/download/software/vtk290.ex_"));
@@ -419,8 +392,7 @@ void TestUpdate::serverUrl()
 
 // Arbitrary bytes and mutated update files: the reader never fails, and a key written into an
 // otherwise random file is found whatever the case of its section and key names.
-void TestUpdate::updateInfoRandomInput()
-{
+void TestUpdate::updateInfoRandomInput() {
     QRandomGenerator random(290);
     static const char characters[] = "[]=;\"' \t\r\nKTNameVersion290.exe\xc3\xa4\xff\x00";
     const QByteArray alphabet(characters, sizeof(characters) - 1);
@@ -433,8 +405,8 @@ void TestUpdate::updateInfoRandomInput()
         QVERIFY(!fromNoise.name().contains(u'\n'));
         QVERIFY(!fromNoise.version().contains(u'\r'));
 
-        const QByteArray value = QByteArray::number(random.bounded(1, 100)) + "."
-                                 + QByteArray::number(random.bounded(100));
+        const QByteArray value = QByteArray::number(random.bounded(1, 100)) + "." +
+                                 QByteArray::number(random.bounded(100));
         QByteArray section = "KT290Serviceprogramm";
         QByteArray key = "Version";
         for (QByteArray *name : {&section, &key}) {
@@ -454,8 +426,7 @@ void TestUpdate::updateInfoRandomInput()
 
 // --- downloads --------------------------------------------------------------------------------
 
-void TestUpdate::makeTempFileName()
-{
+void TestUpdate::makeTempFileName() {
     const QString first = Downloader::MakeTempFileName();
     const QString second = Downloader::MakeTempFileName();
     QVERIFY(first != second);
@@ -468,8 +439,7 @@ void TestUpdate::makeTempFileName()
     }
 }
 
-void TestUpdate::downloadInPieces_data()
-{
+void TestUpdate::downloadInPieces_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QList<qint64>>("progress");
     QTest::newRow("10000 bytes") << qint64(10000) << QList<qint64>{4095, 8190, 10000, 10000};
@@ -477,8 +447,7 @@ void TestUpdate::downloadInPieces_data()
     QTest::newRow("one byte") << qint64(1) << QList<qint64>{1, 1};
 }
 
-void TestUpdate::downloadInPieces()
-{
+void TestUpdate::downloadInPieces() {
     QFETCH(qint64, size);
     QFETCH(QList<qint64>, progress);
     const QByteArray body = patternBytes(size);
@@ -493,8 +462,7 @@ void TestUpdate::downloadInPieces()
     QFile::remove(target);
 }
 
-void TestUpdate::largestFileAccepted()
-{
+void TestUpdate::largestFileAccepted() {
     const QByteArray body = patternBytes(Downloader::ReceiveLimit);
     m_server->set(QStringLiteral("big.bin"), {200, body, Canned::Mode::Whole, 0});
     Downloader downloader;
@@ -508,8 +476,7 @@ void TestUpdate::largestFileAccepted()
     QFile::remove(target);
 }
 
-void TestUpdate::downloadFailures_data()
-{
+void TestUpdate::downloadFailures_data() {
     QTest::addColumn<Canned>("answer");
     QTest::addColumn<QString>("sha256");
     QTest::addColumn<QString>("error");
@@ -527,20 +494,19 @@ void TestUpdate::downloadFailures_data()
     QTest::newRow("one byte over the limit")
         << Canned{200, patternBytes(Downloader::ReceiveLimit + 1), Canned::Mode::Whole, 0}
         << QString() << "Die Datei ist zu groß (mehr als 3000000 Bytes).";
-    QTest::newRow("stall in the middle") << Canned{200, body, Canned::Mode::StallAfter, 100}
-                                         << QString()
-                                         << "Der Server hat zu lange keine Daten gesendet.";
+    QTest::newRow("stall in the middle")
+        << Canned{200, body, Canned::Mode::StallAfter, 100} << QString()
+        << "Der Server hat zu lange keine Daten gesendet.";
     QTest::newRow("no answer at all") << Canned{200, body, Canned::Mode::Silent, 0} << QString()
                                       << "Der Server hat zu lange keine Daten gesendet.";
-    QTest::newRow("wrong checksum") << Canned{200, body, Canned::Mode::Whole, 0}
-                                    << sha256Hex(body + "x")
-                                    << "Die Prüfsumme (SHA-256) der Datei stimmt nicht.";
+    QTest::newRow("wrong checksum")
+        << Canned{200, body, Canned::Mode::Whole, 0} << sha256Hex(body + "x")
+        << "Die Prüfsumme (SHA-256) der Datei stimmt nicht.";
     QTest::newRow("checksum not hex") << Canned{200, body, Canned::Mode::Whole, 0} << "nein"
                                       << "Die Prüfsumme (SHA-256) der Datei stimmt nicht.";
 }
 
-void TestUpdate::downloadFailures()
-{
+void TestUpdate::downloadFailures() {
     QFETCH(Canned, answer);
     QFETCH(QString, sha256);
     QFETCH(QString, error);
@@ -556,8 +522,7 @@ void TestUpdate::downloadFailures()
     QCOMPARE(QDir(m_root.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-void TestUpdate::failureKeepsExistingFile()
-{
+void TestUpdate::failureKeepsExistingFile() {
     const QString target = m_root.filePath(QStringLiteral("vtk290.ex_"));
     QFile old(target);
     QVERIFY(old.open(QIODevice::WriteOnly));
@@ -571,8 +536,7 @@ void TestUpdate::failureKeepsExistingFile()
     QFile::remove(target);
 }
 
-void TestUpdate::unwritableDestination()
-{
+void TestUpdate::unwritableDestination() {
     m_server->set(QStringLiteral("file.bin"), {200, patternBytes(100), Canned::Mode::Whole, 0});
     Downloader downloader;
     const QString target = m_root.filePath(QStringLiteral("fehlt/file.bin"));
@@ -593,8 +557,7 @@ void TestUpdate::unwritableDestination()
              QStringLiteral("Die Verbindung zum Internet ist fehlgeschlagen."));
 }
 
-void TestUpdate::windowRespondsDuringDownload()
-{
+void TestUpdate::windowRespondsDuringDownload() {
     m_server->set(QStringLiteral("file.bin"), {200, patternBytes(1000), Canned::Mode::Silent, 0});
     Downloader downloader;
     downloader.setStallTimeout(500ms);
@@ -602,16 +565,16 @@ void TestUpdate::windowRespondsDuringDownload()
     QTimer timer;
     connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
     timer.start(20);
-    QVERIFY(!downloader.DownloadFile(m_server->baseUrl() + "file.bin",
-                                     m_root.filePath(QStringLiteral("file.bin")))
+    QVERIFY(!downloader
+                 .DownloadFile(m_server->baseUrl() + "file.bin",
+                               m_root.filePath(QStringLiteral("file.bin")))
                  .isEmpty());
     QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
 }
 
 // --- the update flow of the about box ---------------------------------------------------------
 
-void TestUpdate::nothingOffered_data()
-{
+void TestUpdate::nothingOffered_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::newRow("section missing")
         << QByteArray("[Anderes]\r\nName=vtk290\r\nVersion=1.0.0.8\r\n");
@@ -620,8 +583,7 @@ void TestUpdate::nothingOffered_data()
     QTest::newRow("Version -1") << updateIni("vtk290", "-1");
 }
 
-void TestUpdate::nothingOffered()
-{
+void TestUpdate::nothingOffered() {
     QFETCH(QByteArray, ini);
     m_server->set(QStringLiteral("update.ini"), {200, ini, Canned::Mode::Whole, 0});
     prepareBox(m_root.filePath(QStringLiteral("vtk290")));
@@ -636,8 +598,7 @@ void TestUpdate::nothingOffered()
     QCOMPARE(m_started.calls, 0);
 }
 
-void TestUpdate::cancelDownloadsNothing()
-{
+void TestUpdate::cancelDownloadsNothing() {
     m_server->set(QStringLiteral("update.ini"),
                   {200, updateIni("vtk290", "1.0.0.8"), Canned::Mode::Whole, 0});
     prepareBox(m_root.filePath(QStringLiteral("vtk290")));
@@ -659,8 +620,7 @@ void TestUpdate::cancelDownloadsNothing()
     QCOMPARE(m_started.calls, 0);
 }
 
-void TestUpdate::failedStepStartsNothing_data()
-{
+void TestUpdate::failedStepStartsNothing_data() {
     QTest::addColumn<bool>("infoFound");
     QTest::addColumn<bool>("programFound");
     QTest::addColumn<QString>("updaterSha256");
@@ -681,8 +641,7 @@ void TestUpdate::failedStepStartsNothing_data()
         << true;
 }
 
-void TestUpdate::failedStepStartsNothing()
-{
+void TestUpdate::failedStepStartsNothing() {
     QFETCH(bool, infoFound);
     QFETCH(bool, programFound);
     QFETCH(QString, updaterSha256);
@@ -692,12 +651,12 @@ void TestUpdate::failedStepStartsNothing()
     const QString dir = m_root.filePath(QStringLiteral("fehlschlag"));
     QVERIFY(QDir().mkpath(dir));
     if (infoFound) {
-        m_server->set(QStringLiteral("update.ini"),
-                      {200,
-                       updateIni("vtk290", "1.0.0.8",
-                                 updaterSha256.isEmpty() ? QString()
-                                                         : "UpdaterSHA256=" + updaterSha256),
-                       Canned::Mode::Whole, 0});
+        m_server->set(
+            QStringLiteral("update.ini"),
+            {200,
+             updateIni("vtk290", "1.0.0.8",
+                       updaterSha256.isEmpty() ? QString() : "UpdaterSHA256=" + updaterSha256),
+             Canned::Mode::Whole, 0});
     }
     if (programFound)
         m_server->set(QStringLiteral("vtk290.ex_"),
@@ -716,16 +675,15 @@ void TestUpdate::failedStepStartsNothing()
     QCOMPARE(tempFiles(), QStringList());
 }
 
-void TestUpdate::fullUpdate()
-{
+void TestUpdate::fullUpdate() {
     const QString dir = m_root.filePath(QStringLiteral("Programme mit Blank"));
     QVERIFY(QDir().mkpath(dir));
     const QString programPath = dir + QStringLiteral("/vtk290");
     const QByteArray program = patternBytes(10000);
     const QByteArray updater = patternBytes(5000).replace('\0', 'u');
     const QByteArray ini = updateIni("vtk290", "1.0.0.8",
-                                     "SHA256=" + sha256Hex(program).toUpper() + "\r\nUpdaterSHA256="
-                                         + sha256Hex(updater) + "\r\n");
+                                     "SHA256=" + sha256Hex(program).toUpper() +
+                                         "\r\nUpdaterSHA256=" + sha256Hex(updater) + "\r\n");
     m_server->set(QStringLiteral("update.ini"), {200, ini, Canned::Mode::Whole, 0});
     m_server->set(QStringLiteral("vtk290.ex_"), {200, program, Canned::Mode::Whole, 0});
     m_server->set(QStringLiteral("update.exe"), {200, updater, Canned::Mode::Whole, 0});
@@ -736,8 +694,7 @@ void TestUpdate::fullUpdate()
     QCOMPARE(answerer.shown, 1);
     QCOMPARE(memoLines(),
              (QStringList{"Abfrage Versionsinformation",
-                          QString::number(ini.size()) + " Bytes übertragen ",
-                          "Download vtk290.ex_",
+                          QString::number(ini.size()) + " Bytes übertragen ", "Download vtk290.ex_",
                           "10000 Bytes übertragen ", "Download update.exe",
                           "5000 Bytes übertragen ", "Download OK"}));
     QCOMPARE(m_server->requests(), (QStringList{"/spezmemb/download/software/update.ini",

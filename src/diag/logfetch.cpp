@@ -13,8 +13,7 @@ constexpr double PassSeconds = 0.2;
 
 // The device ends each line with CR LF, and the query's trimming took the one after the
 // answer's last line away; without it that line and the next one would run together.
-QString joinAfterAnswer(const QString &answer, const QString &received)
-{
+QString joinAfterAnswer(const QString &answer, const QString &received) {
     const bool lineEndFirst =
         received.startsWith(QLatin1Char('\r')) || received.startsWith(QLatin1Char('\n'));
     if (answer.isEmpty() || received.isEmpty() || lineEndFirst)
@@ -25,13 +24,10 @@ QString joinAfterAnswer(const QString &answer, const QString &received)
 } // namespace
 
 LogFetch::LogFetch(DeviceProtocol &protocol)
-    : m_protocol(protocol)
-{
-}
+    : m_protocol(protocol) {}
 
 // The deadline is taken before the question, so the question's own time counts against it.
-std::optional<QString> LogFetch::run(const Progress &progress)
-{
+std::optional<QString> LogFetch::run(const Progress &progress) {
     const QDeadlineTimer deadline(CollectMs, Qt::PreciseTimer);
     const QString answer = m_protocol.DeviceQuery(QStringLiteral("log"));
     if (answer.isEmpty())
@@ -61,8 +57,7 @@ std::optional<QString> LogFetch::run(const Progress &progress)
     return text;
 }
 
-QString LogFetch::withoutHeader(const QString &text)
-{
+QString LogFetch::withoutHeader(const QString &text) {
     qsizetype end = 0;
     while (end < text.size() && text.at(end) != QLatin1Char('\r') &&
            text.at(end) != QLatin1Char('\n'))

@@ -9,8 +9,7 @@ class DeviceProtocol;
 
 // Fetches the device's log: the answer to "log", then whatever the device goes on sending until
 // it pauses for a pass or until 2 seconds after the question began.
-class LogFetch final
-{
+class LogFetch final {
 public:
     // Gets the log text so far after every step, so that it can be shown while it grows.
     using Progress = std::function<void(const QString &text)>;

@@ -7,8 +7,7 @@
 #include <cmath>
 
 std::optional<double> SimulationValues::offsetFromReadings(double withResistor,
-                                                           double withoutResistor)
-{
+                                                           double withoutResistor) {
     if (!HasValue(withResistor) || !HasValue(withoutResistor))
         return std::nullopt;
     const double offset = CalibrationShare * (withResistor - withoutResistor);
@@ -17,14 +16,12 @@ std::optional<double> SimulationValues::offsetFromReadings(double withResistor,
     return offset;
 }
 
-QString SimulationValues::deviceInputText(double value)
-{
+QString SimulationValues::deviceInputText(double value) {
     // The C library writes the exponent form with a point in every locale.
     return QString::asprintf("%.4E", value);
 }
 
-std::optional<double> SimulationValues::readUserNumber(const QString &text)
-{
+std::optional<double> SimulationValues::readUserNumber(const QString &text) {
     QLocale german(QLocale::German);
     // A point is no decimal separator here, and "1.000" is no thousand.
     german.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -35,7 +32,6 @@ std::optional<double> SimulationValues::readUserNumber(const QString &text)
     return value;
 }
 
-QString SimulationValues::conversionError(const QString &text)
-{
+QString SimulationValues::conversionError(const QString &text) {
     return QStringLiteral("'%1' ist kein gültiger Gleitkommawert").arg(text);
 }

@@ -6,8 +6,7 @@
 
 // The numbers of the simulation: the input correction measured with the calibration resistor,
 // the simulated input as the device reads it, and the numbers the user types.
-class SimulationValues final
-{
+class SimulationValues final {
 public:
     // The part of the difference with and without calibration resistor that the device's own
     // resistors add to the signal.

@@ -11,43 +11,34 @@ constexpr double CalibrationShare = 0.22;
 
 // The error texts after "Fehler ", by the device's error code 1 to 6.
 constexpr const char *ErrorTexts[] = {
-    " 1: Brückenwiderstand zu klein ",
-    " 2: Brückenwiderstand zu groß ",
-    " 3: Brückensignal überschritten ",
-    " 4: Brückensignal unterschritten ",
-    " 5: Brückenmittenspannung zu groß ",
-    " 6: Brückenmittenspannung zu klein ",
+    " 1: Brückenwiderstand zu klein ",    " 2: Brückenwiderstand zu groß ",
+    " 3: Brückensignal überschritten ",   " 4: Brückensignal unterschritten ",
+    " 5: Brückenmittenspannung zu groß ", " 6: Brückenmittenspannung zu klein ",
 };
 constexpr const char *NoError = " 0: kein Fehler ";
 constexpr const char *UnknownError = "  unbekannter Fehler ";
 
-struct PotentiometerLabel
-{
+struct PotentiometerLabel {
     const char *present; // the number follows directly
     const char *missing;
 };
 
 constexpr PotentiometerLabel PotentiometerLabels[5] = {
-    {"  0       ", "  0        "},
-    {"  V       ", "  V        "},
-    {"  SP1   ", "  SP1        "},
-    {"  SP2   ", "  SP2        "},
-    {"  D       ", "  D        "},
+    {"  0       ", "  0        "}, {"  V       ", "  V        "}, {"  SP1   ", "  SP1        "},
+    {"  SP2   ", "  SP2        "}, {"  D       ", "  D        "},
 };
 
 // What stands after a label whose value is missing on the lines of the output.
 const QString EightBlanks(8, QLatin1Char(' '));
 
-QString text(const char *utf8)
-{
+QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
 // The label, then the separator and the number with its unit; the label alone when the value is
 // missing.
 QString valueLine(const char *label, const char *separator, double value, int precision,
-                  int decimals, const char *unit)
-{
+                  int decimals, const char *unit) {
     QString line = text(label);
     if (HasValue(value))
         line += text(separator) + FormatFixed(value, precision, decimals) + text(unit);
@@ -61,12 +52,9 @@ StatusReport::StatusReport(DeviceProtocol &protocol, bool strainGauge, LogSource
     : m_protocol(protocol)
     , m_strainGauge(strainGauge)
     , m_log(std::move(log))
-    , m_addLine(std::move(addLine))
-{
-}
+    , m_addLine(std::move(addLine)) {}
 
-void StatusReport::build()
-{
+void StatusReport::build() {
     add(QStringLiteral("--- KT290 Status Anfang ---"));
     add(m_protocol.DeviceQuery(QStringLiteral("name")));
     add(m_protocol.DeviceQuery(QStringLiteral("ver")));
@@ -86,19 +74,16 @@ void StatusReport::build()
     add(QString());
 }
 
-void StatusReport::add(const QString &text)
-{
+void StatusReport::add(const QString &text) {
     for (const QString &line : splitLines(text))
         m_addLine(line);
 }
 
-double StatusReport::ask(const char *command)
-{
+double StatusReport::ask(const char *command) {
     return m_protocol.DeviceQueryNumber(QLatin1String(command));
 }
 
-void StatusReport::addInputLines(double error)
-{
+void StatusReport::addInputLines(double error) {
     add(QStringLiteral("Eingang"));
     add(seVoltageLine(ask("uspv")));
     // With a too small bridge resistance (error 1) the device measures the current otherwise.
@@ -110,8 +95,7 @@ void StatusReport::addInputLines(double error)
     addSignalLines();
 }
 
-void StatusReport::addSignalLines()
-{
+void StatusReport::addSignalLines() {
     if (!m_strainGauge) {
         add(currentSignalLine(ask("mvv0")));
         return;
@@ -129,8 +113,7 @@ void StatusReport::addSignalLines()
         add(line);
 }
 
-void StatusReport::addOutputLines()
-{
+void StatusReport::addOutputLines() {
     add(QStringLiteral("Ausgang"));
     add(setValueLine(ask("mas")));
     const double burden = ask("rar");
@@ -140,8 +123,7 @@ void StatusReport::addOutputLines()
         add(line);
 }
 
-QString StatusReport::errorLine(double error)
-{
+QString StatusReport::errorLine(double error) {
     QString name = text(NoError);
     if (error > 0.0) {
         const std::optional<std::int32_t> code = NearestInt(error);
@@ -150,29 +132,24 @@ QString StatusReport::errorLine(double error)
     return QStringLiteral("Fehler ") + name;
 }
 
-QString StatusReport::seVoltageLine(double volts)
-{
+QString StatusReport::seVoltageLine(double volts) {
     return valueLine("  Spannung SE+ zu SE-", "  ", volts, 5, 3, "V");
 }
 
-QString StatusReport::seCurrentLine(double milliamps)
-{
+QString StatusReport::seCurrentLine(double milliamps) {
     return valueLine("  Strom SE+ zu SE-", "  ", milliamps, 5, 0, "mA");
 }
 
-QString StatusReport::siVoltageLine(double millivolts)
-{
+QString StatusReport::siVoltageLine(double millivolts) {
     return valueLine("  Spannung SI+ zu SI-:", " ", millivolts, 5, 3, "mV");
 }
 
-QString StatusReport::siSeVoltageLine(double volts)
-{
+QString StatusReport::siSeVoltageLine(double volts) {
     return valueLine("  Spannung SI- zu SE-:", "  ", volts, 5, 3, "V");
 }
 
 // A missing reading takes no part in the arithmetic: its lines show their label alone.
-QStringList StatusReport::bridgeSignalLines(double withResistor, double withoutResistor)
-{
+QStringList StatusReport::bridgeSignalLines(double withResistor, double withoutResistor) {
     const bool both = HasValue(withResistor) && HasValue(withoutResistor);
     const double difference = both ? withResistor - withoutResistor : NoValue;
     const double share = both ? CalibrationShare * difference : NoValue;
@@ -186,40 +163,35 @@ QStringList StatusReport::bridgeSignalLines(double withResistor, double withoutR
     };
 }
 
-QString StatusReport::currentSignalLine(double milliamps)
-{
+QString StatusReport::currentSignalLine(double milliamps) {
     return valueLine("  Signal:", " ", milliamps, 5, 2, "mA");
 }
 
-QString StatusReport::setValueLine(double milliamps)
-{
+QString StatusReport::setValueLine(double milliamps) {
     if (!HasValue(milliamps))
         return QStringLiteral("  Sollwert:") + EightBlanks;
     return QStringLiteral("  Sollwert: ") + FormatFixed(milliamps, 5, 2) + QStringLiteral("mA");
 }
 
 // The device reports an open output (more than 10 kΩ) as a negative burden.
-bool StatusReport::burdenOpen(double ohms)
-{
+bool StatusReport::burdenOpen(double ohms) {
     return ohms < -0.5;
 }
 
-QStringList StatusReport::burdenLines(double ohms, double actualMilliamps)
-{
+QStringList StatusReport::burdenLines(double ohms, double actualMilliamps) {
     const QString label = QStringLiteral("  Bürde:");
     if (!HasValue(ohms))
         return {label + EightBlanks};
     if (burdenOpen(ohms))
         return {label + QStringLiteral(" >10kOhm")};
     const QString actual = HasValue(actualMilliamps)
-                               ? QStringLiteral("  Istwert: ") + FormatFixed(actualMilliamps, 5, 2)
-                                     + QStringLiteral("mA")
+                               ? QStringLiteral("  Istwert: ") +
+                                     FormatFixed(actualMilliamps, 5, 2) + QStringLiteral("mA")
                                : QStringLiteral("  Istwert:") + EightBlanks;
     return {actual, label + QLatin1Char(' ') + FormatFixed(ohms, 5, 0) + QStringLiteral("Ohm")};
 }
 
-QStringList StatusReport::potentiometerLines(const Potentiometers &percent)
-{
+QStringList StatusReport::potentiometerLines(const Potentiometers &percent) {
     QStringList lines;
     for (std::size_t i = 0; i < percent.size(); ++i) {
         const PotentiometerLabel &label = PotentiometerLabels[i];
@@ -230,8 +202,7 @@ QStringList StatusReport::potentiometerLines(const Potentiometers &percent)
     return lines;
 }
 
-StatusReport::Potentiometers StatusReport::ReadPotentiometers(DeviceProtocol &protocol)
-{
+StatusReport::Potentiometers StatusReport::ReadPotentiometers(DeviceProtocol &protocol) {
     QString answer = protocol.DeviceQuery(QStringLiteral("poti"));
     // The device sometimes has no answer ready at the first question.
     if (answer.isEmpty())
@@ -241,8 +212,7 @@ StatusReport::Potentiometers StatusReport::ReadPotentiometers(DeviceProtocol &pr
 
 // Each entry is "i: name=value%"; the text is used up from the front, so every search starts
 // behind the previous entry's "=" and the entries must come in index order.
-StatusReport::Potentiometers StatusReport::parsePotentiometers(QString answer)
-{
+StatusReport::Potentiometers StatusReport::parsePotentiometers(QString answer) {
     Potentiometers values;
     for (int i = 0; i < int(values.size()); ++i) {
         values[i] = NoValue;
@@ -265,8 +235,7 @@ StatusReport::Potentiometers StatusReport::parsePotentiometers(QString answer)
     return values;
 }
 
-QStringList StatusReport::splitLines(const QString &text)
-{
+QStringList StatusReport::splitLines(const QString &text) {
     QStringList lines;
     QString line;
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -12,8 +12,7 @@ class DeviceProtocol;
 // at the input terminals and the input signal, the output and its burden, the potentiometers,
 // the setup print and the log. Each line goes to the sink as soon as its answer is there, so
 // the report grows while the device is being asked.
-class StatusReport final
-{
+class StatusReport final {
 public:
     using LineSink = std::function<void(const QString &line)>;
     // Fetches the device's log and gives its text (empty when there was none).

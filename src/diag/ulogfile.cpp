@@ -18,8 +18,7 @@ constexpr int RetryMs = 200;
 
 Tflogfile::Tflogfile(DeviceProtocol &protocol, QWidget *parent)
     : QDialog(parent)
-    , m_protocol(protocol)
-{
+    , m_protocol(protocol) {
     setObjectName(QStringLiteral("Tflogfile"));
     setWindowTitle(QStringLiteral("KT290 - Logfile"));
     resize(ClientWidth, ClientHeight);
@@ -41,19 +40,16 @@ Tflogfile::Tflogfile(DeviceProtocol &protocol, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Tflogfile::Timer1Timer);
 }
 
-void Tflogfile::showEvent(QShowEvent *event)
-{
+void Tflogfile::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void Tflogfile::FormShow()
-{
+void Tflogfile::FormShow() {
     Timer1->start();
 }
 
-void Tflogfile::Timer1Timer()
-{
+void Tflogfile::Timer1Timer() {
     Timer1->stop();
     Memo1->clear();
     const std::optional<QString> log =
@@ -63,7 +59,6 @@ void Tflogfile::Timer1Timer()
         Timer1->start();
 }
 
-void Tflogfile::showText(const QString &text)
-{
+void Tflogfile::showText(const QString &text) {
     Memo1->setPlainText(StatusReport::splitLines(text).join(QLatin1Char('\n')));
 }

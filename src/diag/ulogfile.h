@@ -9,8 +9,7 @@ class QTimer;
 
 // The log window: the device's log. The status report runs the same fetch while the window is
 // hidden and takes the memo's text.
-class Tflogfile final : public QDialog
-{
+class Tflogfile final : public QDialog {
     Q_OBJECT
 
 public:

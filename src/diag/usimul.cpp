@@ -32,8 +32,8 @@ const QString OpenContact = QStringLiteral(":/images/contact_open.svg");
 
 // The contact pictures of this window outline the moving contact in yellow, the main window's
 // in red.
-QWidget *makeContact(QWidget *parent, const char *name, const QString &resource, const QRect &rect)
-{
+QWidget *makeContact(QWidget *parent, const char *name, const QString &resource,
+                     const QRect &rect) {
     auto *picture = new QSvgWidget(parent);
     picture->setObjectName(QLatin1String(name));
     QFile file(resource);
@@ -44,16 +44,15 @@ QWidget *makeContact(QWidget *parent, const char *name, const QString &resource,
     return picture;
 }
 
-QWidget *makeDrawing(QWidget *parent, const char *name, const QString &resource, const QRect &rect)
-{
+QWidget *makeDrawing(QWidget *parent, const char *name, const QString &resource,
+                     const QRect &rect) {
     auto *picture = new QSvgWidget(resource, parent);
     picture->setObjectName(QLatin1String(name));
     picture->setGeometry(rect);
     return picture;
 }
 
-QLabel *makeSwitchPointField(QWidget *parent, const char *name, const QPoint &pos)
-{
+QLabel *makeSwitchPointField(QWidget *parent, const char *name, const QPoint &pos) {
     constexpr int Width = 50;
     constexpr int Height = 17;
     auto *field = new QLabel(parent);
@@ -68,8 +67,7 @@ QLabel *makeSwitchPointField(QWidget *parent, const char *name, const QPoint &po
     return field;
 }
 
-QLineEdit *makeEdit(QWidget *parent, const char *name, const QString &text, const QRect &rect)
-{
+QLineEdit *makeEdit(QWidget *parent, const char *name, const QString &text, const QRect &rect) {
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(QLatin1String(name));
     edit->setGeometry(rect);
@@ -91,8 +89,7 @@ QRadioButton *makeRadio(QWidget *parent, const char *name, const QString &captio
 
 Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     : QDialog(parent)
-    , m_form(form)
-{
+    , m_form(form) {
     setObjectName(QStringLiteral("Tfsimul"));
     setWindowTitle(QStringLiteral("KT290 - Simulation"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -105,13 +102,12 @@ Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     FormCreate();
 }
 
-void Tfsimul::buildControls()
-{
+void Tfsimul::buildControls() {
     buildStrainGaugePanel();
     buildCurrentPanel();
     // The two radio buttons are one group through their common parent.
-    RadioButtonSimMv = makeRadio(this, "RadioButtonSimMv", QStringLiteral("Simulation Eingang"),
-                                 {8, 51, 124, 21});
+    RadioButtonSimMv =
+        makeRadio(this, "RadioButtonSimMv", QStringLiteral("Simulation Eingang"), {8, 51, 124, 21});
     RadioButtonSimMa = makeRadio(this, "RadioButtonSimMa", QStringLiteral("Simulation Ausgang"),
                                  {8, 143, 124, 21});
     connect(RadioButtonSimMv, &QRadioButton::clicked, this, &Tfsimul::RadioButtonSimMvClick);
@@ -137,8 +133,7 @@ void Tfsimul::buildControls()
     ProgressBar1->hide();
 }
 
-void Tfsimul::buildStrainGaugePanel()
-{
+void Tfsimul::buildStrainGaugePanel() {
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(136, 8, 513, 250);
@@ -155,8 +150,7 @@ void Tfsimul::buildStrainGaugePanel()
     Panel1->hide();
 }
 
-void Tfsimul::buildCurrentPanel()
-{
+void Tfsimul::buildCurrentPanel() {
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(136, 4, 570, 256);
@@ -174,8 +168,7 @@ void Tfsimul::buildCurrentPanel()
 }
 
 // The two panels share one place, and each relay's two contact pictures one spot.
-void Tfsimul::FormCreate()
-{
+void Tfsimul::FormCreate() {
     Panel2->move(Panel1->pos());
     ImageNo1->move(ImageNc1->pos());
     ImageNo102->move(ImageNc102->pos());
@@ -186,51 +179,44 @@ void Tfsimul::FormCreate()
     m_inputOffset = 0.0;
 }
 
-void Tfsimul::showEvent(QShowEvent *event)
-{
+void Tfsimul::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
 // The window shows the drawing that the main window shows.
-void Tfsimul::FormShow()
-{
+void Tfsimul::FormShow() {
     Panel1->setVisible(!m_form.Panel1->isHidden());
     Panel2->setVisible(!m_form.Panel2->isHidden());
     if (!Panel1->isHidden() || !Panel2->isHidden())
         Timer1->start();
 }
 
-void Tfsimul::Timer1Timer()
-{
+void Tfsimul::Timer1Timer() {
     Timer1->stop();
     runHoldingButton();
 }
 
-void Tfsimul::RadioButtonSimMvClick()
-{
+void Tfsimul::RadioButtonSimMvClick() {
     EditMv->setEnabled(true);
     EditMv2->setEnabled(true);
     EditMa->setEnabled(false);
     EditMa2->setEnabled(false);
 }
 
-void Tfsimul::RadioButtonSimMaClick()
-{
+void Tfsimul::RadioButtonSimMaClick() {
     EditMa->setEnabled(true);
     EditMa2->setEnabled(true);
     EditMv->setEnabled(false);
     EditMv2->setEnabled(false);
 }
 
-void Tfsimul::Button1Click()
-{
+void Tfsimul::Button1Click() {
     runHoldingButton();
 }
 
 // The automatic run holds the button back too, so that no run starts inside another.
-void Tfsimul::runHoldingButton()
-{
+void Tfsimul::runHoldingButton() {
     Button1->setEnabled(false);
     ApplyAndRefresh();
     Button1->setEnabled(true);
@@ -240,16 +226,14 @@ void Tfsimul::runHoldingButton()
     }
 }
 
-void Tfsimul::ButtonCloseClick()
-{
+void Tfsimul::ButtonCloseClick() {
     m_forgetOffset = true;
     close();
 }
 
 // Every way of closing the window ends here (button, title bar, Escape). A close asked for
 // during a run waits until the run has finished.
-void Tfsimul::done(int result)
-{
+void Tfsimul::done(int result) {
     if (m_runs > 0) {
         m_closeRequested = true;
         m_closeResult = result;
@@ -264,8 +248,7 @@ void Tfsimul::done(int result)
     m_closing = false;
 }
 
-void Tfsimul::FormClose()
-{
+void Tfsimul::FormClose() {
     Timer1->stop();
     if (m_forgetOffset) {
         m_forgetOffset = false;
@@ -275,8 +258,7 @@ void Tfsimul::FormClose()
     m_form.link().ComSendText(QStringLiteral("res\r"));
 }
 
-void Tfsimul::ApplyAndRefresh()
-{
+void Tfsimul::ApplyAndRefresh() {
     ++m_runs;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -298,8 +280,7 @@ void Tfsimul::ApplyAndRefresh()
 
 // The device's own resistors add to the bridge signal; the calibration resistor shows by how
 // much. An implausible result is not kept, so the next run measures again.
-void Tfsimul::MeasureInputOffset()
-{
+void Tfsimul::MeasureInputOffset() {
     progress(10);
     send(QStringLiteral("input 1"));
     WaitSeconds(InputOnPause);
@@ -315,8 +296,7 @@ void Tfsimul::MeasureInputOffset()
         SimulationValues::offsetFromReadings(withResistor, withoutResistor).value_or(0.0);
 }
 
-bool Tfsimul::ApplyInput()
-{
+bool Tfsimul::ApplyInput() {
     if (RadioButtonSimMv->isChecked()) {
         send(QStringLiteral("input 0"));
         WaitSeconds(StepPause);
@@ -326,8 +306,7 @@ bool Tfsimul::ApplyInput()
             showConversionError(text);
             return false;
         }
-        send(QStringLiteral("mvv0 ")
-             + SimulationValues::deviceInputText(*value + m_inputOffset));
+        send(QStringLiteral("mvv0 ") + SimulationValues::deviceInputText(*value + m_inputOffset));
         return true;
     }
     EditMv->clear();
@@ -342,8 +321,7 @@ bool Tfsimul::ApplyInput()
     return true;
 }
 
-bool Tfsimul::ApplyOutput()
-{
+bool Tfsimul::ApplyOutput() {
     if (RadioButtonSimMa->isChecked()) {
         const QString text = chosenText(EditMa, EditMa2);
         // Checked like the input, before anything of the output goes to the device.
@@ -364,8 +342,7 @@ bool Tfsimul::ApplyOutput()
     return true;
 }
 
-void Tfsimul::ReadSwitchPointsAndRelays()
-{
+void Tfsimul::ReadSwitchPointsAndRelays() {
     progress(30);
     WaitSeconds(StepPause);
     progress(40);
@@ -389,8 +366,7 @@ void Tfsimul::ReadSwitchPointsAndRelays()
 }
 
 // Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels alike.
-void Tfsimul::ShowRelays(double relayStates)
-{
+void Tfsimul::ShowRelays(double relayStates) {
     const std::optional<std::int32_t> bits =
         HasValue(relayStates) ? NearestInt(relayStates) : std::nullopt;
     const bool known = bits.has_value();
@@ -408,8 +384,7 @@ void Tfsimul::ShowRelays(double relayStates)
 
 // The text of the strain-gauge panel's field when that panel shows, replaced by the current
 // panel's when that one shows.
-QString Tfsimul::chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const
-{
+QString Tfsimul::chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const {
     QString text;
     if (!Panel1->isHidden())
         text = strainGaugeEdit->text();
@@ -418,23 +393,19 @@ QString Tfsimul::chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) 
     return text;
 }
 
-void Tfsimul::showConversionError(const QString &text)
-{
+void Tfsimul::showConversionError(const QString &text) {
     ProgressBar1->hide();
     QMessageBox::critical(this, ApplicationTitle(), SimulationValues::conversionError(text));
 }
 
-void Tfsimul::send(const QString &command)
-{
+void Tfsimul::send(const QString &command) {
     m_form.link().ComSendText(command + QLatin1Char('\r'));
 }
 
-double Tfsimul::ask(const char *command)
-{
+double Tfsimul::ask(const char *command) {
     return m_form.protocol().DeviceQueryNumber(QLatin1String(command));
 }
 
-void Tfsimul::progress(int position)
-{
+void Tfsimul::progress(int position) {
     ProgressBar1->setValue(position);
 }

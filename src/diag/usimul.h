@@ -12,8 +12,7 @@ class Tform1;
 
 // The simulation window: a simulated input signal or a driven output current, and what the
 // switch points and relays make of it, on the drawing of the device's model.
-class Tfsimul final : public QDialog
-{
+class Tfsimul final : public QDialog {
     Q_OBJECT
 
 public:

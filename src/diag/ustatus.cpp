@@ -27,8 +27,7 @@ constexpr int MemoMargin = 8;
 constexpr int BuildDelayMs = 200;
 constexpr int EchoMs = 50;
 
-QAction *makeCommand(QMenuBar *menu, const char *name, const QString &caption)
-{
+QAction *makeCommand(QMenuBar *menu, const char *name, const QString &caption) {
     QAction *action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
     return action;
@@ -39,8 +38,7 @@ QAction *makeCommand(QMenuBar *menu, const char *name, const QString &caption)
 Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
     : QDialog(parent)
     , m_form(form)
-    , m_logfile(logfile)
-{
+    , m_logfile(logfile) {
     setObjectName(QStringLiteral("Tfstatus"));
     setWindowTitle(QStringLiteral("KT290 - Status"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -57,8 +55,7 @@ Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &Tfstatus::Timer2Timer);
 }
 
-void Tfstatus::buildControls()
-{
+void Tfstatus::buildControls() {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     Schlieen1 = makeCommand(MainMenu1, "Schlieen1", QStringLiteral("Schließen"));
@@ -86,40 +83,35 @@ void Tfstatus::buildControls()
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 }
 
-void Tfstatus::setSaveFileNameChooser(FileNameChooser chooser)
-{
+void Tfstatus::setSaveFileNameChooser(FileNameChooser chooser) {
     m_chooseFileName = std::move(chooser);
 }
 
-void Tfstatus::showEvent(QShowEvent *event)
-{
+void Tfstatus::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void Tfstatus::FormShow()
-{
+void Tfstatus::FormShow() {
     Timer1->start();
 }
 
-void Tfstatus::Timer1Timer()
-{
+void Tfstatus::Timer1Timer() {
     if (m_building)
         return;
     BuildStatusReport();
 }
 
-void Tfstatus::BuildStatusReport()
-{
+void Tfstatus::BuildStatusReport() {
     Timer1->stop();
     // The terminal's echo would take the answers away from the report's questions.
     Timer2->stop();
     m_building = true;
     Memo1->clear();
     m_receivedCr = false;
-    StatusReport report(m_form.protocol(), m_form.isStrainGaugeModel(),
-                        [this] { return fetchLog(); },
-                        [this](const QString &line) { Memo1->appendPlainText(line); });
+    StatusReport report(
+        m_form.protocol(), m_form.isStrainGaugeModel(), [this] { return fetchLog(); },
+        [this](const QString &line) { Memo1->appendPlainText(line); });
     report.build();
     m_building = false;
 
@@ -131,14 +123,12 @@ void Tfstatus::BuildStatusReport()
     }
 }
 
-QString Tfstatus::fetchLog()
-{
+QString Tfstatus::fetchLog() {
     m_logfile.Timer1Timer();
     return m_logfile.Memo1->toPlainText();
 }
 
-void Tfstatus::Aktualisieren1Click()
-{
+void Tfstatus::Aktualisieren1Click() {
     if (m_building) {
         m_refreshHeld = true;
         return;
@@ -147,13 +137,11 @@ void Tfstatus::Aktualisieren1Click()
     Timer2->stop();
 }
 
-void Tfstatus::Schlieen1Click()
-{
+void Tfstatus::Schlieen1Click() {
     close();
 }
 
-void Tfstatus::keyPressEvent(QKeyEvent *event)
-{
+void Tfstatus::keyPressEvent(QKeyEvent *event) {
     const QString text = event->text();
     if (text.isEmpty()) {
         QDialog::keyPressEvent(event);
@@ -165,16 +153,14 @@ void Tfstatus::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
-void Tfstatus::FormKeyPress(QChar key)
-{
+void Tfstatus::FormKeyPress(QChar key) {
     m_heldKeys += key;
     sendHeldKeys();
 }
 
 // Keys wait while a report is being built and behind a key that is still being sent, so that
 // each one goes out alone and paced, in the order typed.
-void Tfstatus::sendHeldKeys()
-{
+void Tfstatus::sendHeldKeys() {
     if (m_building || m_sendingKeys)
         return;
     m_sendingKeys = true;
@@ -188,8 +174,7 @@ void Tfstatus::sendHeldKeys()
     m_sendingKeys = false;
 }
 
-void Tfstatus::Timer2Timer()
-{
+void Tfstatus::Timer2Timer() {
     ComLink &link = m_form.link();
     link.ComPoll();
     if (link.ComRxText.isEmpty())
@@ -200,8 +185,7 @@ void Tfstatus::Timer2Timer()
 
 // The received text continues the last line; its line ends (CR LF, CR or LF, also when CR and
 // LF come in two pieces) start new lines. In an empty memo it starts the first line.
-void Tfstatus::appendReceived(const QString &received)
-{
+void Tfstatus::appendReceived(const QString &received) {
     QString text;
     for (const QChar c : received) {
         const bool lineFeedAfterCr = c == QLatin1Char('\n') && m_receivedCr;
@@ -216,8 +200,7 @@ void Tfstatus::appendReceived(const QString &received)
     Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
 }
 
-QStringList Tfstatus::memoLines() const
-{
+QStringList Tfstatus::memoLines() const {
     QStringList lines;
     const QTextDocument *document = Memo1->document();
     if (document->isEmpty())
@@ -227,8 +210,7 @@ QStringList Tfstatus::memoLines() const
     return lines;
 }
 
-void Tfstatus::Speichernunter1Click()
-{
+void Tfstatus::Speichernunter1Click() {
     const QString chosen = m_chooseFileName ? m_chooseFileName() : askSaveFileName();
     if (chosen.isEmpty())
         return;
@@ -242,22 +224,19 @@ void Tfstatus::Speichernunter1Click()
                                   .arg(QDir::toNativeSeparators(path), reason));
 }
 
-QString Tfstatus::askSaveFileName()
-{
+QString Tfstatus::askSaveFileName() {
     if (SaveDialog1->exec() != QDialog::Accepted)
         return {};
     return SaveDialog1->selectedFiles().value(0);
 }
 
 // Every way of closing the window ends here (menu, title bar).
-void Tfstatus::done(int result)
-{
+void Tfstatus::done(int result) {
     FormClose();
     QDialog::done(result);
 }
 
-void Tfstatus::FormClose()
-{
+void Tfstatus::FormClose() {
     Timer2->stop();
     // Nothing typed or asked for during a build goes to the device after the window has closed.
     m_heldKeys.clear();

@@ -14,8 +14,7 @@ class Tform1;
 
 // The status window: the device's full status report and a small terminal. Every character
 // typed goes to the device; whatever the device sends back is appended to the last line.
-class Tfstatus final : public QDialog
-{
+class Tfstatus final : public QDialog {
     Q_OBJECT
 
 public:

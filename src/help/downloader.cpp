@@ -29,8 +29,7 @@ enum class Failure {
     ChecksumMismatch,
 };
 
-struct FailureText
-{
+struct FailureText {
     Failure failure;
     const char *text; // UTF-8
 };
@@ -49,8 +48,7 @@ static constexpr FailureText FailureTexts[] = {
     {Failure::ChecksumMismatch, "Die Prüfsumme (SHA-256) der Datei stimmt nicht."},
 };
 
-QString failureText(Failure failure)
-{
+QString failureText(Failure failure) {
     const auto *entry =
         std::find_if(std::begin(FailureTexts), std::end(FailureTexts),
                      [failure](const FailureText &t) { return t.failure == failure; });
@@ -58,32 +56,26 @@ QString failureText(Failure failure)
 }
 
 // Uses the proxy the system is configured with, as a browser on this computer would.
-class SystemProxyFactory final : public QNetworkProxyFactory
-{
+class SystemProxyFactory final : public QNetworkProxyFactory {
 public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
-    {
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override {
         return systemProxyForQuery(query);
     }
 };
 
 // One running transfer: takes the answer in pieces as it arrives and decides how it ended.
-class Transfer final
-{
+class Transfer final {
 public:
     Transfer(QNetworkReply &reply, QEventLoop &loop, std::function<void(qint64)> progress)
         : m_reply(reply)
         , m_loop(loop)
-        , m_progress(std::move(progress))
-    {
-    }
+        , m_progress(std::move(progress)) {}
 
     bool ended() const { return m_ended; }
     const QString &error() const { return m_error; }
     const QByteArray &data() const { return m_data; }
 
-    void pump()
-    {
+    void pump() {
         if (m_ended || !statusAccepted())
             return;
         for (;;) {
@@ -105,8 +97,7 @@ public:
             finish();
     }
 
-    void fail(Failure failure)
-    {
+    void fail(Failure failure) {
         if (m_ended)
             return;
         m_ended = true;
@@ -120,14 +111,12 @@ public:
     }
 
 private:
-    bool answered() const
-    {
+    bool answered() const {
         return m_reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     }
 
     // An error page is never taken for the file.
-    bool statusAccepted()
-    {
+    bool statusAccepted() {
         const QVariant status = m_reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (!status.isValid())
             return true;
@@ -138,8 +127,7 @@ private:
         return false;
     }
 
-    void finish()
-    {
+    void finish() {
         if (m_reply.error() != QNetworkReply::NoError) {
             if (!m_data.isEmpty())
                 fail(Failure::Broken);
@@ -169,8 +157,7 @@ private:
     bool m_ended = false;
 };
 
-bool checksumMatches(const QByteArray &data, const QString &expectedSha256)
-{
+bool checksumMatches(const QByteArray &data, const QString &expectedSha256) {
     const QByteArray actual = QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
     return QString::fromLatin1(actual).compare(expectedSha256.trimmed(), Qt::CaseInsensitive) == 0;
 }
@@ -178,13 +165,11 @@ bool checksumMatches(const QByteArray &data, const QString &expectedSha256)
 } // namespace
 
 Downloader::Downloader(QObject *parent)
-    : QObject(parent)
-{
+    : QObject(parent) {
     m_manager.setProxyFactory(new SystemProxyFactory);
 }
 
-QString Downloader::MakeTempFileName()
-{
+QString Downloader::MakeTempFileName() {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/~tmXXXXXX"));
     file.setAutoRemove(false);
     if (!file.open())
@@ -193,12 +178,11 @@ QString Downloader::MakeTempFileName()
 }
 
 QString Downloader::DownloadFile(const QString &url, const QString &destination,
-                                 const QString &expectedSha256)
-{
+                                 const QString &expectedSha256) {
     const QUrl address(url, QUrl::StrictMode);
     const QString scheme = address.scheme().toLower();
-    if (!address.isValid() || address.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!address.isValid() || address.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return failureText(Failure::NoInternet);
 
     QNetworkRequest request(address);
@@ -212,7 +196,9 @@ QString Downloader::DownloadFile(const QString &url, const QString &destination,
     stall.setSingleShot(true);
     stall.setInterval(m_stallTimeout);
     connect(&stall, &QTimer::timeout, &loop, [&transfer] { transfer.fail(Failure::Stalled); });
-    const auto moved = [&stall] { stall.start(); };
+    const auto moved = [&stall] {
+        stall.start();
+    };
     connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, moved);
     connect(reply.get(), &QNetworkReply::downloadProgress, &loop, moved);
     connect(reply.get(), &QNetworkReply::readyRead, &loop, [&transfer, &stall] {
@@ -236,13 +222,12 @@ QString Downloader::DownloadFile(const QString &url, const QString &destination,
     return storeFile(destination, transfer.data());
 }
 
-QString Downloader::storeFile(const QString &destination, const QByteArray &data)
-{
+QString Downloader::storeFile(const QString &destination, const QByteArray &data) {
     // Written beside the destination and moved over it only when complete, so a failed write
     // leaves neither a broken file nor a half-replaced one.
     QSaveFile file(destination);
-    if (destination.isEmpty() || !file.open(QIODevice::WriteOnly)
-        || file.write(data) != data.size() || !file.commit())
+    if (destination.isEmpty() || !file.open(QIODevice::WriteOnly) ||
+        file.write(data) != data.size() || !file.commit())
         return failureText(Failure::NotWritable).arg(QDir::toNativeSeparators(destination));
     if (!QFileInfo::exists(destination))
         return failureText(Failure::NotStored);

@@ -9,8 +9,7 @@
 // Fetches one file from the update server into a local file. The transfer runs in a local event
 // loop, so the windows go on working meanwhile; the whole file is held in memory and written only
 // when it has arrived complete and, where a checksum is given, unaltered.
-class Downloader final : public QObject
-{
+class Downloader final : public QObject {
     Q_OBJECT
 
 public:

@@ -27,8 +27,7 @@ constexpr int ClientHeight = 324;
 constexpr int ExpandedOuterHeight = 555;
 
 // The maker's lines; the maker supplies the real ones.
-struct MakerLine
-{
+struct MakerLine {
     const char *name;
     int top;
     const char *text; // UTF-8
@@ -45,24 +44,21 @@ static constexpr const char *NoTempFileText = "Es kann keine temporäre Datei an
 static constexpr const char *UpdaterNotStartedText =
     "Das Update-Programm kann nicht gestartet werden.";
 
-QFont pixelFont(const QString &family, int pixels, bool bold)
-{
+QFont pixelFont(const QString &family, int pixels, bool bold) {
     QFont font(family);
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
 }
 
-void setBlackText(QLabel *label)
-{
+void setBlackText(QLabel *label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
 }
 
 bool startDetached(const QString &program, const QStringList &arguments,
-                   const QString &workingDirectory)
-{
+                   const QString &workingDirectory) {
     return QProcess::startDetached(program, arguments, workingDirectory);
 }
 
@@ -72,20 +68,18 @@ TAboutBox::TAboutBox(QWidget *parent)
     : QDialog(parent)
     , m_version(BuildVersion())
     , m_programFilePath(QCoreApplication::applicationFilePath())
-    , m_startUpdater(startDetached)
-{
+    , m_startUpdater(startDetached) {
     setObjectName(QStringLiteral("TAboutBox"));
     setWindowTitle(QStringLiteral("vtk290 - Info"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                   | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(pixelFont(QStringLiteral("System"), 13, false));
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
     connect(&m_downloader, &Downloader::progress, this, &TAboutBox::showProgress);
 }
 
-void TAboutBox::buildControls()
-{
+void TAboutBox::buildControls() {
     Label5 = makeLabel(this, "Label5", QStringLiteral("Seviceprogramm für KT290"), {48, 16});
     Label5->setFont(pixelFont(QStringLiteral("Arial"), 21, true));
     setBlackText(Label5);
@@ -100,8 +94,8 @@ void TAboutBox::buildControls()
 
     QLabel **makerLabels[] = {&Label9, &Label10, &Label11, &Label12, &Label3};
     for (std::size_t i = 0; i < std::size(MakerLines); ++i)
-        *makerLabels[i] = makeLabel(this, MakerLines[i].name,
-                                    QString::fromUtf8(MakerLines[i].text), {48, MakerLines[i].top});
+        *makerLabels[i] = makeLabel(this, MakerLines[i].name, QString::fromUtf8(MakerLines[i].text),
+                                    {48, MakerLines[i].top});
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -128,8 +122,7 @@ void TAboutBox::buildControls()
     setTabOrder(Memo1, Button4);
 }
 
-QString TAboutBox::GetFileVersion(const std::optional<FileVersion> &version)
-{
+QString TAboutBox::GetFileVersion(const std::optional<FileVersion> &version) {
     if (!version)
         return QStringLiteral("0");
     return QStringLiteral("%1.%2.%3.%4")
@@ -139,8 +132,7 @@ QString TAboutBox::GetFileVersion(const std::optional<FileVersion> &version)
         .arg(version->buildNumber);
 }
 
-std::optional<FileVersion> TAboutBox::BuildVersion()
-{
+std::optional<FileVersion> TAboutBox::BuildVersion() {
     const int numbers[] = {Vtk290Version::Major, Vtk290Version::Minor, Vtk290Version::Release,
                            Vtk290Version::Build};
     if (!Vtk290Version::Known)
@@ -153,53 +145,45 @@ std::optional<FileVersion> TAboutBox::BuildVersion()
                        std::uint16_t(numbers[2]), std::uint16_t(numbers[3])};
 }
 
-void TAboutBox::showEvent(QShowEvent *event)
-{
+void TAboutBox::showEvent(QShowEvent *event) {
     FormShow();
     QDialog::showEvent(event);
 }
 
-void TAboutBox::FormShow()
-{
+void TAboutBox::FormShow() {
     Label8->setText(QStringLiteral("Version ") + GetFileVersion(m_version));
     Label8->adjustSize();
 }
 
-QString TAboutBox::programDirectory() const
-{
+QString TAboutBox::programDirectory() const {
     return QDir::toNativeSeparators(QFileInfo(m_programFilePath).absolutePath() + u'/');
 }
 
-void TAboutBox::addLine(const QString &line)
-{
+void TAboutBox::addLine(const QString &line) {
     Memo1->appendPlainText(line);
 }
 
-void TAboutBox::replaceLastLine(const QString &line)
-{
+void TAboutBox::replaceLastLine(const QString &line) {
     QTextCursor cursor(Memo1->document()->lastBlock());
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(line);
 }
 
-void TAboutBox::showProgress(qint64 received)
-{
+void TAboutBox::showProgress(qint64 received) {
     replaceLastLine(QString::number(received) + QStringLiteral(" Bytes übertragen "));
 }
 
 // Fetches one file of the update server; a failure is shown as the last line of the list.
 QString TAboutBox::fetch(const QString &fileName, const QString &destination,
-                         const QString &sha256)
-{
-    const QString error = m_downloader.DownloadFile(UpdateInfo::ServerUrl(fileName).toString(),
-                                                    destination, sha256);
+                         const QString &sha256) {
+    const QString error =
+        m_downloader.DownloadFile(UpdateInfo::ServerUrl(fileName).toString(), destination, sha256);
     if (!error.isEmpty())
         addLine(error);
     return error;
 }
 
-void TAboutBox::Button4Click()
-{
+void TAboutBox::Button4Click() {
     Button4->setEnabled(false);
     const int frameHeight = frameGeometry().height() - geometry().height();
     setFixedSize(ClientWidth, ExpandedOuterHeight - frameHeight);
@@ -220,8 +204,7 @@ void TAboutBox::Button4Click()
     Button4->setEnabled(true);
 }
 
-void TAboutBox::offerUpdate(const QString &infoFile)
-{
+void TAboutBox::offerUpdate(const QString &infoFile) {
     const UpdateInfo info = UpdateInfo::FromFile(infoFile);
     if (!info.offersProgram(QFileInfo(m_programFilePath).fileName()))
         return;
@@ -236,8 +219,7 @@ void TAboutBox::offerUpdate(const QString &infoFile)
 }
 
 bool TAboutBox::downloadUpdate(const QString &newProgramName, const QString &programSha256,
-                               const QString &updaterSha256)
-{
+                               const QString &updaterSha256) {
     const QString directory = programDirectory();
     addLine(QStringLiteral("Download ") + newProgramName);
     QCoreApplication::processEvents();
@@ -255,14 +237,13 @@ bool TAboutBox::downloadUpdate(const QString &newProgramName, const QString &pro
     return true;
 }
 
-void TAboutBox::startUpdaterAndEnd()
-{
+void TAboutBox::startUpdaterAndEnd() {
     WaitSeconds(1);
     const QString directory = programDirectory();
     const QString updater = directory + QLatin1String(UpdateInfo::UpdaterFileName);
     // A file fetched over HTTP carries no execute permission of its own.
-    QFile::setPermissions(updater, QFile::permissions(updater) | QFileDevice::ExeOwner
-                                       | QFileDevice::ExeUser);
+    QFile::setPermissions(updater, QFile::permissions(updater) | QFileDevice::ExeOwner |
+                                       QFileDevice::ExeUser);
     // The path is one argument; the updater receives it whole even when it contains blanks.
     if (!m_startUpdater(updater, {QDir::toNativeSeparators(m_programFilePath)}, directory)) {
         addLine(QString::fromUtf8(UpdaterNotStartedText));

@@ -15,8 +15,7 @@ class QPushButton;
 class QWidget;
 
 // The four 16-bit numbers of a program file version.
-struct FileVersion
-{
+struct FileVersion {
     std::uint16_t majorNumber = 0;
     std::uint16_t minorNumber = 0;
     std::uint16_t releaseNumber = 0;
@@ -25,8 +24,7 @@ struct FileVersion
 
 // The about box with the program's version and the online update, whose progress list is a
 // hidden part of the box until an update is started.
-class TAboutBox final : public QDialog
-{
+class TAboutBox final : public QDialog {
     Q_OBJECT
 
 public:

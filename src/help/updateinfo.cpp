@@ -12,15 +12,13 @@ constexpr qint64 MaxInfoFileBytes = 3'100'000;
 const QString ProgramShaKey = QStringLiteral("SHA256");
 const QString UpdaterShaKey = QStringLiteral("UpdaterSHA256");
 
-bool sameName(const QString &a, const QString &b)
-{
+bool sameName(const QString &a, const QString &b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
-UpdateInfo UpdateInfo::FromText(const QByteArray &bytes)
-{
+UpdateInfo UpdateInfo::FromText(const QByteArray &bytes) {
     UpdateInfo info;
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     const QStringList lines = decode(bytes).split(lineBreak);
@@ -45,16 +43,14 @@ UpdateInfo UpdateInfo::FromText(const QByteArray &bytes)
     return info;
 }
 
-UpdateInfo UpdateInfo::FromFile(const QString &path)
-{
+UpdateInfo UpdateInfo::FromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return FromText(file.read(MaxInfoFileBytes));
 }
 
-std::optional<QString> UpdateInfo::value(const QString &section, const QString &key) const
-{
+std::optional<QString> UpdateInfo::value(const QString &section, const QString &key) const {
     for (const SectionEntries &candidate : m_sections) {
         if (!sameName(candidate.name, section))
             continue;
@@ -68,52 +64,44 @@ std::optional<QString> UpdateInfo::value(const QString &section, const QString &
     return std::nullopt;
 }
 
-QString UpdateInfo::name() const
-{
+QString UpdateInfo::name() const {
     return value(QLatin1String(Section), QStringLiteral("Name"))
         .value_or(QLatin1String(MissingName));
 }
 
-QString UpdateInfo::version() const
-{
+QString UpdateInfo::version() const {
     return value(QLatin1String(Section), QStringLiteral("Version"))
         .value_or(QLatin1String(MissingVersion));
 }
 
-QString UpdateInfo::programSha256() const
-{
+QString UpdateInfo::programSha256() const {
     return value(QLatin1String(Section), ProgramShaKey).value_or(QString());
 }
 
-QString UpdateInfo::updaterSha256() const
-{
+QString UpdateInfo::updaterSha256() const {
     return value(QLatin1String(Section), UpdaterShaKey).value_or(QString());
 }
 
-bool UpdateInfo::offersProgram(const QString &runningFileName) const
-{
+bool UpdateInfo::offersProgram(const QString &runningFileName) const {
     const QString offeredName = name();
     if (offeredName == QLatin1String(MissingName) || offeredName != runningFileName)
         return false;
     return version() != QLatin1String(MissingVersion);
 }
 
-QString UpdateInfo::NewProgramFileName(const QString &name)
-{
+QString UpdateInfo::NewProgramFileName(const QString &name) {
     const qsizetype point = name.lastIndexOf(u'.');
     const QString stem = point < 0 ? name : name.left(point);
     return stem + QLatin1String(NewProgramExtension);
 }
 
-QString UpdateInfo::QuestionText(const QString &offeredVersion, const QString &currentVersionLine)
-{
-    return QStringLiteral("downloadbare Version: ") + offeredVersion
-        + QStringLiteral("     ihre aktuelle Version: ") + currentVersionLine
-        + QStringLiteral("     Downloaden?");
+QString UpdateInfo::QuestionText(const QString &offeredVersion, const QString &currentVersionLine) {
+    return QStringLiteral("downloadbare Version: ") + offeredVersion +
+           QStringLiteral("     ihre aktuelle Version: ") + currentVersionLine +
+           QStringLiteral("     Downloaden?");
 }
 
-QUrl UpdateInfo::ServerUrl(const QString &fileName)
-{
+QUrl UpdateInfo::ServerUrl(const QString &fileName) {
     QString base = qEnvironmentVariable("VTK290_UPDATE_URL");
     if (base.isEmpty())
         base = QStringLiteral(VTK290_UPDATE_URL_DEFAULT);
@@ -126,8 +114,7 @@ QUrl UpdateInfo::ServerUrl(const QString &fileName)
     return url;
 }
 
-QString UpdateInfo::decode(const QByteArray &bytes)
-{
+QString UpdateInfo::decode(const QByteArray &bytes) {
     if (auto encoding = QStringConverter::encodingForData(bytes)) {
         QStringDecoder decoder(*encoding);
         return decoder.decode(bytes);
@@ -139,10 +126,9 @@ QString UpdateInfo::decode(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
-QString UpdateInfo::unquote(const QString &value)
-{
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
+QString UpdateInfo::unquote(const QString &value) {
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
         return value.mid(1, value.size() - 2);
     return value;
 }

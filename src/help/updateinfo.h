@@ -10,8 +10,7 @@
 // The update information file of the maker's update server: an INI text whose section and key
 // names are compared without regard to letter case, as the Windows INI service does. Knows what
 // the server offers for this program and how the files to fetch are named.
-class UpdateInfo final
-{
+class UpdateInfo final {
 public:
     static constexpr const char *Section = "KT290Serviceprogramm";
     // Values taken when the key (or the whole section) is missing.
@@ -56,13 +55,11 @@ public:
     static QUrl ServerUrl(const QString &fileName);
 
 private:
-    struct Entry
-    {
+    struct Entry {
         QString key;
         QString value;
     };
-    struct SectionEntries
-    {
+    struct SectionEntries {
         QString name;
         QList<Entry> entries;
     };

@@ -10,8 +10,7 @@ constexpr int ClientWidth = 378;
 constexpr int ClientHeight = 179;
 
 // One marker: a long rectangle, a shorter one over its right-hand part and a label on that.
-struct Marker
-{
+struct Marker {
     const char *shape;
     const char *shortShape;
     const char *label;
@@ -30,8 +29,7 @@ constexpr int ShapeHeight = 17;
 constexpr int LabelDrop = 2;
 
 // A rectangle with white filling and a black outline.
-QFrame *makeShape(QWidget *parent, const char *name, const QRect &rect)
-{
+QFrame *makeShape(QWidget *parent, const char *name, const QRect &rect) {
     auto *shape = new QFrame(parent);
     shape->setObjectName(QLatin1String(name));
     shape->setGeometry(rect);
@@ -42,8 +40,7 @@ QFrame *makeShape(QWidget *parent, const char *name, const QRect &rect)
 } // namespace
 
 Tfpotikontr::Tfpotikontr(QWidget *parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(QStringLiteral("Tfpotikontr"));
     setWindowTitle(QStringLiteral("An allen 5 Poti's drehen !"));
     setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint);
@@ -63,8 +60,8 @@ Tfpotikontr::Tfpotikontr(QWidget *parent)
     for (std::size_t i = 0; i < std::size(Markers); ++i) {
         const Marker &m = Markers[i];
         *shapes[i] = makeShape(this, m.shape, {m.left, m.top, LongWidth, ShapeHeight});
-        *shortShapes[i] = makeShape(this, m.shortShape,
-                                    {m.left + ShortOffset, m.top, ShortWidth, ShapeHeight});
+        *shortShapes[i] =
+            makeShape(this, m.shortShape, {m.left + ShortOffset, m.top, ShortWidth, ShapeHeight});
         auto *label = new QLabel(QLatin1String(m.label), this);
         label->setObjectName(QLatin1String(m.label));
         label->move(m.left + ShortOffset, m.top + LabelDrop);

@@ -8,8 +8,7 @@ class QWidget;
 
 // The potentiometer check window: a photograph of the opened device with a marker at each of
 // its five potentiometers. Created at start-up and kept hidden; nothing drives it.
-class Tfpotikontr final : public QDialog
-{
+class Tfpotikontr final : public QDialog {
     Q_OBJECT
 
 public:

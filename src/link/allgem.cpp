@@ -10,8 +10,7 @@
 #include <cmath>
 #include <limits>
 
-std::optional<std::int32_t> NearestInt(double value)
-{
+std::optional<std::int32_t> NearestInt(double value) {
     if (!std::isfinite(value))
         return std::nullopt;
     // nearbyint rounds in the current mode, which is to-nearest-even unless somebody changed it.
@@ -19,22 +18,20 @@ std::optional<std::int32_t> NearestInt(double value)
     std::fesetround(FE_TONEAREST);
     const double rounded = std::nearbyint(value);
     std::fesetround(previousMode);
-    if (rounded < double(std::numeric_limits<std::int32_t>::min())
-        || rounded > double(std::numeric_limits<std::int32_t>::max()))
+    if (rounded < double(std::numeric_limits<std::int32_t>::min()) ||
+        rounded > double(std::numeric_limits<std::int32_t>::max()))
         return std::nullopt;
     return std::int32_t(rounded);
 }
 
-QString CommaToPoint(QString text)
-{
+QString CommaToPoint(QString text) {
     const qsizetype comma = text.indexOf(QLatin1Char(','));
     if (comma >= 0)
         text[comma] = QLatin1Char('.');
     return text;
 }
 
-QString TrimControl(const QString &text)
-{
+QString TrimControl(const QString &text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin).unicode() <= 32)
@@ -44,8 +41,7 @@ QString TrimControl(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-std::optional<double> ReadPointNumber(const QString &text)
-{
+std::optional<double> ReadPointNumber(const QString &text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     auto isDigit = [&](qsizetype k) {
@@ -86,14 +82,14 @@ std::optional<double> ReadPointNumber(const QString &text)
     if (number.startsWith('+'))
         number.remove(0, 1);
     double value = 0.0;
-    const auto [end, error] = std::from_chars(number.constData(), number.constData() + number.size(), value);
+    const auto [end, error] =
+        std::from_chars(number.constData(), number.constData() + number.size(), value);
     if (error != std::errc() || end != number.constData() + number.size())
         return std::nullopt;
     return value;
 }
 
-QString FormatFixed(double value, int precision, int decimals)
-{
+QString FormatFixed(double value, int precision, int decimals) {
     const QLocale german(QLocale::German);
     if (!std::isfinite(value))
         return german.toString(value);
@@ -108,8 +104,8 @@ QString FormatFixed(double value, int precision, int decimals)
             if (mantissa.endsWith(QLatin1Char('.')))
                 mantissa.chop(1);
         }
-        return mantissa.replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1String("E+")
-               + QString::number(exponent);
+        return mantissa.replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1String("E+") +
+               QString::number(exponent);
     }
     const int kept = std::min(decimals, precision - 1 - (value == 0.0 ? 0 : exponent));
     QString text = QString::number(value, 'f', std::max(kept, 0));
@@ -128,8 +124,7 @@ QString FormatFixed(double value, int precision, int decimals)
     return text.replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
-QString ProgramDir()
-{
+QString ProgramDir() {
     QString dir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     if (!dir.endsWith(QDir::separator()))
         dir += QDir::separator();

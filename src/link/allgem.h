@@ -10,8 +10,7 @@
 // The real number meaning "no value"; a result counts as a value only when it is greater.
 inline constexpr double NoValue = -2147483647.0;
 
-inline bool HasValue(double v)
-{
+inline bool HasValue(double v) {
     return v > NoValue;
 }
 
@@ -35,8 +34,7 @@ std::optional<double> ReadPointNumber(const QString &text);
 QString FormatFixed(double value, int precision, int decimals);
 
 // The application's title, the caption of its own message boxes.
-inline QString ApplicationTitle()
-{
+inline QString ApplicationTitle() {
     return QStringLiteral("Seviceprogramm für KT290");
 }
 

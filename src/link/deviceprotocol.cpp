@@ -15,12 +15,9 @@ const QLatin1String CrLf("\r\n");
 } // namespace
 
 DeviceProtocol::DeviceProtocol(ComLink &link)
-    : m_link(link)
-{
-}
+    : m_link(link) {}
 
-QString DeviceProtocol::DeviceQuery(const QString &command)
-{
+QString DeviceProtocol::DeviceQuery(const QString &command) {
     QString answer;
     for (int attempt = 0; attempt < 2; ++attempt) {
         drain();
@@ -39,8 +36,7 @@ QString DeviceProtocol::DeviceQuery(const QString &command)
 }
 
 // Everything the device sent before the question is discarded, until a quiet tenth of a second.
-void DeviceProtocol::drain()
-{
+void DeviceProtocol::drain() {
     const QDeadlineTimer deadline(DrainTimeoutMs, Qt::PreciseTimer);
     m_link.ComPoll();
     do {
@@ -52,8 +48,7 @@ void DeviceProtocol::drain()
 
 // Polls in steps of 0.1 s: the step keeps the echo's own line end from being taken for the
 // answer, since the answer follows the echo within that time.
-bool DeviceProtocol::waitForAnswer(const QString &command)
-{
+bool DeviceProtocol::waitForAnswer(const QString &command) {
     const bool isVersion = command == QLatin1String("ver");
     const bool isSetupPrint = command == QLatin1String("spr");
     const QDeadlineTimer deadline(AnswerTimeoutMs, Qt::PreciseTimer);
@@ -68,8 +63,8 @@ bool DeviceProtocol::waitForAnswer(const QString &command)
             m_link.ComPoll();
         }
         if (isSetupPrint) {
-            complete = m_link.ComRxText.contains(QLatin1String("Version"))
-                       && m_link.ComRxText.contains(QLatin1String("poti[0]"));
+            complete = m_link.ComRxText.contains(QLatin1String("Version")) &&
+                       m_link.ComRxText.contains(QLatin1String("poti[0]"));
             WaitSeconds(PollStep);
             m_link.ComPoll();
         }
@@ -77,13 +72,11 @@ bool DeviceProtocol::waitForAnswer(const QString &command)
     return complete;
 }
 
-double DeviceProtocol::DeviceQueryNumber(const QString &command)
-{
+double DeviceProtocol::DeviceQueryNumber(const QString &command) {
     return ReadNumberAnswer(command, DeviceQuery(command));
 }
 
-double DeviceProtocol::ReadNumberAnswer(const QString &command, QString answer)
-{
+double DeviceProtocol::ReadNumberAnswer(const QString &command, QString answer) {
     // The answer line repeats the command's name before the value.
     answer = TrimControl(answer.mid(command.size()));
     // A hexadecimal form is followed by a blank and the decimal form: "0x1F 31".

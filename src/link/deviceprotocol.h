@@ -6,8 +6,7 @@ class ComLink;
 
 // Questions to the device: a command ended by CR, sent character by character; the device
 // echoes it and answers in lines ended by CR LF.
-class DeviceProtocol final
-{
+class DeviceProtocol final {
 public:
     explicit DeviceProtocol(ComLink &link);
 

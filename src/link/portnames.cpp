@@ -7,8 +7,7 @@
 
 namespace {
 
-int comNumber(const QString &comName)
-{
+int comNumber(const QString &comName) {
     if (!comName.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
         return 0;
     bool ok = false;
@@ -16,14 +15,12 @@ int comNumber(const QString &comName)
     return ok ? n : 0;
 }
 
-bool isUsbAdapter(const QString &name)
-{
+bool isUsbAdapter(const QString &name) {
     return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
 }
 
 // "ttyS2" before "ttyS10": names compare by their stem, then by their trailing number.
-bool naturalLess(const QString &a, const QString &b)
-{
+bool naturalLess(const QString &a, const QString &b) {
     auto split = [](const QString &name) {
         qsizetype digits = name.size();
         while (digits > 0 && name.at(digits - 1).isDigit())
@@ -37,8 +34,7 @@ bool naturalLess(const QString &a, const QString &b)
 
 namespace PortNames {
 
-QStringList orderedSystemPorts(QStringList names)
-{
+QStringList orderedSystemPorts(QStringList names) {
     std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         if (isUsbAdapter(a) != isUsbAdapter(b))
             return isUsbAdapter(a);
@@ -47,8 +43,7 @@ QStringList orderedSystemPorts(QStringList names)
     return names;
 }
 
-QString systemLocation(const QString &comName)
-{
+QString systemLocation(const QString &comName) {
     const int n = comNumber(comName);
     if (n < 1)
         return {};

@@ -3,15 +3,13 @@
 #include <QTimer>
 
 QtSerialPortIo::QtSerialPortIo(QObject *parent)
-    : SerialPortIo(parent)
-{
+    : SerialPortIo(parent) {
     // A device that floods the line must not fill the memory: Qt stops reading when full.
     m_port.setReadBufferSize(64 * 1024);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortIo::onErrorOccurred);
 }
 
-QString QtSerialPortIo::open(const QString &path, int baudRate)
-{
+QString QtSerialPortIo::open(const QString &path, int baudRate) {
     m_closePending = false;
     m_openDenied = false;
     m_port.setPortName(path);
@@ -33,42 +31,35 @@ QString QtSerialPortIo::open(const QString &path, int baudRate)
     return {};
 }
 
-bool QtSerialPortIo::configure(int baudRate)
-{
-    return m_port.setBaudRate(baudRate) && m_port.setDataBits(QSerialPort::Data8)
-           && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
-           && m_port.setFlowControl(QSerialPort::NoFlowControl);
+bool QtSerialPortIo::configure(int baudRate) {
+    return m_port.setBaudRate(baudRate) && m_port.setDataBits(QSerialPort::Data8) &&
+           m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&
+           m_port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-void QtSerialPortIo::close()
-{
+void QtSerialPortIo::close() {
     m_closePending = false;
     if (m_port.isOpen())
         m_port.close();
 }
 
-bool QtSerialPortIo::isOpen() const
-{
+bool QtSerialPortIo::isOpen() const {
     return m_port.isOpen() && !m_closePending;
 }
 
-qint64 QtSerialPortIo::bytesAvailable() const
-{
+qint64 QtSerialPortIo::bytesAvailable() const {
     return isOpen() ? m_port.bytesAvailable() : 0;
 }
 
-QByteArray QtSerialPortIo::read(qint64 maxSize)
-{
+QByteArray QtSerialPortIo::read(qint64 maxSize) {
     return isOpen() ? m_port.read(maxSize) : QByteArray();
 }
 
-qint64 QtSerialPortIo::bytesToWrite() const
-{
+qint64 QtSerialPortIo::bytesToWrite() const {
     return isOpen() ? m_port.bytesToWrite() : 0;
 }
 
-void QtSerialPortIo::write(const QByteArray &data)
-{
+void QtSerialPortIo::write(const QByteArray &data) {
     if (!isOpen())
         return;
     m_port.write(data);
@@ -76,8 +67,7 @@ void QtSerialPortIo::write(const QByteArray &data)
     m_port.flush();
 }
 
-void QtSerialPortIo::onErrorOccurred(QSerialPort::SerialPortError error)
-{
+void QtSerialPortIo::onErrorOccurred(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
     if (!m_port.isOpen() || m_closePending)

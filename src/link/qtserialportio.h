@@ -5,8 +5,7 @@
 #include <QSerialPort>
 
 // SerialPortIo on QSerialPort.
-class QtSerialPortIo final : public SerialPortIo
-{
+class QtSerialPortIo final : public SerialPortIo {
     Q_OBJECT
 
 public:

@@ -5,8 +5,7 @@
 #include <QString>
 
 // What the link needs of a serial port. The program uses QtSerialPortIo; tests use a fake.
-class SerialPortIo : public QObject
-{
+class SerialPortIo : public QObject {
     Q_OBJECT
 
 public:

@@ -11,8 +11,7 @@ namespace {
 bool g_waitsAborted = false;
 }
 
-void WaitSeconds(double seconds)
-{
+void WaitSeconds(double seconds) {
     const QDeadlineTimer deadline(std::chrono::nanoseconds(qint64(seconds * 1e9)),
                                   Qt::PreciseTimer);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -30,30 +29,25 @@ void WaitSeconds(double seconds)
     }
 }
 
-void AbortWaits()
-{
+void AbortWaits() {
     g_waitsAborted = true;
 }
 
 ComLink::ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent)
     : QObject(parent)
-    , m_port(std::move(port))
-{
+    , m_port(std::move(port)) {
     connect(m_port.get(), &SerialPortIo::lost, this, &ComLink::portLost);
 }
 
-ComLink::~ComLink()
-{
+ComLink::~ComLink() {
     ComClose();
 }
 
-bool ComLink::ComHandleValid() const
-{
+bool ComLink::ComHandleValid() const {
     return m_port->isOpen();
 }
 
-QString ComLink::ComOpen(const QString &portName, int baudRate)
-{
+QString ComLink::ComOpen(const QString &portName, int baudRate) {
     ComClose();
     ComRxText.clear();
     ComTxText.clear();
@@ -63,14 +57,12 @@ QString ComLink::ComOpen(const QString &portName, int baudRate)
     return m_port->open(path, baudRate);
 }
 
-void ComLink::ComClose()
-{
+void ComLink::ComClose() {
     if (m_port->isOpen())
         m_port->close();
 }
 
-void ComLink::ComPoll()
-{
+void ComLink::ComPoll() {
     if (!m_port->isOpen())
         return;
     const qint64 n = std::min<qint64>(m_port->bytesAvailable(), PollMaxBytes);
@@ -79,8 +71,7 @@ void ComLink::ComPoll()
     ComRxText += QString::fromLatin1(m_port->read(n));
 }
 
-void ComLink::ComFlushTx()
-{
+void ComLink::ComFlushTx() {
     if (!m_port->isOpen() || ComTxText.isEmpty())
         return;
     if (m_port->bytesToWrite() != 0)
@@ -90,8 +81,7 @@ void ComLink::ComFlushTx()
     ComTxText.remove(0, n);
 }
 
-void ComLink::ComSendText(const QString &text)
-{
+void ComLink::ComSendText(const QString &text) {
     for (const QChar c : text) {
         // A port lost during the send takes the rest of the text with it.
         if (!m_port->isOpen())

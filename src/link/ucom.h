@@ -17,8 +17,7 @@ void AbortWaits();
 // The program's one serial link to the device: one open port, the characters received and not
 // yet consumed, and the characters waiting to be written. Bytes and characters map one to one
 // (Latin-1) both ways.
-class ComLink final : public QObject
-{
+class ComLink final : public QObject {
     Q_OBJECT
 
 public:

@@ -11,12 +11,9 @@ constexpr double FailedPortPause = 0.05;
 }
 
 ConnectionScan::ConnectionScan(DeviceProtocol &protocol)
-    : m_protocol(protocol)
-{
-}
+    : m_protocol(protocol) {}
 
-ConnectionScan::Result ConnectionScan::run()
-{
+ConnectionScan::Result ConnectionScan::run() {
     ComLink &link = m_protocol.link();
     Result result;
     for (int n = FirstPort; n <= LastPort && !result.found; ++n) {
@@ -24,7 +21,8 @@ ConnectionScan::Result ConnectionScan::run()
         if (!error.isEmpty()) {
             if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {
                 result.deniedPort = QStringLiteral("COM%1").arg(n);
-                result.deniedGroup = QFileInfo(PortNames::systemLocation(result.deniedPort)).group();
+                result.deniedGroup =
+                    QFileInfo(PortNames::systemLocation(result.deniedPort)).group();
             }
             link.ComClose();
             WaitSeconds(FailedPortPause);

@@ -6,15 +6,13 @@ class DeviceProtocol;
 
 // Finds the device: COM1 … COM8 are opened in turn at 19200 baud and asked for their name; the
 // first port whose answer contains "KT290" stays open as the connection.
-class ConnectionScan final
-{
+class ConnectionScan final {
 public:
     static constexpr int FirstPort = 1;
     static constexpr int LastPort = 8;
     static constexpr int BaudRate = 19200;
 
-    struct Result
-    {
+    struct Result {
         bool found = false;
         int port = 0;
         bool somePortOpened = false;

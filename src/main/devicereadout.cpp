@@ -11,8 +11,7 @@ namespace {
 constexpr double CalibrationFactor = 0.22;
 constexpr double CalibrationPause = 1.0;
 
-struct TypeInfo
-{
+struct TypeInfo {
     const char *text;
     bool strainGaugePanel;
     bool currentPanel;
@@ -24,17 +23,13 @@ constexpr TypeInfo Type01{"KT 290.01 - DMS-Schaltverstärker", true, false};
 constexpr TypeInfo Type02{"KT 290.02 - Strom-Schaltverstärker", false, true};
 
 constexpr const char *DeviceErrors[] = {
-    " Fehler 1: Brückenwiderstand zu klein ",
-    " Fehler 2: Brückenwiderstand zu groß ",
-    " Fehler 3: Brückensignal überschritten ",
-    " Fehler 4: Brückensignal unterschritten ",
-    " Fehler 5: Brückenmittenspannung zu groß ",
-    " Fehler 6: Brückenmittenspannung zu klein ",
+    " Fehler 1: Brückenwiderstand zu klein ",    " Fehler 2: Brückenwiderstand zu groß ",
+    " Fehler 3: Brückensignal überschritten ",   " Fehler 4: Brückensignal unterschritten ",
+    " Fehler 5: Brückenmittenspannung zu groß ", " Fehler 6: Brückenmittenspannung zu klein ",
 };
 constexpr const char *UnknownError = " unbekannter Fehler ";
 
-void setType(ReadoutView &view, const TypeInfo &type)
-{
+void setType(ReadoutView &view, const TypeInfo &type) {
     view.typeText = QString::fromUtf8(type.text);
     view.showStrainGaugePanel = type.strainGaugePanel;
     view.showCurrentPanel = type.currentPanel;
@@ -42,28 +37,23 @@ void setType(ReadoutView &view, const TypeInfo &type)
 }
 
 // Removes blanks and control characters from the start.
-QString trimStart(const QString &text)
-{
+QString trimStart(const QString &text) {
     qsizetype i = 0;
     while (i < text.size() && text.at(i).unicode() <= 32)
         ++i;
     return text.mid(i);
 }
 
-std::optional<int> code(double value)
-{
+std::optional<int> code(double value) {
     return HasValue(value) ? NearestInt(value) : std::nullopt;
 }
 
 } // namespace
 
 DeviceReadout::DeviceReadout(DeviceProtocol &protocol)
-    : m_protocol(protocol)
-{
-}
+    : m_protocol(protocol) {}
 
-ReadoutView DeviceReadout::run()
-{
+ReadoutView DeviceReadout::run() {
     ReadoutView view;
     readType(view);
     readIdentity(view);
@@ -73,13 +63,11 @@ ReadoutView DeviceReadout::run()
 }
 
 // A device that vanished mid-way answers nothing more: the read-out ends with what it has.
-bool DeviceReadout::deviceGone() const
-{
+bool DeviceReadout::deviceGone() const {
     return !m_protocol.link().ComHandleValid();
 }
 
-void DeviceReadout::readType(ReadoutView &view)
-{
+void DeviceReadout::readType(ReadoutView &view) {
     const double inputKind = m_protocol.DeviceQueryNumber(QStringLiteral("inpmv"));
     if (HasValue(inputKind)) {
         if (inputKind == 1.0)
@@ -97,8 +85,7 @@ void DeviceReadout::readType(ReadoutView &view)
         setType(view, (*p0 & 2) ? Type01 : Type02);
 }
 
-void DeviceReadout::readVersions(const QString &answer, ReadoutView &view)
-{
+void DeviceReadout::readVersions(const QString &answer, ReadoutView &view) {
     static const QLatin1String Sw("SW-Version");
     static const QLatin1String Hw("HW-Version");
     const qsizetype sw = answer.indexOf(Sw);
@@ -115,15 +102,13 @@ void DeviceReadout::readVersions(const QString &answer, ReadoutView &view)
         view.hwVersion = TrimControl(rest.mid(hw + Hw.size()));
 }
 
-QString DeviceReadout::errorText(int errorCode)
-{
+QString DeviceReadout::errorText(int errorCode) {
     if (errorCode >= 1 && errorCode <= int(std::size(DeviceErrors)))
         return QString::fromUtf8(DeviceErrors[errorCode - 1]);
     return QString::fromUtf8(UnknownError);
 }
 
-void DeviceReadout::readIdentity(ReadoutView &view)
-{
+void DeviceReadout::readIdentity(ReadoutView &view) {
     if (deviceGone())
         return;
     readVersions(m_protocol.DeviceQuery(QStringLiteral("ver")), view);
@@ -150,8 +135,7 @@ void DeviceReadout::readIdentity(ReadoutView &view)
     }
 }
 
-void DeviceReadout::readInput(ReadoutView &view)
-{
+void DeviceReadout::readInput(ReadoutView &view) {
     if (deviceGone())
         return;
     ComLink &link = m_protocol.link();
@@ -178,16 +162,14 @@ void DeviceReadout::readInput(ReadoutView &view)
     view.inputCurrentPanel = view.inputStrainGauge;
 }
 
-QString DeviceReadout::askMilliamps(const QString &command)
-{
+QString DeviceReadout::askMilliamps(const QString &command) {
     if (deviceGone())
         return {};
     const double value = m_protocol.DeviceQueryNumber(command);
     return HasValue(value) ? FormatFixed(value, 5, 2) + QLatin1String("mA") : QString();
 }
 
-void DeviceReadout::readOutputs(ReadoutView &view)
-{
+void DeviceReadout::readOutputs(ReadoutView &view) {
     const QString output = askMilliamps(QStringLiteral("mas"));
     view.output = output.isEmpty() ? ReadoutView::NoOutput : output;
     view.switchPoint1 = askMilliamps(QStringLiteral("al1ma"));

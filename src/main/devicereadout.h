@@ -7,8 +7,7 @@
 class DeviceProtocol;
 
 // What the main window shows of a device after one read-out.
-struct ReadoutView
-{
+struct ReadoutView {
     static inline const QString NoOutput = QString(7, QLatin1Char(' '));
 
     QString typeText;
@@ -21,7 +20,7 @@ struct ReadoutView
     QString setupLock;
     bool setupLockHint = false;
     std::optional<QString> errorText;
-    QString inputStrainGauge; // Panel1
+    QString inputStrainGauge;  // Panel1
     QString inputCurrentPanel; // Panel2
     QString output = NoOutput;
     QString switchPoint1;
@@ -33,8 +32,7 @@ struct ReadoutView
 // Asks the connected device for everything the main window shows, in the device's order:
 // "inpmv", "inpv" or "p0", "ver", "fnr", "tasp", "fehl", the input signal ("kalr 1", "mvv0",
 // "kalr 0", "mvv0" on strain-gauge models), "mas", "al1ma", "al2ma", "P2".
-class DeviceReadout final
-{
+class DeviceReadout final {
 public:
     explicit DeviceReadout(DeviceProtocol &protocol);
 

@@ -1,8 +1,8 @@
 #include "fmain1.h"
 
 #include "connectionscan.h"
-#include "formcontrols.h"
 #include "devicereadout.h"
+#include "formcontrols.h"
 #include "instancemark.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
@@ -10,8 +10,8 @@
 #include "windowset.h"
 
 #include "diag/ulogfile.h"
-#include "diag/ustatus.h"
 #include "diag/usimul.h"
+#include "diag/ustatus.h"
 #include "help/uinfo.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
@@ -41,28 +41,27 @@ const QString CaptionDisconnect = QStringLiteral("Trennen");
 const QString SetupLockHint =
     QStringLiteral("Setupsperre kann am KT290 mittels Tastencode 916 aufgehoben werden");
 
-const QString SampleSetupPrint = QStringLiteral(
-    " Version: 3   Ort: 4   Prüfsumme: 82, 0x52\r\n"
-    " Alarm1hysterese : 0.000000   Alarm2hysterese : 0.000000\r\n"
-    " Relais1polatität: 0   Relais2polatität: 0\r\n"
-    " Druckrichtung   : 1\r\n"
-    " Nullpotimitte   : 0.000000\r\n"
-    " 20mA Poti links : 2.500000\r\n"
-    " 20mA Poti rechts: 0.833300\r\n"
-    " Tastensperre    : 0\r\n"
-    " Sicherheitsmodus: 0\r\n"
-    " Fabrikatationsnr: 0\r\n"
-    " Filter: 2\r\n"
-    " mako: 90   makf: 2.313980e-04\r\n"
-    " maraf: -3.142000e-05   rauf: 9.954056e-01\r\n"
-    " uspf1: 4.910000e-04   uspf2: 1.594500e-03\r\n"
-    " ispf1: 1.360000e-02   ispf2: 4.784240e-02\r\n"
-    " mvf: 2.215000e-03   usinf: 2.450000e-04\r\n"
-    " maif: 2.465600e-03   dackor: 59\r\n"
-    " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
+const QString SampleSetupPrint =
+    QStringLiteral(" Version: 3   Ort: 4   Prüfsumme: 82, 0x52\r\n"
+                   " Alarm1hysterese : 0.000000   Alarm2hysterese : 0.000000\r\n"
+                   " Relais1polatität: 0   Relais2polatität: 0\r\n"
+                   " Druckrichtung   : 1\r\n"
+                   " Nullpotimitte   : 0.000000\r\n"
+                   " 20mA Poti links : 2.500000\r\n"
+                   " 20mA Poti rechts: 0.833300\r\n"
+                   " Tastensperre    : 0\r\n"
+                   " Sicherheitsmodus: 0\r\n"
+                   " Fabrikatationsnr: 0\r\n"
+                   " Filter: 2\r\n"
+                   " mako: 90   makf: 2.313980e-04\r\n"
+                   " maraf: -3.142000e-05   rauf: 9.954056e-01\r\n"
+                   " uspf1: 4.910000e-04   uspf2: 1.594500e-03\r\n"
+                   " ispf1: 1.360000e-02   ispf2: 4.784240e-02\r\n"
+                   " mvf: 2.215000e-03   usinf: 2.450000e-04\r\n"
+                   " maif: 2.465600e-03   dackor: 59\r\n"
+                   " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
 
-QAction *makeAction(QMenu *menu, const char *name, const QString &caption, QObject *owner)
-{
+QAction *makeAction(QMenu *menu, const char *name, const QString &caption, QObject *owner) {
     auto *action = new QAction(caption, owner);
     action->setObjectName(QLatin1String(name));
     menu->addAction(action);
@@ -75,8 +74,7 @@ Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
     : QMainWindow(parent)
     , m_link(link)
     , m_windows(windows)
-    , m_protocol(link)
-{
+    , m_protocol(link) {
     setObjectName(QStringLiteral("Tform1"));
     setWindowTitle(QStringLiteral("Schaltverstärker KT 290 / Serviceprogramm vtk290"));
     QFont windowFont = font();
@@ -106,8 +104,7 @@ Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
 
 Tform1::~Tform1() = default;
 
-void Tform1::buildControls(QWidget *client)
-{
+void Tform1::buildControls(QWidget *client) {
     Image1 = makePicture(client, "Image1", QStringLiteral(":/images/logo.svg"), {24, 7, 221, 60});
     ImageHintergrund = makePicture(client, "ImageHintergrund",
                                    QStringLiteral(":/images/device.svg"), {24, 72, 307, 176});
@@ -124,13 +121,14 @@ void Tform1::buildControls(QWidget *client)
     StaticTextFnr = makeTextField(client, "StaticTextFnr", {144, 352, 201, 17});
     Label1 = makeLabel(client, "Label1", QStringLiteral("Setupsperre"), {48, 376});
     StaticTextSetupsperre = makeTextField(client, "StaticTextSetupsperre", {144, 376, 201, 17});
-    Label3 = makeLabel(client, "Label3",
-                       QStringLiteral("Setupsperre über Taste T1 ein- und ausschalten"), {360, 376});
+    Label3 =
+        makeLabel(client, "Label3",
+                  QStringLiteral("Setupsperre über Taste T1 ein- und ausschalten"), {360, 376});
 
     LabelFehler = makeLabel(client, "LabelFehler", QStringLiteral("LabelFehler"), {401, 289});
     LabelFehler->setAutoFillBackground(true);
-    LabelFehler->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: red; font-weight: bold; font-size: 13px; }"));
+    LabelFehler->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; background: red; font-weight: bold; font-size: 13px; }"));
     LabelFehler->adjustSize();
     LabelFehler->hide();
 
@@ -149,13 +147,13 @@ void Tform1::buildControls(QWidget *client)
     BitBtnUpload = makeButton(client, "BitBtnUpload", QStringLiteral("Setup vom Gerät lesen"),
                               {300, 423, 153, 25});
     BitBtnUpload->setEnabled(false);
-    BitBtnDownload = makeButton(client, "BitBtnDownload", QStringLiteral("Setup im Gerät speichern"),
-                                {468, 423, 153, 25});
+    BitBtnDownload = makeButton(client, "BitBtnDownload",
+                                QStringLiteral("Setup im Gerät speichern"), {468, 423, 153, 25});
     BitBtnDownload->setEnabled(false);
-    BitBtnVerbinden = makeButton(client, "BitBtnVerbinden", QStringLiteral("Verbinden"),
-                                 {20, 424, 97, 25});
-    ButtonBeenden = makeButton(client, "ButtonBeenden", QStringLiteral("Beenden"),
-                               {766, 423, 123, 25});
+    BitBtnVerbinden =
+        makeButton(client, "BitBtnVerbinden", QStringLiteral("Verbinden"), {20, 424, 97, 25});
+    ButtonBeenden =
+        makeButton(client, "ButtonBeenden", QStringLiteral("Beenden"), {766, 423, 123, 25});
 
     connect(BitBtnVerbinden, &QPushButton::clicked, this, &Tform1::BitBtnVerbindenClick);
     connect(BitBtnAktualisieren, &QPushButton::clicked, this,
@@ -200,8 +198,7 @@ void Tform1::buildControls(QWidget *client)
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
 }
 
-void Tform1::buildModelPanels(QWidget *client)
-{
+void Tform1::buildModelPanels(QWidget *client) {
     const QColor green(Qt::green);
     const QColor red(Qt::red);
     const QString eightBlanks(8, QLatin1Char(' '));
@@ -231,7 +228,8 @@ void Tform1::buildModelPanels(QWidget *client)
     Image02 = makePicture(Panel2, "Image02", QStringLiteral(":/images/diagram_current.svg"),
                           {6, 5, 555, 245});
     StaticTextMv02 = makeTextField(Panel2, "StaticTextMv02", {122, 60, 60, 17}, {}, green);
-    StaticTextMa02 = makeTextField(Panel2, "StaticTextMa02", {114, 145, 50, 17}, eightBlanks, green);
+    StaticTextMa02 =
+        makeTextField(Panel2, "StaticTextMa02", {114, 145, 50, 17}, eightBlanks, green);
     StaticTextSP102 = makeTextField(Panel2, "StaticTextSP102", {399, 78, 50, 17}, {}, red);
     StaticTextSP202 = makeTextField(Panel2, "StaticTextSP202", {399, 165, 50, 17}, {}, red);
     ImageNc102 = makePicture(Panel2, "ImageNc102", closedContact, {455, 46, 24, 35});
@@ -243,8 +241,7 @@ void Tform1::buildModelPanels(QWidget *client)
     Panel2->hide();
 }
 
-void Tform1::buildMenu()
-{
+void Tform1::buildMenu() {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     setMenuBar(MainMenu1);
@@ -256,9 +253,9 @@ void Tform1::buildMenu()
     Beenden1 = makeAction(file, "Beenden1", QStringLiteral("Beenden"), this);
 
     QMenu *parameters = MainMenu1->addMenu(QStringLiteral("Parameter"));
-    EinstellbereichNullpunktKennwert1 = makeAction(
-        parameters, "EinstellbereichNullpunktKennwert1",
-        QStringLiteral("Einstellbereich Nullpunkt, Kennwert"), this);
+    EinstellbereichNullpunktKennwert1 =
+        makeAction(parameters, "EinstellbereichNullpunktKennwert1",
+                   QStringLiteral("Einstellbereich Nullpunkt, Kennwert"), this);
     Relais1 = makeAction(parameters, "Relais1", QStringLiteral("Schaltpunkte"), this);
 
     QMenu *extras = MainMenu1->addMenu(QStringLiteral("Extras"));
@@ -272,8 +269,8 @@ void Tform1::buildMenu()
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Info1 = makeAction(help, "Info1", QStringLiteral("Info"), this);
-    Betriebsanleitung1 = makeAction(help, "Betriebsanleitung1",
-                                    QStringLiteral("Betriebsanleitung anzeigen"), this);
+    Betriebsanleitung1 =
+        makeAction(help, "Betriebsanleitung1", QStringLiteral("Betriebsanleitung anzeigen"), this);
 
     connect(ffnen1, &QAction::triggered, this, &Tform1::BitBtnOpenClick);
     connect(Speichern1, &QAction::triggered, this, &Tform1::BitBtnSaveClick);
@@ -290,8 +287,7 @@ void Tform1::buildMenu()
 }
 
 // Each relay's two contact pictures are stacked at one place, both hidden until a read-out.
-void Tform1::FormCreate()
-{
+void Tform1::FormCreate() {
     ImageNo1->move(ImageNc1->pos());
     ImageNo102->move(ImageNc102->pos());
     ImageNo1->hide();
@@ -302,28 +298,23 @@ void Tform1::FormCreate()
     ImageNo202->hide();
 }
 
-QString Tform1::statusPanelText(int panel) const
-{
+QString Tform1::statusPanelText(int panel) const {
     return m_statusPanels[panel]->text();
 }
 
-void Tform1::setStatusPanelText(int panel, const QString &text)
-{
+void Tform1::setStatusPanelText(int panel, const QString &text) {
     m_statusPanels[panel]->setText(text);
 }
 
-bool Tform1::isConnected() const
-{
+bool Tform1::isConnected() const {
     return BitBtnVerbinden->text() == CaptionDisconnect;
 }
 
-bool Tform1::isStrainGaugeModel() const
-{
+bool Tform1::isStrainGaugeModel() const {
     return EinstellbereichNullpunktKennwert1->isEnabled();
 }
 
-void Tform1::showEvent(QShowEvent *event)
-{
+void Tform1::showEvent(QShowEvent *event) {
     if (!m_centred) {
         m_centred = true;
         if (const QScreen *s = screen()) {
@@ -335,27 +326,23 @@ void Tform1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
 }
 
-void Tform1::closeEvent(QCloseEvent *event)
-{
+void Tform1::closeEvent(QCloseEvent *event) {
     FormClose();
     QMainWindow::closeEvent(event);
 }
 
-void Tform1::FormClose()
-{
+void Tform1::FormClose() {
     m_link.ComClose();
 }
 
-void Tform1::Timer1Timer()
-{
+void Tform1::Timer1Timer() {
     if (!ProgressBar1->isVisible())
         return;
     const int next = ProgressBar1->value() + ProgressStep;
     ProgressBar1->setValue(next > ProgressBar1->maximum() ? ProgressBar1->minimum() : next);
 }
 
-void Tform1::Timer2Timer()
-{
+void Tform1::Timer2Timer() {
     if (!m_windows.fmehr)
         return;
     Timer2->stop();
@@ -366,48 +353,39 @@ void Tform1::Timer2Timer()
         close();
 }
 
-void Tform1::ButtonBeendenClick()
-{
+void Tform1::ButtonBeendenClick() {
     close();
 }
 
-void Tform1::Beenden1Click()
-{
+void Tform1::Beenden1Click() {
     close();
 }
 
-void Tform1::Logfile1Click()
-{
+void Tform1::Logfile1Click() {
     m_windows.flogfile->exec();
 }
 
-void Tform1::Simulation1Click()
-{
+void Tform1::Simulation1Click() {
     m_windows.fsimul->exec();
 }
 
-void Tform1::Status1Click()
-{
+void Tform1::Status1Click() {
     m_windows.fstatus->exec();
 }
 
-void Tform1::Info1Click()
-{
+void Tform1::Info1Click() {
     m_windows.aboutBox->exec();
 }
 
-void Tform1::EinstellbereichNullpunktKennwert1Click()
-{
+void Tform1::EinstellbereichNullpunktKennwert1Click() {
     setupTransfer().editRanges();
 }
 
-void Tform1::Relais1Click()
-{
+void Tform1::Relais1Click() {
     setupTransfer().editSwitchPoints();
 }
 
-void Tform1::BitBtnVerbindenClick()
-{
+void Tform1::BitBtnVerbindenClick() {
     // A click that arrives inside one of the waits of a running scan is ignored.
     if (m_connectBusy)
         return;
@@ -423,8 +401,7 @@ void Tform1::BitBtnVerbindenClick()
     m_connectBusy = false;
 }
 
-bool Tform1::scanForDevice()
-{
+bool Tform1::scanForDevice() {
     ProgressBar1->setValue(0);
     ProgressBar1->show();
     clearIdentityFields();
@@ -442,12 +419,11 @@ bool Tform1::scanForDevice()
     return true;
 }
 
-QString Tform1::notFoundMessage(const ConnectionScan::Result &result)
-{
+QString Tform1::notFoundMessage(const ConnectionScan::Result &result) {
     // A port this user may not open is no port "used by another program": say what helps.
     if (!result.deniedPort.isEmpty()) {
-        const QString group = result.deniedGroup.isEmpty() ? QStringLiteral("dialout")
-                                                           : result.deniedGroup;
+        const QString group =
+            result.deniedGroup.isEmpty() ? QStringLiteral("dialout") : result.deniedGroup;
         return QStringLiteral("Kein KT 290 gefunden. Der Zugriff auf die Schnittstelle %1 wurde "
                               "verweigert. Der Benutzer muss Mitglied der Gruppe \"%2\" sein, "
                               "der die Schnittstelle gehört (zum Beispiel dialout). Melden Sie "
@@ -463,8 +439,7 @@ QString Tform1::notFoundMessage(const ConnectionScan::Result &result)
 }
 
 // The values of the last read-out stay on the screen.
-void Tform1::disconnectDevice()
-{
+void Tform1::disconnectDevice() {
     if (BitBtnVerbinden->text() != CaptionDisconnect)
         return;
     m_link.ComClose();
@@ -472,8 +447,7 @@ void Tform1::disconnectDevice()
     BitBtnVerbinden->setText(CaptionConnect);
 }
 
-void Tform1::setDeviceControlsEnabled(bool enabled)
-{
+void Tform1::setDeviceControlsEnabled(bool enabled) {
     BitBtnAktualisieren->setEnabled(enabled);
     BitBtnUpload->setEnabled(enabled);
     Logfile1->setEnabled(enabled);
@@ -483,16 +457,14 @@ void Tform1::setDeviceControlsEnabled(bool enabled)
 }
 
 // The adapter was pulled or the device vanished: the program disconnects as "Trennen" would.
-void Tform1::onPortLost()
-{
+void Tform1::onPortLost() {
     if (BitBtnVerbinden->text() != CaptionDisconnect)
         return;
     disconnectDevice();
     setDeviceControlsEnabled(false);
 }
 
-void Tform1::clearIdentityFields()
-{
+void Tform1::clearIdentityFields() {
     for (QLabel *field : {StaticTextTyp, StaticTextHwVersion, StaticTextSwVersion, StaticTextFnr,
                           StaticTextSetupsperre})
         field->clear();
@@ -500,8 +472,7 @@ void Tform1::clearIdentityFields()
     Panel2->hide();
 }
 
-void Tform1::BitBtnAktualisierenClick(QPushButton *sender)
-{
+void Tform1::BitBtnAktualisierenClick(QPushButton *sender) {
     sender->setEnabled(false);
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -522,8 +493,7 @@ void Tform1::BitBtnAktualisierenClick(QPushButton *sender)
     ProgressBar1->hide();
 }
 
-void Tform1::showReadout(const ReadoutView &view)
-{
+void Tform1::showReadout(const ReadoutView &view) {
     StaticTextTyp->setText(view.typeText);
     Panel1->setVisible(view.showStrainGaugePanel);
     Panel2->setVisible(view.showCurrentPanel);
@@ -550,8 +520,7 @@ void Tform1::showReadout(const ReadoutView &view)
 }
 
 // Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels.
-void Tform1::showRelays(std::optional<int> relayBits)
-{
+void Tform1::showRelays(std::optional<int> relayBits) {
     const bool known = relayBits.has_value();
     const bool relay1 = known && (*relayBits & 1);
     const bool relay2 = known && (*relayBits & 2);
@@ -566,51 +535,42 @@ void Tform1::showRelays(std::optional<int> relayBits)
 }
 
 // The setup dialogs are created after the main window, so the transfer is made on first use.
-SetupTransfer &Tform1::setupTransfer()
-{
+SetupTransfer &Tform1::setupTransfer() {
     if (!m_setupTransfer)
         m_setupTransfer =
             std::make_unique<SetupTransfer>(*this, *m_windows.frelais, *m_windows.feinst);
     return *m_setupTransfer;
 }
 
-void Tform1::ApplySetupText(const QString &text)
-{
+void Tform1::ApplySetupText(const QString &text) {
     setupTransfer().ApplySetupText(text);
 }
 
-void Tform1::SendSetup()
-{
+void Tform1::SendSetup() {
     setupTransfer().SendSetup();
 }
 
-void Tform1::BitBtnUploadClick()
-{
+void Tform1::BitBtnUploadClick() {
     setupTransfer().upload(BitBtnUpload);
 }
 
-void Tform1::BitBtnDownloadClick()
-{
+void Tform1::BitBtnDownloadClick() {
     setupTransfer().download(BitBtnDownload);
 }
 
-void Tform1::BitBtnOpenClick()
-{
+void Tform1::BitBtnOpenClick() {
     setupTransfer().openFile();
 }
 
-void Tform1::BitBtnSaveClick()
-{
+void Tform1::BitBtnSaveClick() {
     setupTransfer().saveFile();
 }
 
-void Tform1::Default1Click()
-{
+void Tform1::Default1Click() {
     setupTransfer().applyDefault();
 }
 // The manual lies beside the program; when it is missing the desktop's viewer has its say.
-void Tform1::Betriebsanleitung1Click()
-{
+void Tform1::Betriebsanleitung1Click() {
     QDesktopServices::openUrl(
         QUrl::fromLocalFile(ProgramDir() + QStringLiteral("KT290 Bedienungsanleitung.pdf")));
 }

@@ -26,8 +26,7 @@ class SetupTransfer;
 
 // The main window: the device's identity and live values over the connection diagram of its
 // model, the connection, and the way to every other window.
-class Tform1 final : public QMainWindow
-{
+class Tform1 final : public QMainWindow {
     Q_OBJECT
 
 public:

@@ -5,8 +5,7 @@
 #include <QPushButton>
 #include <QSvgWidget>
 
-QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect)
-{
+QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect) {
     auto *bevel = new QFrame(parent);
     bevel->setObjectName(QLatin1String(name));
     bevel->setGeometry(rect);
@@ -14,8 +13,7 @@ QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect)
     return bevel;
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
-{
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos) {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->move(pos);
@@ -24,8 +22,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QRect &rect)
-{
+                        const QRect &rect) {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(rect);
@@ -33,8 +30,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 }
 
 QWidget *makePicture(QWidget *parent, const char *name, const QString &resource,
-                     const QRect &rect)
-{
+                     const QRect &rect) {
     auto *picture = new QSvgWidget(resource, parent);
     picture->setObjectName(QLatin1String(name));
     picture->setGeometry(rect);
@@ -42,8 +38,7 @@ QWidget *makePicture(QWidget *parent, const char *name, const QString &resource,
 }
 
 QLabel *makeTextField(QWidget *parent, const char *name, const QRect &rect, const QString &text,
-                      const QColor &background)
-{
+                      const QColor &background) {
     auto *field = new QLabel(text, parent);
     field->setObjectName(QLatin1String(name));
     field->setGeometry(rect);

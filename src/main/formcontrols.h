@@ -17,8 +17,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
                         const QRect &rect);
 // A picture from the program's SVG resources, stretched to its place.
-QWidget *makePicture(QWidget *parent, const char *name, const QString &resource,
-                     const QRect &rect);
+QWidget *makePicture(QWidget *parent, const char *name, const QString &resource, const QRect &rect);
 // A centred, sunken text field of fixed size, on a coloured background when one is given.
 QLabel *makeTextField(QWidget *parent, const char *name, const QRect &rect,
                       const QString &text = QString(), const QColor &background = QColor());

@@ -10,8 +10,7 @@ const QLatin1String MarkPrefix("vtk290-");
 const QLatin1String MarkSuffix(".lock");
 } // namespace
 
-QString InstanceMark::defaultFolder()
-{
+QString InstanceMark::defaultFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
@@ -19,21 +18,18 @@ QString InstanceMark::defaultFolder()
 }
 
 InstanceMark::InstanceMark(const QString &folder)
-    : m_folder(folder)
-{
-}
+    : m_folder(folder) {}
 
 InstanceMark::~InstanceMark() = default;
 
-bool InstanceMark::acquireAndCheckOthers()
-{
+bool InstanceMark::acquireAndCheckOthers() {
     QDir dir(m_folder);
     if (!dir.mkpath(QStringLiteral(".")))
         return false;
     if (!m_own) {
-        const QString name = MarkPrefix + QString::number(QCoreApplication::applicationPid())
-                             + QLatin1Char('-')
-                             + QUuid::createUuid().toString(QUuid::Id128).left(8) + MarkSuffix;
+        const QString name = MarkPrefix + QString::number(QCoreApplication::applicationPid()) +
+                             QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(8) +
+                             MarkSuffix;
         m_own = std::make_unique<QLockFile>(dir.filePath(name));
         // Only a dead owner makes a mark stale, however long a copy runs.
         m_own->setStaleLockTime(0);

@@ -5,8 +5,7 @@
 
 #include <QApplication>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vtk290"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));

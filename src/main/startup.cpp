@@ -4,21 +4,19 @@
 #include "umehr.h"
 
 #include "diag/ulogfile.h"
-#include "diag/ustatus.h"
 #include "diag/usimul.h"
+#include "diag/ustatus.h"
 #include "help/uinfo.h"
 #include "help/upotikontr.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 
 // The artwork lives in the static window library, whose resources are registered by hand.
-static void initResources()
-{
+static void initResources() {
     Q_INIT_RESOURCE(vtk290);
 }
 
-void createWindows(ComLink &link, WindowSet &windows)
-{
+void createWindows(ComLink &link, WindowSet &windows) {
     initResources();
     windows.form1 = new Tform1(link, windows);
     Tform1 *owner = windows.form1;

@@ -4,8 +4,7 @@
 #include <QPushButton>
 
 Tfmehr::Tfmehr(QWidget *parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(QStringLiteral("Tfmehr"));
     setWindowTitle(QStringLiteral("VTK290     Mehr als ein KT 290 am PC ?"));
     setFixedSize(305, 171);
@@ -20,8 +19,9 @@ Tfmehr::Tfmehr(QWidget *parent)
         return l;
     };
     Label4 = label("Label4", QStringLiteral("Anwender"), {128, 16, 57, 13});
-    Label1 = label("Label1", QStringLiteral("Das Programm VTK290 läuft bereits auf ihrem Computer."),
-                   {16, 40, 280, 13});
+    Label1 =
+        label("Label1", QStringLiteral("Das Programm VTK290 läuft bereits auf ihrem Computer."),
+              {16, 40, 280, 13});
     Label2 = label("Label2",
                    QStringLiteral("Ja, ich will dieses Programm mehrmals gleichzeitig verwenden."),
                    {16, 72, 129, 49});
@@ -41,8 +41,7 @@ Tfmehr::Tfmehr(QWidget *parent)
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(ResultNo); });
 }
 
-QString Tfmehr::UserName()
-{
+QString Tfmehr::UserName() {
     for (const char *variable : {"USER", "LOGNAME", "USERNAME"}) {
         const QString name = qEnvironmentVariable(variable).trimmed();
         if (!name.isEmpty())
@@ -51,14 +50,12 @@ QString Tfmehr::UserName()
     return QStringLiteral("Anwender");
 }
 
-void Tfmehr::showEvent(QShowEvent *event)
-{
+void Tfmehr::showEvent(QShowEvent *event) {
     FormShow();
     QDialog::showEvent(event);
 }
 
-void Tfmehr::FormShow()
-{
+void Tfmehr::FormShow() {
     Label4->setText(UserName());
     Label4->adjustSize();
 }

@@ -6,8 +6,7 @@ class QLabel;
 class QPushButton;
 
 // Asks whether the program may run a second time on this computer.
-class Tfmehr final : public QDialog
-{
+class Tfmehr final : public QDialog {
     Q_OBJECT
 
 public:

@@ -12,8 +12,7 @@ class Tfmehr;
 
 // The program's nine windows. Each is created once at start-up, in the order of the members,
 // and lives until the program ends; the windows reach each other through this set.
-struct WindowSet
-{
+struct WindowSet {
     Tform1 *form1 = nullptr;
     Tfpotikontr *fpotikontr = nullptr;
     TAboutBox *aboutBox = nullptr;

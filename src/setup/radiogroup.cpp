@@ -6,8 +6,7 @@
 
 TRadioGroup::TRadioGroup(const QStringList &items, QWidget *parent)
     : QGroupBox(parent)
-    , m_group(new QButtonGroup(this))
-{
+    , m_group(new QButtonGroup(this)) {
     auto *layout = new QVBoxLayout(this);
     for (int i = 0; i < items.size(); ++i) {
         auto *button = new QRadioButton(items.at(i), this);
@@ -19,13 +18,11 @@ TRadioGroup::TRadioGroup(const QStringList &items, QWidget *parent)
     connect(m_group, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
 }
 
-int TRadioGroup::itemIndex() const
-{
+int TRadioGroup::itemIndex() const {
     return m_group->checkedId();
 }
 
-void TRadioGroup::setItemIndex(int index)
-{
+void TRadioGroup::setItemIndex(int index) {
     if (m_buttons.isEmpty())
         return;
     if (index < 0) {
@@ -40,7 +37,6 @@ void TRadioGroup::setItemIndex(int index)
     emit clicked();
 }
 
-QRadioButton *TRadioGroup::button(int index) const
-{
+QRadioButton *TRadioGroup::button(int index) const {
     return m_buttons.value(index);
 }

@@ -8,8 +8,7 @@ class QRadioButton;
 
 // A group of radio buttons with one item index, as the setup dialogs use it: giving it an item
 // from code runs its click handler just as a click does; taking the choice away does not.
-class TRadioGroup final : public QGroupBox
-{
+class TRadioGroup final : public QGroupBox {
     Q_OBJECT
 
 public:

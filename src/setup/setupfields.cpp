@@ -11,32 +11,27 @@ constexpr double StorePause = 0.2;
 constexpr const char *ZeroCentres[] = {"-0.5", "-0.25", "0.0", "0.25", "0.5"};
 constexpr int ZeroCentreDefault = 2;
 
-QString polarity(bool deEnergised)
-{
+QString polarity(bool deEnergised) {
     return QLatin1String(deEnergised ? "0" : "1");
 }
 
 } // namespace
 
-QString ItemNumber(const QString &itemText)
-{
+QString ItemNumber(const QString &itemText) {
     return ExtractNumber(CommaToPoint(itemText));
 }
 
-QString PressureArgument(int pressureIndex)
-{
+QString PressureArgument(int pressureIndex) {
     return QString::number(pressureIndex < 0 ? -2 : pressureIndex - 1);
 }
 
-QString ZeroCentreArgument(int zeroIndex)
-{
+QString ZeroCentreArgument(int zeroIndex) {
     const int count = int(std::size(ZeroCentres));
     return QLatin1String(
         ZeroCentres[zeroIndex >= 0 && zeroIndex < count ? zeroIndex : ZeroCentreDefault]);
 }
 
-QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge)
-{
+QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge) {
     QList<SetupCommand> commands{
         {QStringLiteral("R1POL ") + polarity(fields.relay1DeEnergised), StorePause},
         {QStringLiteral("R2POL ") + polarity(fields.relay2DeEnergised), StorePause},

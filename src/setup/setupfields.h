@@ -5,8 +5,7 @@
 
 // The device's setup as the two setup dialogs hold it: nine fields, each list-valued one as the
 // text of its chosen item or without value (empty text, index -1).
-struct SetupFields
-{
+struct SetupFields {
     bool relay1DeEnergised = true; // "oberhalb Schaltpunkt SP1  stromlos" checked
     bool relay2DeEnergised = true;
     QString hysteresis1Item; // "0,0 mA" … "2,0 mA"
@@ -19,8 +18,7 @@ struct SetupFields
 };
 
 // One set command and the pause the device needs after it.
-struct SetupCommand
-{
+struct SetupCommand {
     QString text;
     double pauseSeconds = 0.0;
 

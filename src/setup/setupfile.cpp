@@ -22,13 +22,11 @@ constexpr const char *TooLarge = "Die Datei ist größer als 1 MiB und keine Set
 constexpr const char *NotText = "Die Datei ist keine Textdatei.";
 constexpr const char *NoSetup = "Die Datei enthält kein KT290-Setup.";
 
-QString refusal(const char *reason)
-{
+QString refusal(const char *reason) {
     return QString::fromUtf8(reason);
 }
 
-char encodeCp1252(QChar c)
-{
+char encodeCp1252(QChar c) {
     const char16_t u = c.unicode();
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
         return char(u);
@@ -39,8 +37,7 @@ char encodeCp1252(QChar c)
     return '?';
 }
 
-QString decodeCp1252(const QByteArray &bytes)
-{
+QString decodeCp1252(const QByteArray &bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
@@ -49,8 +46,7 @@ QString decodeCp1252(const QByteArray &bytes)
     return text;
 }
 
-std::optional<QString> decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
-{
+std::optional<QString> decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
@@ -60,8 +56,7 @@ std::optional<QString> decodeWith(QStringConverter::Encoding encoding, QByteArra
 
 // Text files hold no control characters beyond line ends, tabs, page breaks and the old
 // end-of-file mark.
-bool looksLikeText(const QString &text)
-{
+bool looksLikeText(const QString &text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 32 && u != '\t' && u != '\n' && u != '\v' && u != '\f' && u != '\r' && u != 0x1A)
@@ -70,8 +65,7 @@ bool looksLikeText(const QString &text)
     return true;
 }
 
-QString withCrLf(const QString &text)
-{
+QString withCrLf(const QString &text) {
     QString result;
     result.reserve(text.size() + text.size() / 16);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -91,8 +85,7 @@ QString withCrLf(const QString &text)
 
 } // namespace
 
-QStringList SetupFile::lines(const SetupFields &fields, const QDateTime &savedAt)
-{
+QStringList SetupFile::lines(const SetupFields &fields, const QDateTime &savedAt) {
     const auto polarity = [](bool deEnergised) {
         return QLatin1String(deEnergised ? "0" : "1");
     };
@@ -112,8 +105,7 @@ QStringList SetupFile::lines(const SetupFields &fields, const QDateTime &savedAt
     };
 }
 
-QByteArray SetupFile::encode(const QStringList &lines)
-{
+QByteArray SetupFile::encode(const QStringList &lines) {
     QByteArray bytes;
     for (const QString &line : lines) {
         for (const QChar c : line + CrLf)
@@ -122,8 +114,7 @@ QByteArray SetupFile::encode(const QStringList &lines)
     return bytes;
 }
 
-std::optional<QString> SetupFile::decode(const QByteArray &bytes)
-{
+std::optional<QString> SetupFile::decode(const QByteArray &bytes) {
     std::optional<QString> text;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         text = decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3));
@@ -138,8 +129,7 @@ std::optional<QString> SetupFile::decode(const QByteArray &bytes)
     return withCrLf(*text);
 }
 
-QString SetupFile::save(const QString &path, const QByteArray &bytes)
-{
+QString SetupFile::save(const QString &path, const QByteArray &bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -153,8 +143,7 @@ QString SetupFile::save(const QString &path, const QByteArray &bytes)
     return {};
 }
 
-SetupFile::Loaded SetupFile::load(const QString &path)
-{
+SetupFile::Loaded SetupFile::load(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
@@ -174,8 +163,7 @@ SetupFile::Loaded SetupFile::load(const QString &path)
     return {*text, {}};
 }
 
-QString SetupFile::withDefaultExtension(const QString &path)
-{
+QString SetupFile::withDefaultExtension(const QString &path) {
     const qsizetype separator =
         std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     if (path.indexOf(QLatin1Char('.'), separator + 1) >= 0)

@@ -9,14 +9,12 @@
 
 // The setup text file: ten labelled lines in the manner of the device's setup print, CR LF after
 // every line, Windows-1252 without byte-order mark.
-class SetupFile final
-{
+class SetupFile final {
 public:
     // Files beyond this size are no setup files and are not read.
     static constexpr qint64 MaxBytes = 1024 * 1024;
 
-    struct Loaded
-    {
+    struct Loaded {
         QString text;  // with CR LF line ends
         QString error; // the reason the file was refused; empty on success
     };

@@ -8,8 +8,7 @@ namespace {
 
 constexpr double MinimumSetupVersion = 3.0;
 
-qsizetype skipControl(const QString &text, qsizetype from)
-{
+qsizetype skipControl(const QString &text, qsizetype from) {
     while (from < text.size() && text.at(from).unicode() <= 32)
         ++from;
     return from;
@@ -17,8 +16,7 @@ qsizetype skipControl(const QString &text, qsizetype from)
 
 } // namespace
 
-double ParseKeyValue(const QString &key, const QString &text)
-{
+double ParseKeyValue(const QString &key, const QString &text) {
     const qsizetype keyAt = text.indexOf(key);
     if (keyAt < 0)
         return NoValue;
@@ -36,8 +34,7 @@ double ParseKeyValue(const QString &key, const QString &text)
     return value ? *value : NoValue;
 }
 
-QString ExtractNumber(const QString &text)
-{
+QString ExtractNumber(const QString &text) {
     QString number;
     for (const QChar c : text) {
         if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.') ||
@@ -47,14 +44,12 @@ QString ExtractNumber(const QString &text)
     return number;
 }
 
-bool SetupTextAccepted(const QString &text)
-{
+bool SetupTextAccepted(const QString &text) {
     return ParseKeyValue(QStringLiteral("Version"), text) >= MinimumSetupVersion &&
            ParseKeyValue(QStringLiteral(" Sicherheitsmodus"), text) >= 0.0;
 }
 
-std::optional<double> ReadCommaNumber(const QString &text)
-{
+std::optional<double> ReadCommaNumber(const QString &text) {
     QLocale german(QLocale::German);
     german.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;

@@ -38,18 +38,15 @@ constexpr const char *NotAFloatText = "'%1' ist kein gültiger Gleitkommawert";
 constexpr const char *CannotCreateText = "Datei \"%1\" kann nicht erstellt werden. %2";
 constexpr const char *CannotOpenText = "Datei %1 kann nicht geöffnet werden. %2";
 
-QString text(const char *utf8)
-{
+QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-QString fullPath(const QString &path)
-{
+QString fullPath(const QString &path) {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-QString runFileDialog(QFileDialog *dialog)
-{
+QString runFileDialog(QFileDialog *dialog) {
     return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
@@ -59,12 +56,9 @@ SetupTransfer::SetupTransfer(Tform1 &form, Tfrelais &relais, Tfeinst &einst)
     : chooseFile(runFileDialog)
     , m_form(form)
     , m_relais(relais)
-    , m_einst(einst)
-{
-}
+    , m_einst(einst) {}
 
-SetupFields SetupTransfer::fields() const
-{
+SetupFields SetupTransfer::fields() const {
     SetupFields fields;
     fields.relay1DeEnergised = m_relais.CheckBoxR1Pol->isChecked();
     fields.relay2DeEnergised = m_relais.CheckBoxR2Pol->isChecked();
@@ -78,8 +72,7 @@ SetupFields SetupTransfer::fields() const
     return fields;
 }
 
-void SetupTransfer::ApplySetupText(const QString &setupText)
-{
+void SetupTransfer::ApplySetupText(const QString &setupText) {
     if (!SetupTextAccepted(setupText)) {
         QMessageBox box(QMessageBox::Warning, text(ReadErrorCaption), text(ReadErrorText),
                         QMessageBox::Ok, &m_form);
@@ -90,8 +83,7 @@ void SetupTransfer::ApplySetupText(const QString &setupText)
     m_relais.ApplyText(setupText);
 }
 
-void SetupTransfer::SendSetup()
-{
+void SetupTransfer::SendSetup() {
     ComLink &link = m_form.link();
     for (const SetupCommand &command : SetupCommands(fields(), m_form.isStrainGaugeModel())) {
         link.ComSendText(command.text + QLatin1Char('\r'));
@@ -103,8 +95,7 @@ void SetupTransfer::SendSetup()
 // A failed read leaves the dialogs in this state, so nothing of an older setup can pass for
 // the device's. The clearing runs the check boxes' handlers: the polarity codes show "212" and
 // "222" and the safety mode goes off with them.
-void SetupTransfer::clearForRead()
-{
+void SetupTransfer::clearForRead() {
     for (QComboBox *list : {m_einst.ComboBox0PotiL, m_einst.ComboBoxVPotiL, m_einst.ComboBoxVPotiR})
         list->setCurrentIndex(-1);
     m_relais.CheckBoxR1Pol->setChecked(false);
@@ -115,8 +106,7 @@ void SetupTransfer::clearForRead()
     m_einst.RadioGroupZD->setItemIndex(-1);
 }
 
-void SetupTransfer::upload(QPushButton *button)
-{
+void SetupTransfer::upload(QPushButton *button) {
     button->setEnabled(false);
     m_form.ProgressBar1->setValue(0);
     m_form.ProgressBar1->show();
@@ -130,8 +120,7 @@ void SetupTransfer::upload(QPushButton *button)
     button->setEnabled(m_form.isConnected());
 }
 
-void SetupTransfer::download(QPushButton *button)
-{
+void SetupTransfer::download(QPushButton *button) {
     button->setEnabled(false);
     m_form.ProgressBar1->setValue(0);
     m_form.ProgressBar1->show();
@@ -144,8 +133,7 @@ void SetupTransfer::download(QPushButton *button)
     button->setEnabled(m_form.isConnected());
 }
 
-void SetupTransfer::applyDefault()
-{
+void SetupTransfer::applyDefault() {
     m_einst.ApplyValues(1, 0.0, 0.8333, 2.0);
     m_relais.ApplyValues(true, true, 0.0, 0.0, false);
     m_form.setStatusPanelText(SetupPanel, text(StatusDefault));
@@ -154,8 +142,7 @@ void SetupTransfer::applyDefault()
     box.exec();
 }
 
-void SetupTransfer::openFile()
-{
+void SetupTransfer::openFile() {
     m_form.ffnen1->setEnabled(false);
     const QString path = chooseFile(m_form.OpenDialog1);
     if (!path.isEmpty()) {
@@ -174,8 +161,7 @@ void SetupTransfer::openFile()
     m_form.ffnen1->setEnabled(true);
 }
 
-void SetupTransfer::saveFile()
-{
+void SetupTransfer::saveFile() {
     m_form.Speichern1->setEnabled(false);
     QString path = chooseFile(m_form.SaveDialog1);
     if (!path.isEmpty()) {
@@ -191,15 +177,13 @@ void SetupTransfer::saveFile()
     m_form.Speichern1->setEnabled(true);
 }
 
-void SetupTransfer::showUnreadableNumber(const QString &number)
-{
+void SetupTransfer::showUnreadableNumber(const QString &number) {
     QMessageBox::critical(&m_form, ApplicationTitle(), text(NotAFloatText).arg(number));
 }
 
 // A list without value cannot be restored on cancel, so the dialog is not opened until a setup
 // has been applied (from the device, a file or the default).
-void SetupTransfer::editSwitchPoints()
-{
+void SetupTransfer::editSwitchPoints() {
     QString unreadable;
     const std::optional<TRelaisSnapshot> snapshot = m_relais.TakeSnapshot(&unreadable);
     if (!snapshot) {
@@ -214,8 +198,7 @@ void SetupTransfer::editSwitchPoints()
                          snapshot->hysteresis1, snapshot->hysteresis2, snapshot->safetyMode > 0.5);
 }
 
-void SetupTransfer::editRanges()
-{
+void SetupTransfer::editRanges() {
     QString unreadable;
     const std::optional<TEinstSnapshot> snapshot = m_einst.TakeSnapshot(&unreadable);
     if (!snapshot) {

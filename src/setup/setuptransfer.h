@@ -14,8 +14,7 @@ class Tfrelais;
 
 // Moves the setup between the two setup dialogs, which hold it, and the device, the default and
 // the setup file; tells the main window's status bar where the setup came from.
-class SetupTransfer final
-{
+class SetupTransfer final {
 public:
     SetupTransfer(Tform1 &form, Tfrelais &relais, Tfeinst &einst);
 

@@ -9,8 +9,7 @@ namespace {
 constexpr int ListHeight = 21;
 }
 
-QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos)
-{
+QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos) {
     QLabel *label = makeLabel(parent, name, text, pos);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
@@ -21,8 +20,7 @@ QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, cons
 }
 
 QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items, const QPoint &pos,
-                    int width)
-{
+                    int width) {
     auto *list = new QComboBox(parent);
     list->setObjectName(QLatin1String(name));
     list->setEditable(false);
@@ -32,12 +30,10 @@ QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
     return list;
 }
 
-void selectItem(QComboBox *list, int index)
-{
+void selectItem(QComboBox *list, int index) {
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
-void selectItemText(QComboBox *list, const QString &text)
-{
+void selectItemText(QComboBox *list, const QString &text) {
     selectItem(list, list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }

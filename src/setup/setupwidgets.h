@@ -10,9 +10,7 @@ class QComboBox;
 // Building blocks of the two setup dialogs, laid out at fixed places.
 
 // The items of a list from its fixed table.
-template <std::size_t N>
-QStringList itemTexts(const char *const (&table)[N])
-{
+template <std::size_t N> QStringList itemTexts(const char *const (&table)[N]) {
     QStringList list;
     for (const char *text : table)
         list << QString::fromUtf8(text);

@@ -39,16 +39,14 @@ constexpr const char *DirectionCodes[] = {"412", "411", "415"};
 
 // The list item that shows a V potentiometer value: one decimal, decimal comma, " mV/V". The
 // device keeps the right end's 0.83 as 0.8333, which the list shows as "0,83".
-QString vPotiItem(double value, bool rightEnd)
-{
+QString vPotiItem(double value, bool rightEnd) {
     const QString number = rightEnd && value > 0.8 && value < 0.84 ? QStringLiteral("0,83")
                                                                    : FormatFixed(value, 15, 1);
     return number + QStringLiteral(" mV/V");
 }
 
 // The zero lists' item for a centre; -1 when the centre is no usable number.
-int zeroItem(double centre)
-{
+int zeroItem(double centre) {
     const std::optional<std::int32_t> hundredths = NearestInt(100.0 * centre);
     if (!hundredths)
         return -1;
@@ -60,8 +58,7 @@ int zeroItem(double centre)
 } // namespace
 
 Tfeinst::Tfeinst(QWidget *parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(QStringLiteral("Tfeinst"));
     setWindowTitle(QStringLiteral("KT290 - Einstellbereiche"));
     QFont dialogFont(QStringLiteral("MS Sans Serif"));
@@ -74,8 +71,7 @@ Tfeinst::Tfeinst(QWidget *parent)
     FormCreate();
 }
 
-void Tfeinst::buildControls()
-{
+void Tfeinst::buildControls() {
     Bevel1 = makeBevel(this, "Bevel1", {16, 24, 569, 81});
     Bevel2 = makeBevel(this, "Bevel2", {16, 144, 569, 81});
     Bevel3 = makeBevel(this, "Bevel3", {16, 264, 569, 97});
@@ -118,8 +114,7 @@ void Tfeinst::buildControls()
 
 // Lists report only the user's choice, so selecting an item from code never runs a list's
 // handler; the radio group reports every choice given to it, from code as from the user.
-void Tfeinst::connectHandlers()
-{
+void Tfeinst::connectHandlers() {
     connect(ComboBoxVPotiL, &QComboBox::activated, this, &Tfeinst::ComboBoxVPotiLChange);
     connect(ComboBoxVPotiLF, &QComboBox::activated, this, &Tfeinst::ComboBoxVPotiLFChange);
     connect(ComboBoxVPotiR, &QComboBox::activated, this, &Tfeinst::ComboBoxVPotiRChange);
@@ -132,8 +127,7 @@ void Tfeinst::connectHandlers()
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void Tfeinst::setTabOrder()
-{
+void Tfeinst::setTabOrder() {
     QWidget *const order[] = {RadioGroupZD,    ComboBoxVPotiL,  ComboBoxVPotiR,  ComboBox0PotiL,
                               ComboBoxVPotiLF, ComboBoxVPotiRF, ComboBox0PotiLF, ComboBox0PotiR,
                               ComboBox0PotiRF, BitBtn1,         BitBtn2,         ComboBoxZD};
@@ -141,52 +135,43 @@ void Tfeinst::setTabOrder()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-void Tfeinst::FormCreate()
-{
+void Tfeinst::FormCreate() {
     ApplyValues(1, 0.0, 0.83, 2.0);
 }
 
-void Tfeinst::ComboBoxVPotiLChange()
-{
+void Tfeinst::ComboBoxVPotiLChange() {
     selectItem(ComboBoxVPotiLF, ComboBoxVPotiL->currentIndex());
 }
 
-void Tfeinst::ComboBoxVPotiLFChange()
-{
+void Tfeinst::ComboBoxVPotiLFChange() {
     selectItem(ComboBoxVPotiL, ComboBoxVPotiLF->currentIndex());
 }
 
-void Tfeinst::ComboBoxVPotiRChange()
-{
+void Tfeinst::ComboBoxVPotiRChange() {
     selectItem(ComboBoxVPotiRF, ComboBoxVPotiR->currentIndex());
 }
 
-void Tfeinst::ComboBoxVPotiRFChange()
-{
+void Tfeinst::ComboBoxVPotiRFChange() {
     selectItem(ComboBoxVPotiR, ComboBoxVPotiRF->currentIndex());
 }
 
 // The four zero lists show one range: its lower end, upper end and their codes.
-void Tfeinst::ComboBox0PotiChange(QComboBox *sender)
-{
+void Tfeinst::ComboBox0PotiChange(QComboBox *sender) {
     const int index = sender->currentIndex();
     for (QComboBox *zero : {ComboBox0PotiL, ComboBox0PotiLF, ComboBox0PotiR, ComboBox0PotiRF})
         selectItem(zero, index);
 }
 
-void Tfeinst::RadioGroupZDClick()
-{
+void Tfeinst::RadioGroupZDClick() {
     selectItem(ComboBoxZD, RadioGroupZD->itemIndex());
 }
 
-void Tfeinst::ComboBoxZDChange()
-{
+void Tfeinst::ComboBoxZDChange() {
     RadioGroupZD->setItemIndex(ComboBoxZD->currentIndex());
 }
 
 void Tfeinst::ApplyValues(std::optional<int> direction, double zeroCentre, double vPotiRight,
-                          double vPotiLeft)
-{
+                          double vPotiLeft) {
     selectItemText(ComboBoxVPotiL, vPotiItem(vPotiLeft, false));
     selectItem(ComboBoxVPotiLF, ComboBoxVPotiL->currentIndex());
     selectItemText(ComboBoxVPotiR, vPotiItem(vPotiRight, true));
@@ -203,8 +188,7 @@ void Tfeinst::ApplyValues(std::optional<int> direction, double zeroCentre, doubl
     selectItem(ComboBoxZD, fits ? int(item) : -1);
 }
 
-void Tfeinst::ApplyText(const QString &text)
-{
+void Tfeinst::ApplyText(const QString &text) {
     const double left = ParseKeyValue(QStringLiteral("20mA Poti links"), text);
     const double right = ParseKeyValue(QStringLiteral("20mA Poti rechts"), text);
     const double zero = ParseKeyValue(QStringLiteral("Nullpotimitte"), text);
@@ -213,8 +197,7 @@ void Tfeinst::ApplyText(const QString &text)
     ApplyValues(direction, zero, right, left);
 }
 
-std::optional<TEinstSnapshot> Tfeinst::TakeSnapshot(QString *unreadable) const
-{
+std::optional<TEinstSnapshot> Tfeinst::TakeSnapshot(QString *unreadable) const {
     TEinstSnapshot snapshot;
     for (auto [list, value] : {std::pair{ComboBoxVPotiL, &snapshot.vPotiLeft},
                                std::pair{ComboBoxVPotiR, &snapshot.vPotiRight}}) {

@@ -11,8 +11,7 @@ class QPushButton;
 class TRadioGroup;
 
 // The values of the setting-range dialog at the moment it was opened.
-struct TEinstSnapshot
-{
+struct TEinstSnapshot {
     double vPotiLeft = 0.0;  // mV/V
     double vPotiRight = 0.0; // mV/V
     double zeroCentre = 0.0; // mV/V
@@ -22,8 +21,7 @@ struct TEinstSnapshot
 // The setting-range dialog of the strain-gauge models: V and zero potentiometer ranges and the
 // pressure direction. Its controls hold this part of the setup for the whole run; each value
 // control has its list of key codes at the device's key T1 beside it.
-class Tfeinst final : public QDialog
-{
+class Tfeinst final : public QDialog {
     Q_OBJECT
 
 public:

@@ -28,21 +28,18 @@ constexpr int CheckedCode = 0;
 constexpr int ClearCode = 1;
 
 // The list item that shows a hysteresis value: one decimal, decimal comma, " mA".
-QString hysteresisItem(double milliamps)
-{
+QString hysteresisItem(double milliamps) {
     return FormatFixed(milliamps, 15, 1) + QStringLiteral(" mA");
 }
 
-void followCheckBox(QComboBox *codes, bool checked)
-{
+void followCheckBox(QComboBox *codes, bool checked) {
     selectItem(codes, checked ? CheckedCode : ClearCode);
 }
 
 } // namespace
 
 Tfrelais::Tfrelais(QWidget *parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(QStringLiteral("Tfrelais"));
     setWindowTitle(QStringLiteral("KT290 - Schaltpunkte"));
     QFont dialogFont(QStringLiteral("MS Sans Serif"));
@@ -55,8 +52,7 @@ Tfrelais::Tfrelais(QWidget *parent)
     FormCreate();
 }
 
-void Tfrelais::buildControls()
-{
+void Tfrelais::buildControls() {
     Bevel1 = makeBevel(this, "Bevel1", {16, 24, 697, 89});
     Bevel2 = makeBevel(this, "Bevel2", {16, 160, 697, 89});
     Bevel3 = makeBevel(this, "Bevel3", {16, 296, 697, 73});
@@ -104,8 +100,7 @@ void Tfrelais::buildControls()
 
 // Check boxes report every change of state, from code as from the user; lists report only the
 // user's choice, so selecting an item from code never runs a list's handler.
-void Tfrelais::connectHandlers()
-{
+void Tfrelais::connectHandlers() {
     connect(CheckBoxR1Pol, &QCheckBox::toggled, this, &Tfrelais::CheckBoxR1PolClick);
     connect(CheckBoxR2Pol, &QCheckBox::toggled, this, &Tfrelais::CheckBoxR2PolClick);
     connect(CheckBox251, &QCheckBox::toggled, this, &Tfrelais::CheckBox251Click);
@@ -120,8 +115,7 @@ void Tfrelais::connectHandlers()
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void Tfrelais::setTabOrder()
-{
+void Tfrelais::setTabOrder() {
     QWidget *const order[] = {CheckBoxR1Pol, CheckBoxR2Pol, ComboBoxAl1Hy, ComboBoxAl2Hy,
                               CheckBox251,   BitBtn1,       BitBtn2,       ComboBoxR1Pol,
                               ComboBoxR2Pol, ComboBoxR1Hy,  ComboBoxR2Hy,  ComboBox251};
@@ -129,61 +123,51 @@ void Tfrelais::setTabOrder()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-void Tfrelais::FormCreate()
-{
+void Tfrelais::FormCreate() {
     selectItem(ComboBoxAl1Hy, 0);
     selectItem(ComboBoxAl2Hy, 0);
     ApplyValues(true, true, 0.0, 0.0, false);
     followCheckBox(ComboBox251, CheckBox251->isChecked());
 }
 
-void Tfrelais::CheckBoxR1PolClick()
-{
+void Tfrelais::CheckBoxR1PolClick() {
     followCheckBox(ComboBoxR1Pol, CheckBoxR1Pol->isChecked());
     // The safety mode needs both relays de-energised above their switch points.
     if (!CheckBoxR1Pol->isChecked() && CheckBox251->isChecked())
         CheckBox251->setChecked(false);
 }
 
-void Tfrelais::CheckBoxR2PolClick()
-{
+void Tfrelais::CheckBoxR2PolClick() {
     followCheckBox(ComboBoxR2Pol, CheckBoxR2Pol->isChecked());
     if (!CheckBoxR2Pol->isChecked() && CheckBox251->isChecked())
         CheckBox251->setChecked(false);
 }
 
-void Tfrelais::ComboBoxR1PolChange()
-{
+void Tfrelais::ComboBoxR1PolChange() {
     CheckBoxR1Pol->setChecked(ComboBoxR1Pol->currentIndex() == CheckedCode);
 }
 
-void Tfrelais::ComboBoxR2PolChange()
-{
+void Tfrelais::ComboBoxR2PolChange() {
     CheckBoxR2Pol->setChecked(ComboBoxR2Pol->currentIndex() == CheckedCode);
 }
 
-void Tfrelais::ComboBoxAl1HyChange()
-{
+void Tfrelais::ComboBoxAl1HyChange() {
     selectItem(ComboBoxR1Hy, ComboBoxAl1Hy->currentIndex());
 }
 
-void Tfrelais::ComboBoxAl2HyChange()
-{
+void Tfrelais::ComboBoxAl2HyChange() {
     selectItem(ComboBoxR2Hy, ComboBoxAl2Hy->currentIndex());
 }
 
-void Tfrelais::ComboBoxR1HyChange()
-{
+void Tfrelais::ComboBoxR1HyChange() {
     selectItem(ComboBoxAl1Hy, ComboBoxR1Hy->currentIndex());
 }
 
-void Tfrelais::ComboBoxR2HyChange()
-{
+void Tfrelais::ComboBoxR2HyChange() {
     selectItem(ComboBoxAl2Hy, ComboBoxR2Hy->currentIndex());
 }
 
-void Tfrelais::CheckBox251Click()
-{
+void Tfrelais::CheckBox251Click() {
     if (!CheckBox251->isChecked()) {
         followCheckBox(ComboBox251, false);
         return;
@@ -195,15 +179,13 @@ void Tfrelais::CheckBox251Click()
     CheckBoxR2PolClick();
 }
 
-void Tfrelais::ComboBox251Change()
-{
+void Tfrelais::ComboBox251Change() {
     CheckBox251->setChecked(ComboBox251->currentIndex() == CheckedCode);
 }
 
 // The safety mode comes last: when it is on, both polarities end checked whatever was asked.
 void Tfrelais::ApplyValues(bool relay1, bool relay2, double hysteresis1, double hysteresis2,
-                           bool safety)
-{
+                           bool safety) {
     CheckBoxR1Pol->setChecked(relay1);
     CheckBoxR2Pol->setChecked(relay2);
     selectItemText(ComboBoxAl1Hy, hysteresisItem(hysteresis1));
@@ -214,8 +196,7 @@ void Tfrelais::ApplyValues(bool relay1, bool relay2, double hysteresis1, double 
 }
 
 // A missing value checks a polarity, empties a hysteresis list and leaves the safety mode off.
-void Tfrelais::ApplyText(const QString &text)
-{
+void Tfrelais::ApplyText(const QString &text) {
     const bool relay1 = ParseKeyValue(QStringLiteral("Relais1pol"), text) < 0.5;
     const bool relay2 = ParseKeyValue(QStringLiteral("Relais2pol"), text) < 0.5;
     const double hysteresis1 = ParseKeyValue(QStringLiteral("Alarm1hysterese"), text);
@@ -224,8 +205,7 @@ void Tfrelais::ApplyText(const QString &text)
     ApplyValues(relay1, relay2, hysteresis1, hysteresis2, safety);
 }
 
-std::optional<TRelaisSnapshot> Tfrelais::TakeSnapshot(QString *unreadable) const
-{
+std::optional<TRelaisSnapshot> Tfrelais::TakeSnapshot(QString *unreadable) const {
     TRelaisSnapshot snapshot;
     snapshot.relay1Polarity = CheckBoxR1Pol->isChecked() ? 1.0 : 0.0;
     snapshot.relay2Polarity = CheckBoxR2Pol->isChecked() ? 1.0 : 0.0;

@@ -11,8 +11,7 @@ class QLabel;
 class QPushButton;
 
 // The values of the switch-point dialog at the moment it was opened.
-struct TRelaisSnapshot
-{
+struct TRelaisSnapshot {
     double relay1Polarity = 0.0; // 1.0 checked (de-energised above SP1), 0.0 clear
     double relay2Polarity = 0.0;
     double hysteresis1 = 0.0; // mA
@@ -23,8 +22,7 @@ struct TRelaisSnapshot
 // The switch-point dialog: relay polarities, hysteresis and safety mode. Its controls hold this
 // part of the setup for the whole run; each value control has its list of key codes at the
 // device's key T1 beside it, and the two always move together.
-class Tfrelais final : public QDialog
-{
+class Tfrelais final : public QDialog {
     Q_OBJECT
 
 public:

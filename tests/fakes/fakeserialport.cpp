@@ -1,13 +1,11 @@
 #include "fakeserialport.h"
 
 FakeSerialPort::FakeSerialPort(QObject *parent)
-    : SerialPortIo(parent)
-{
+    : SerialPortIo(parent) {
     m_clock.start();
 }
 
-QString FakeSerialPort::open(const QString &path, int)
-{
+QString FakeSerialPort::open(const QString &path, int) {
     m_openDenied = deniedPaths.contains(path);
     if (m_openDenied)
         return QStringLiteral("Zugriff verweigert");
@@ -21,20 +19,17 @@ QString FakeSerialPort::open(const QString &path, int)
     return {};
 }
 
-void FakeSerialPort::close()
-{
+void FakeSerialPort::close() {
     m_open = false;
 }
 
-QByteArray FakeSerialPort::read(qint64 maxSize)
-{
+QByteArray FakeSerialPort::read(qint64 maxSize) {
     const QByteArray chunk = incoming.left(maxSize);
     incoming.remove(0, chunk.size());
     return chunk;
 }
 
-void FakeSerialPort::write(const QByteArray &data)
-{
+void FakeSerialPort::write(const QByteArray &data) {
     writes.append({m_clock.elapsed(), data});
     for (const char c : data) {
         if (echo)
@@ -50,8 +45,7 @@ void FakeSerialPort::write(const QByteArray &data)
     }
 }
 
-void FakeSerialPort::pullPlug()
-{
+void FakeSerialPort::pullPlug() {
     m_open = false;
     emit lost();
 }

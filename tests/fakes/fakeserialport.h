@@ -9,13 +9,11 @@
 
 // A serial port in memory that plays a device for fast tests: it echoes what is written (a CR
 // as CR LF) and hands every completed command line to `answer`, whose bytes arrive at once.
-class FakeSerialPort final : public SerialPortIo
-{
+class FakeSerialPort final : public SerialPortIo {
     Q_OBJECT
 
 public:
-    struct Write
-    {
+    struct Write {
         qint64 atMs;
         QByteArray bytes;
     };
@@ -34,9 +32,9 @@ public:
     void pullPlug();
 
     // Set up by the test
-    QString openError;             // returned by open() when not empty
-    QStringList existingPaths;     // open() fails for other paths when not empty
-    QStringList deniedPaths;       // open() is refused for lack of permission
+    QString openError;         // returned by open() when not empty
+    QStringList existingPaths; // open() fails for other paths when not empty
+    QStringList deniedPaths;   // open() is refused for lack of permission
     bool echo = true;
     std::function<QByteArray(const QByteArray &line)> answer;
     qint64 pendingOutput = 0;

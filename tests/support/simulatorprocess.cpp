@@ -7,21 +7,20 @@ namespace {
 constexpr int StartTimeoutMs = 5000;
 }
 
-SimulatorProcess::~SimulatorProcess()
-{
+SimulatorProcess::~SimulatorProcess() {
     stop();
 }
 
-bool SimulatorProcess::start(const QStringList &args)
-{
+bool SimulatorProcess::start(const QStringList &args) {
     stop();
     m_dir = std::make_unique<QTemporaryDir>();
     if (!m_dir->isValid())
         return false;
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral(VTK290_SIM_PATH),
-                     args + QStringList{QStringLiteral("--transcript"), m_dir->filePath("transcript")});
+    m_process->start(
+        QStringLiteral(VTK290_SIM_PATH),
+        args + QStringList{QStringLiteral("--transcript"), m_dir->filePath("transcript")});
     if (!m_process->waitForStarted(StartTimeoutMs))
         return false;
     const QString line = readLine(StartTimeoutMs);
@@ -31,8 +30,7 @@ bool SimulatorProcess::start(const QStringList &args)
     return true;
 }
 
-QString SimulatorProcess::readLine(int timeoutMs)
-{
+QString SimulatorProcess::readLine(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (m_process) {
         const int end = m_stdout.indexOf('\n');
@@ -49,8 +47,7 @@ QString SimulatorProcess::readLine(int timeoutMs)
     return {};
 }
 
-bool SimulatorProcess::control(const QString &line)
-{
+bool SimulatorProcess::control(const QString &line) {
     if (!m_process || m_process->state() != QProcess::Running)
         return false;
     m_process->write((line + QLatin1Char('\n')).toUtf8());
@@ -70,8 +67,7 @@ bool SimulatorProcess::control(const QString &line)
     return false;
 }
 
-QStringList SimulatorProcess::transcript() const
-{
+QStringList SimulatorProcess::transcript() const {
     if (!m_dir)
         return {};
     QFile file(m_dir->filePath("transcript"));
@@ -80,8 +76,7 @@ QStringList SimulatorProcess::transcript() const
     return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QStringList SimulatorProcess::commands() const
-{
+QStringList SimulatorProcess::commands() const {
     QStringList result;
     for (const QString &line : transcript()) {
         const int blank = line.indexOf(QLatin1Char(' '));
@@ -91,8 +86,7 @@ QStringList SimulatorProcess::commands() const
     return result;
 }
 
-QList<QPair<double, char>> SimulatorProcess::bytes() const
-{
+QList<QPair<double, char>> SimulatorProcess::bytes() const {
     QList<QPair<double, char>> result;
     for (const QString &line : transcript()) {
         const QStringList parts = line.split(QLatin1Char(' '));
@@ -102,8 +96,7 @@ QList<QPair<double, char>> SimulatorProcess::bytes() const
     return result;
 }
 
-int SimulatorProcess::openCount() const
-{
+int SimulatorProcess::openCount() const {
     int count = 0;
     for (const QString &line : transcript())
         if (line.endsWith(QLatin1String(" OPEN")))
@@ -111,8 +104,7 @@ int SimulatorProcess::openCount() const
     return count;
 }
 
-void SimulatorProcess::stop()
-{
+void SimulatorProcess::stop() {
     if (m_process && m_process->state() != QProcess::NotRunning) {
         m_process->write("quit\n");
         m_process->closeWriteChannel();

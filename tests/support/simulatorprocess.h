@@ -13,8 +13,7 @@
 // Starts the device simulator (vtk290-sim) for a test: a KT 290 on a pseudo-terminal, with a
 // transcript of everything the program sent. Control lines wait until the simulator has
 // carried them out.
-class SimulatorProcess
-{
+class SimulatorProcess {
 public:
     SimulatorProcess() = default;
     ~SimulatorProcess();
@@ -28,10 +27,10 @@ public:
     // (at most 5 s) for its acknowledgement; false when it was refused or not acknowledged.
     // After "plug", portPath() is the new port.
     bool control(const QString &line);
-    QStringList commands() const;                // command lines received, in order
-    QList<QPair<double, char>> bytes() const;    // received bytes with their time in seconds
-    int openCount() const;                       // how often the program opened the port
-    QStringList transcript() const;              // the whole transcript, one event a line
+    QStringList commands() const;             // command lines received, in order
+    QList<QPair<double, char>> bytes() const; // received bytes with their time in seconds
+    int openCount() const;                    // how often the program opened the port
+    QStringList transcript() const;           // the whole transcript, one event a line
     void stop();
 
 private:

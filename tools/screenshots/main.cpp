@@ -14,8 +14,7 @@
 
 namespace {
 
-bool save(QWidget *window, const QString &path)
-{
+bool save(QWidget *window, const QString &path) {
     window->show();
     WaitSeconds(0.3);
     const bool saved = window->grab().save(path);
@@ -24,8 +23,7 @@ bool save(QWidget *window, const QString &path)
 }
 
 // Connects the main window to a simulated device of the given type.
-bool connectTo(Tform1 *form, SimulatorProcess &device, const QString &type)
-{
+bool connectTo(Tform1 *form, SimulatorProcess &device, const QString &type) {
     if (!device.start({QStringLiteral("--type"), type}))
         return false;
     for (const char *line : {"set fnr 1234", "set al1ma 8", "set al2ma 16"})
@@ -36,8 +34,7 @@ bool connectTo(Tform1 *form, SimulatorProcess &device, const QString &type)
 }
 
 // Shows a modal dialog, saves its picture and closes it again.
-void saveDialog(QDialog *dialog, const QString &path)
-{
+void saveDialog(QDialog *dialog, const QString &path) {
     QTimer::singleShot(300, dialog, [dialog, path] {
         save(dialog, path);
         dialog->reject();
@@ -47,8 +44,7 @@ void saveDialog(QDialog *dialog, const QString &path)
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
     ComLink link(std::make_unique<QtSerialPortIo>());
