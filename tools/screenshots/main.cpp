@@ -1,4 +1,6 @@
 // Usage: screenshots OUTPUT_DIR — connects the real windows to simulated devices and saves PNGs.
+#include "diag/usimul.h"
+#include "diag/ustatus.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
@@ -9,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -42,6 +45,25 @@ void saveDialog(QDialog *dialog, const QString &path) {
     dialog->exec();
 }
 
+// Shows a modal window that works on its own after showing, saves it once `ready` holds (or
+// after `limitSeconds`) and closes it. The check never blocks: the window's work runs in waits
+// of its own that a blocking check would hold up.
+template <typename Ready>
+void saveWhenReady(QDialog *dialog, const QString &path, double limitSeconds, Ready ready) {
+    QTimer poll;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, dialog, [&] {
+        if (clock.elapsed() < 1000 || (!ready() && clock.elapsed() < limitSeconds * 1000))
+            return;
+        poll.stop();
+        save(dialog, path);
+        dialog->reject();
+    });
+    poll.start(200);
+    dialog->exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -62,6 +84,10 @@ int main(int argc, char *argv[]) {
         if (type == QLatin1String("X1")) {
             saveDialog(windows.frelais, out.filePath(QStringLiteral("schaltpunkte.png")));
             saveDialog(windows.feinst, out.filePath(QStringLiteral("einstellbereiche.png")));
+            saveWhenReady(windows.fstatus, out.filePath(QStringLiteral("status.png")), 60,
+                          [&windows] { return !windows.fstatus->isBuilding(); });
+            saveWhenReady(windows.fsimul, out.filePath(QStringLiteral("simulation.png")), 8,
+                          [] { return false; });
         }
         form->BitBtnVerbindenClick();
     }
