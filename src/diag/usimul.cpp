@@ -5,15 +5,14 @@
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
+#include "main/formcontrols.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSvgWidget>
 #include <QTimer>
 
 namespace {
@@ -27,44 +26,20 @@ constexpr double InputOnPause = 0.5;
 constexpr double CalibrationPause = 1.0;
 constexpr double StepPause = 0.2;
 
-const QString ClosedContact = QStringLiteral(":/images/contact_closed.svg");
-const QString OpenContact = QStringLiteral(":/images/contact_open.svg");
+const QString ClosedContact = QStringLiteral(":/images/contact_closed_yellow.svg");
+const QString OpenContact = QStringLiteral(":/images/contact_open_yellow.svg");
 
 // The contact pictures of this window outline the moving contact in yellow, the main window's
-// in red.
+// in red. Both stay hidden until the device tells the relay states.
 QWidget *makeContact(QWidget *parent, const char *name, const QString &resource,
                      const QRect &rect) {
-    auto *picture = new QSvgWidget(parent);
-    picture->setObjectName(QLatin1String(name));
-    QFile file(resource);
-    if (file.open(QIODevice::ReadOnly))
-        picture->load(file.readAll().replace("#c00000", "#e8c800"));
-    picture->setGeometry(rect);
+    QWidget *picture = makePicture(parent, name, resource, rect);
     picture->hide();
     return picture;
 }
 
-QWidget *makeDrawing(QWidget *parent, const char *name, const QString &resource,
-                     const QRect &rect) {
-    auto *picture = new QSvgWidget(resource, parent);
-    picture->setObjectName(QLatin1String(name));
-    picture->setGeometry(rect);
-    return picture;
-}
-
 QLabel *makeSwitchPointField(QWidget *parent, const char *name, const QPoint &pos) {
-    constexpr int Width = 50;
-    constexpr int Height = 17;
-    auto *field = new QLabel(parent);
-    field->setObjectName(QLatin1String(name));
-    field->setGeometry(pos.x(), pos.y(), Width, Height);
-    field->setAlignment(Qt::AlignCenter);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    field->setAutoFillBackground(true);
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Window, Qt::yellow);
-    field->setPalette(palette);
-    return field;
+    return makeTextField(parent, name, {pos, QSize(50, 17)}, QString(), Qt::yellow);
 }
 
 QLineEdit *makeEdit(QWidget *parent, const char *name, const QString &text, const QRect &rect) {
@@ -92,6 +67,10 @@ Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     , m_form(form) {
     setObjectName(QStringLiteral("Tfsimul"));
     setWindowTitle(QStringLiteral("KT290 - Simulation"));
+    // The captions are laid out for the small window font of the program.
+    QFont windowFont = font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
 
@@ -113,13 +92,11 @@ void Tfsimul::buildControls() {
     connect(RadioButtonSimMv, &QRadioButton::clicked, this, &Tfsimul::RadioButtonSimMvClick);
     connect(RadioButtonSimMa, &QRadioButton::clicked, this, &Tfsimul::RadioButtonSimMaClick);
 
-    Button1 = new QPushButton(QStringLiteral("Übernehmen und Aktualisieren"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(136, 290, 200, 25);
+    Button1 = makeButton(this, "Button1", QStringLiteral("Übernehmen und Aktualisieren"),
+                         {136, 290, 200, 25});
     Button1->setAutoDefault(false);
-    ButtonClose = new QPushButton(QStringLiteral("Simulation beenden"), this);
-    ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
-    ButtonClose->setGeometry(559, 290, 130, 25);
+    ButtonClose =
+        makeButton(this, "ButtonClose", QStringLiteral("Simulation beenden"), {559, 290, 130, 25});
     ButtonClose->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &Tfsimul::Button1Click);
     connect(ButtonClose, &QPushButton::clicked, this, &Tfsimul::ButtonCloseClick);
@@ -137,7 +114,7 @@ void Tfsimul::buildStrainGaugePanel() {
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(136, 8, 513, 250);
-    Image01 = makeDrawing(Panel1, "Image01", QStringLiteral(":/images/diagram_dms.svg"),
+    Image01 = makePicture(Panel1, "Image01", QStringLiteral(":/images/diagram_dms.svg"),
                           {6, 4, 491, 236});
     EditMv = makeEdit(Panel1, "EditMv", QStringLiteral("0,2"), {36, 41, 60, 21});
     EditMa = makeEdit(Panel1, "EditMa", QString(), {59, 133, 50, 21});
@@ -154,7 +131,7 @@ void Tfsimul::buildCurrentPanel() {
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(136, 4, 570, 256);
-    Image02 = makeDrawing(Panel2, "Image02", QStringLiteral(":/images/diagram_current.svg"),
+    Image02 = makePicture(Panel2, "Image02", QStringLiteral(":/images/diagram_current.svg"),
                           {6, 5, 555, 245});
     EditMv2 = makeEdit(Panel2, "EditMv2", QStringLiteral("4,00"), {122, 58, 60, 21});
     EditMa2 = makeEdit(Panel2, "EditMa2", QString(), {114, 143, 50, 21});

@@ -15,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSvgWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -97,9 +96,7 @@ void TAboutBox::buildControls() {
         *makerLabels[i] = makeLabel(this, MakerLines[i].name, QString::fromUtf8(MakerLines[i].text),
                                     {48, MakerLines[i].top});
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(288, 272, 75, 25);
+    Button1 = makeButton(this, "Button1", QStringLiteral("OK"), {288, 272, 75, 25});
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
     Memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
@@ -107,16 +104,11 @@ void TAboutBox::buildControls() {
     Memo1->setGeometry(24, 344, 329, 161);
     Memo1->hide();
 
-    Button4 = new QPushButton(QStringLiteral("Programm-Update"), this);
-    Button4->setObjectName(QStringLiteral("Button4"));
-    Button4->setGeometry(32, 272, 137, 25);
+    Button4 = makeButton(this, "Button4", QStringLiteral("Programm-Update"), {32, 272, 137, 25});
     Button4->setToolTip(QStringLiteral("Internetanschluß erforderlich"));
     connect(Button4, &QPushButton::clicked, this, &TAboutBox::Button4Click);
 
-    auto *logo = new QSvgWidget(QStringLiteral(":/images/logo.svg"), this);
-    logo->setObjectName(QStringLiteral("Image1"));
-    logo->setGeometry(64, 88, 221, 60);
-    Image1 = logo;
+    Image1 = makePicture(this, "Image1", QStringLiteral(":/images/logo.svg"), {64, 88, 221, 60});
 
     setTabOrder(Button1, Memo1);
     setTabOrder(Memo1, Button4);

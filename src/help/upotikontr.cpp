@@ -1,8 +1,9 @@
 #include "upotikontr.h"
 
+#include "main/formcontrols.h"
+
 #include <QFrame>
 #include <QLabel>
-#include <QSvgWidget>
 
 namespace {
 
@@ -49,10 +50,7 @@ Tfpotikontr::Tfpotikontr(QWidget *parent)
     setFont(windowFont);
     setFixedSize(ClientWidth, ClientHeight);
 
-    auto *photo = new QSvgWidget(QStringLiteral(":/images/device.svg"), this);
-    photo->setObjectName(QStringLiteral("Image1"));
-    photo->setGeometry(0, 0, 380, 182);
-    Image1 = photo;
+    Image1 = makePicture(this, "Image1", QStringLiteral(":/images/device.svg"), {0, 0, 380, 182});
 
     QFrame **shapes[] = {&Shape1, &Shape2, &Shape3, &Shape4, &Shape5};
     QFrame **shortShapes[] = {&Shape1a, &Shape2a, &Shape3a, &Shape4a, &Shape5a};

@@ -86,8 +86,8 @@ int main(int argc, char *argv[]) {
             saveDialog(windows.feinst, out.filePath(QStringLiteral("einstellbereiche.png")));
             saveWhenReady(windows.fstatus, out.filePath(QStringLiteral("status.png")), 60,
                           [&windows] { return !windows.fstatus->isBuilding(); });
-            saveWhenReady(windows.fsimul, out.filePath(QStringLiteral("simulation.png")), 8,
-                          [] { return false; });
+            saveWhenReady(windows.fsimul, out.filePath(QStringLiteral("simulation.png")), 30,
+                          [&windows] { return windows.fsimul->Button1->isEnabled(); });
         }
         form->BitBtnVerbindenClick();
     }
