@@ -18,6 +18,7 @@ private slots:
     void unansweredQuestionIsAskedTwice();
     void multiLineAnswers();
     void noPortGivesNoValue();
+    void questionEndsWhenThePortGoes();
 
 private:
     FakeSerialPort *m_port = nullptr;
@@ -117,6 +118,17 @@ void TestProtocol::noPortGivesNoValue() {
     m_link->ComClose();
     QCOMPARE(m_protocol->DeviceQueryNumber(QStringLiteral("fnr")), NoValue);
     QVERIFY(m_port->writes.isEmpty());
+}
+
+void TestProtocol::questionEndsWhenThePortGoes() {
+    // The device is unplugged while the program waits for its answer.
+    m_port->echo = false;
+    QTimer::singleShot(500, m_port, [this] { m_port->pullPlug(); });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(m_protocol->DeviceQuery(QStringLiteral("Name")), QString());
+    QVERIFY2(clock.elapsed() < 800, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_port->commands, QList<QByteArray>{"Name"});
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

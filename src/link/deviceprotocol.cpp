@@ -19,7 +19,9 @@ DeviceProtocol::DeviceProtocol(ComLink &link)
 
 QString DeviceProtocol::DeviceQuery(const QString &command) {
     QString answer;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // A closed port (the device was unplugged) has nothing to answer: the question ends at once
+    // instead of waiting out both attempts, so long operations end promptly too.
+    for (int attempt = 0; attempt < 2 && m_link.ComHandleValid(); ++attempt) {
         drain();
         m_link.ComSendText(command + QLatin1Char('\r'));
         if (waitForAnswer(command)) {
@@ -68,7 +70,7 @@ bool DeviceProtocol::waitForAnswer(const QString &command) {
             WaitSeconds(PollStep);
             m_link.ComPoll();
         }
-    } while (!complete && !deadline.hasExpired());
+    } while (!complete && !deadline.hasExpired() && m_link.ComHandleValid());
     return complete;
 }
 

@@ -10,7 +10,8 @@ class DeviceProtocol final {
 public:
     explicit DeviceProtocol(ComLink &link);
 
-    // The answer without the echo, trimmed; empty when two attempts brought no complete answer.
+    // The answer without the echo, trimmed; empty when two attempts brought no complete answer
+    // or the port is (or gets) closed.
     QString DeviceQuery(const QString &command);
     // The answer read as a number after the repeated command name, or NoValue.
     double DeviceQueryNumber(const QString &command);
