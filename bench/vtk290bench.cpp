@@ -1,5 +1,8 @@
 // Measures what the program costs while it waits and while it talks to the device.
-// Usage: vtk290-bench wait [seconds] | readout | startup
+// Usage: vtk290-bench wait [seconds] | readout | report | startup
+#include "diag/statusreport.h"
+#include "diag/ustatus.h"
+#include "link/allgem.h"
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
@@ -24,6 +27,13 @@ QTextStream out(stdout);
 
 constexpr double CharacterPause = 0.05;
 constexpr double PollStep = 0.1;
+constexpr double CalibrationPause = 1.0;
+constexpr double LogPass = 0.2;
+// The setup print is 656 bytes with its echo and one poll moves at most 255 bytes, so the
+// answer's first check (after the first poll of a round of two) cannot see its last line
+// ("poti[0]"): "spr" takes one round of two polling steps more than a short answer, even from a
+// device that answers at once.
+constexpr double SetupPrintRound = 2 * PollStep;
 
 double cpuSeconds() {
     return double(std::clock()) / CLOCKS_PER_SEC;
@@ -62,6 +72,47 @@ double questionFloor(const QString &command) {
 
 double setCommandFloor(const QString &command, double pause) {
     return (command.size() + 1) * CharacterPause + pause;
+}
+
+// What a strain-gauge status report sends, by the rules the report follows for the device's
+// error and burden: the current at SE+ is asked as "ispk" under error 1, the actual output
+// current only when the burden can carry one. The potentiometers are asked once: the simulator
+// answers the first question.
+QStringList statusReportCommands(double error, double burden) {
+    QStringList commands{QStringLiteral("name"),
+                         QStringLiteral("ver"),
+                         QStringLiteral("fehl"),
+                         QStringLiteral("uspv"),
+                         error == 1.0 ? QStringLiteral("ispk") : QStringLiteral("ispma"),
+                         QStringLiteral("umv"),
+                         QStringLiteral("usinv"),
+                         QStringLiteral("kalr 1"),
+                         QStringLiteral("mvv0"),
+                         QStringLiteral("kalr 0"),
+                         QStringLiteral("mvv0"),
+                         QStringLiteral("mas"),
+                         QStringLiteral("rar")};
+    if (HasValue(burden) && !StatusReport::burdenOpen(burden))
+        commands << QStringLiteral("maist");
+    commands << QStringLiteral("poti") << QStringLiteral("spr") << QStringLiteral("log");
+    return commands;
+}
+
+// The calibration switches are set commands followed by their pause.
+double statusReportCommandFloor(const QString &command) {
+    if (command.startsWith(QLatin1String("kalr ")))
+        return setCommandFloor(command, CalibrationPause);
+    if (command == QLatin1String("spr"))
+        return questionFloor(command) + SetupPrintRound;
+    return questionFloor(command);
+}
+
+// The log's question is followed by one pass that receives nothing.
+double statusReportFloor(const QStringList &commands) {
+    double floor = LogPass;
+    for (const QString &command : commands)
+        floor += statusReportCommandFloor(command);
+    return floor;
 }
 
 // The peak resident memory of this process (Linux), in MB; 0 where it cannot be read.
@@ -115,6 +166,50 @@ int benchReadout() {
     return 0;
 }
 
+// The full status report as the status window builds it, without waiting for the window's
+// timer. The floor counts the commands the report should send; the simulator's record of what
+// it received shows whether it did.
+int benchStatusReport() {
+    SimulatorProcess device;
+    if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
+        out << "Der Simulator startet nicht.\n";
+        return 1;
+    }
+    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
+        return 1;
+    WindowSet windows;
+    createWindows(link, windows);
+    windows.form1->Timer2->stop();
+    // The strain-gauge mark as the read-out of this device leaves it.
+    windows.form1->EinstellbereichNullpunktKennwert1->setEnabled(true);
+
+    // The simulated device sends a long log in bursts; a short one comes at once.
+    if (!device.control(QStringLiteral("set log Netz ein|Setup geschrieben"))) {
+        out << "Der Simulator nimmt das Logfile nicht an.\n";
+        return 1;
+    }
+    // Error and burden read as the report reads them, before the measurement.
+    DeviceProtocol &protocol = windows.form1->protocol();
+    const QStringList commands =
+        statusReportCommands(protocol.DeviceQueryNumber(QStringLiteral("fehl")),
+                             protocol.DeviceQueryNumber(QStringLiteral("rar")));
+    const qsizetype before = device.commands().size();
+    measure(QStringLiteral("Status report of a strain-gauge device"), statusReportFloor(commands),
+            [&windows] { windows.fstatus->Timer1Timer(); });
+    reportPeakMemory();
+    delete windows.form1;
+
+    const QStringList sent = device.commands().mid(before);
+    if (sent != commands) {
+        out << "Der Bericht sendete " << sent.join(QLatin1Char(' ')) << "\n  die Untergrenze zählt "
+            << commands.join(QLatin1Char(' ')) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 // The child: starts as the program does and says when its main window is on the screen.
 int startupChild() {
     ComLink link(std::make_unique<QtSerialPortIo>());
@@ -155,10 +250,12 @@ int main(int argc, char *argv[]) {
         return benchWait(args.value(2, QStringLiteral("10")).toDouble());
     if (mode == QLatin1String("readout"))
         return benchReadout();
+    if (mode == QLatin1String("report"))
+        return benchStatusReport();
     if (mode == QLatin1String("startup"))
         return benchStartup();
     if (mode == QLatin1String("startup-child"))
         return startupChild();
-    out << "Usage: vtk290-bench wait [seconds] | readout | startup\n";
+    out << "Usage: vtk290-bench wait [seconds] | readout | report | startup\n";
     return 2;
 }

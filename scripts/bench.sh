@@ -9,4 +9,5 @@ BUILD_TYPE=Release "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 "$build/bench/vtk290-bench" wait 10
 "$build/bench/vtk290-bench" readout
+"$build/bench/vtk290-bench" report
 "$build/bench/vtk290-bench" startup
