@@ -26,6 +26,7 @@ private slots:
     void userNumber();
     void relayPictures_data();
     void relayPictures();
+    void captionsFit();
     void noDrawingNoRun();
     void measuredOffsetAndClosing();
     void outputSimulation();
@@ -134,6 +135,17 @@ void TestSimulation::relayPictures() {
 
 // Without a device drawing on the main window there is nothing to simulate on; every close
 // still ends the simulation on the device.
+// The radio captions stand left of their buttons and would lose their first letters where the
+// font runs wider than the window's own.
+void TestSimulation::captionsFit() {
+    const auto rig = DiagRig::onFake();
+    Tfsimul *window = rig->windows.fsimul;
+    for (QRadioButton *radio : {window->RadioButtonSimMv, window->RadioButtonSimMa}) {
+        QVERIFY2(radio->sizeHint().width() <= radio->width(), qPrintable(radio->text()));
+        QVERIFY(radio->font().pointSizeF() >= 6.0);
+    }
+}
+
 void TestSimulation::noDrawingNoRun() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
