@@ -136,16 +136,28 @@ int benchWait(double seconds) {
     return 0;
 }
 
-int benchReadout() {
-    SimulatorProcess device;
+// Starts the simulator as a strain-gauge device and opens its port as COM1.
+bool openStrainGaugeDevice(SimulatorProcess &device, ComLink &link) {
     if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
         out << "Der Simulator startet nicht.\n";
-        return 1;
+        return false;
     }
     qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    return link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty();
+}
+
+// The program's windows on the link, without the second-copy question.
+WindowSet openWindows(ComLink &link) {
+    WindowSet windows;
+    createWindows(link, windows);
+    windows.form1->Timer2->stop();
+    return windows;
+}
+
+int benchReadout() {
+    SimulatorProcess device;
     ComLink link(std::make_unique<QtSerialPortIo>());
-    DeviceProtocol protocol(link);
-    if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
+    if (!openStrainGaugeDevice(device, link))
         return 1;
 
     double floor = setCommandFloor(QStringLiteral("kalr 1"), 1.0) +
@@ -154,9 +166,7 @@ int benchReadout() {
          {"inpmv", "ver", "fnr", "tasp", "fehl", "mvv0", "mvv0", "mas", "al1ma", "al2ma", "P2"})
         floor += questionFloor(QLatin1String(question));
     // The read-out as the main window runs it, fields and pictures included.
-    WindowSet windows;
-    createWindows(link, windows);
-    windows.form1->Timer2->stop();
+    WindowSet windows = openWindows(link);
     windows.form1->show();
     measure(QStringLiteral("Read-out of a strain-gauge device"), floor, [&windows] {
         windows.form1->BitBtnAktualisierenClick(windows.form1->BitBtnAktualisieren);
@@ -171,17 +181,10 @@ int benchReadout() {
 // it received shows whether it did.
 int benchStatusReport() {
     SimulatorProcess device;
-    if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
-        out << "Der Simulator startet nicht.\n";
-        return 1;
-    }
-    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
     ComLink link(std::make_unique<QtSerialPortIo>());
-    if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
+    if (!openStrainGaugeDevice(device, link))
         return 1;
-    WindowSet windows;
-    createWindows(link, windows);
-    windows.form1->Timer2->stop();
+    WindowSet windows = openWindows(link);
     // The strain-gauge mark as the read-out of this device leaves it.
     windows.form1->EinstellbereichNullpunktKennwert1->setEnabled(true);
 
@@ -213,9 +216,7 @@ int benchStatusReport() {
 // The child: starts as the program does and says when its main window is on the screen.
 int startupChild() {
     ComLink link(std::make_unique<QtSerialPortIo>());
-    WindowSet windows;
-    createWindows(link, windows);
-    windows.form1->Timer2->stop();
+    WindowSet windows = openWindows(link);
     windows.form1->show();
     QCoreApplication::processEvents();
     out << "shown " << peakMemoryMb() << "\n";

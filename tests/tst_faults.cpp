@@ -111,6 +111,8 @@ private:
     qint64 runResponsive(const std::function<void()> &action, int &ticks);
     qint64 runResponsive(QPushButton *button, int &ticks);
     // Starts an operation as the user would and returns when it has ended.
+    // Starts a current-input device and connects to it with "Verbinden".
+    bool connectTo(SimulatorProcess &device);
     void runOperation(const QString &operation, int limitMs);
     void checkWindowsAfter(const QString &operation, bool connected);
 
@@ -153,6 +155,15 @@ qint64 TestFaults::runResponsive(const std::function<void()> &action, int &ticks
     return clock.elapsed();
 }
 
+bool TestFaults::connectTo(SimulatorProcess &device) {
+    if (!device.start({QStringLiteral("--type"), QStringLiteral("X2")}))
+        return false;
+    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    int ticks = 0;
+    runResponsive(m_form->BitBtnVerbinden, ticks);
+    return m_form->isConnected();
+}
+
 void TestFaults::readoutSurvives_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("limitMs");
@@ -171,11 +182,8 @@ void TestFaults::readoutSurvives() {
     QFETCH(int, limitMs);
     QFETCH(bool, staysConnected);
     SimulatorProcess device;
-    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
-    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    QVERIFY(connectTo(device));
     int ticks = 0;
-    runResponsive(m_form->BitBtnVerbinden, ticks);
-    QVERIFY(m_form->isConnected());
 
     QVERIFY(device.control(fault));
     const qint64 elapsed = runResponsive(m_form->BitBtnAktualisieren, ticks);
@@ -251,11 +259,8 @@ void TestFaults::operationSurvives() {
     QFETCH(bool, endsByItself);
     QFETCH(QString, fault);
     SimulatorProcess device;
-    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
-    qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    QVERIFY(connectTo(device));
     int ticks = 0;
-    runResponsive(m_form->BitBtnVerbinden, ticks);
-    QVERIFY(m_form->isConnected());
     if (operation == QLatin1String("setup write"))
         runResponsive([this] { m_form->Default1Click(); }, ticks);
 
