@@ -133,8 +133,6 @@ void TestSimulation::relayPictures() {
     QCOMPARE(visiblePictures(*window), visible);
 }
 
-// Without a device drawing on the main window there is nothing to simulate on; every close
-// still ends the simulation on the device.
 // The radio captions stand left of their buttons and would lose their first letters where the
 // font runs wider than the window's own.
 void TestSimulation::captionsFit() {
@@ -146,6 +144,8 @@ void TestSimulation::captionsFit() {
     }
 }
 
+// Without a device drawing on the main window there is nothing to simulate on; every close
+// still ends the simulation on the device.
 void TestSimulation::noDrawingNoRun() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
