@@ -6,6 +6,7 @@
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
+#include "main/formcontrols.h"
 #include "setup/setupfile.h"
 
 #include <QDir>
@@ -26,12 +27,6 @@ constexpr int ClientHeight = 701;
 constexpr int MemoMargin = 8;
 constexpr int BuildDelayMs = 200;
 constexpr int EchoMs = 50;
-
-QAction *makeCommand(QMenuBar *menu, const char *name, const QString &caption) {
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
 
 } // namespace
 
@@ -58,9 +53,10 @@ Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
 void Tfstatus::buildControls() {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    Schlieen1 = makeCommand(MainMenu1, "Schlieen1", QStringLiteral("Schließen"));
-    Speichernunter1 = makeCommand(MainMenu1, "Speichernunter1", QStringLiteral("Speichern unter"));
-    Aktualisieren1 = makeCommand(MainMenu1, "Aktualisieren1", QStringLiteral("Aktualisieren"));
+    Schlieen1 = makeMenuCommand(MainMenu1, "Schlieen1", QStringLiteral("Schließen"));
+    Speichernunter1 =
+        makeMenuCommand(MainMenu1, "Speichernunter1", QStringLiteral("Speichern unter"));
+    Aktualisieren1 = makeMenuCommand(MainMenu1, "Aktualisieren1", QStringLiteral("Aktualisieren"));
     connect(Schlieen1, &QAction::triggered, this, &Tfstatus::Schlieen1Click);
     connect(Speichernunter1, &QAction::triggered, this, &Tfstatus::Speichernunter1Click);
     connect(Aktualisieren1, &QAction::triggered, this, &Tfstatus::Aktualisieren1Click);

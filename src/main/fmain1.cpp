@@ -61,13 +61,6 @@ const QString SampleSetupPrint =
                    " maif: 2.465600e-03   dackor: 59\r\n"
                    " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
 
-QAction *makeAction(QMenu *menu, const char *name, const QString &caption, QObject *owner) {
-    auto *action = new QAction(caption, owner);
-    action->setObjectName(QLatin1String(name));
-    menu->addAction(action);
-    return action;
-}
-
 } // namespace
 
 Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
@@ -247,30 +240,30 @@ void Tform1::buildMenu() {
     setMenuBar(MainMenu1);
 
     QMenu *file = MainMenu1->addMenu(QStringLiteral("Datei"));
-    ffnen1 = makeAction(file, "ffnen1", QStringLiteral("Öffnen"), this);
-    Speichern1 = makeAction(file, "Speichern1", QStringLiteral("Speichern"), this);
+    ffnen1 = makeMenuCommand(file, "ffnen1", QStringLiteral("Öffnen"));
+    Speichern1 = makeMenuCommand(file, "Speichern1", QStringLiteral("Speichern"));
     file->addSeparator();
-    Beenden1 = makeAction(file, "Beenden1", QStringLiteral("Beenden"), this);
+    Beenden1 = makeMenuCommand(file, "Beenden1", QStringLiteral("Beenden"));
 
     QMenu *parameters = MainMenu1->addMenu(QStringLiteral("Parameter"));
     EinstellbereichNullpunktKennwert1 =
-        makeAction(parameters, "EinstellbereichNullpunktKennwert1",
-                   QStringLiteral("Einstellbereich Nullpunkt, Kennwert"), this);
-    Relais1 = makeAction(parameters, "Relais1", QStringLiteral("Schaltpunkte"), this);
+        makeMenuCommand(parameters, "EinstellbereichNullpunktKennwert1",
+                        QStringLiteral("Einstellbereich Nullpunkt, Kennwert"));
+    Relais1 = makeMenuCommand(parameters, "Relais1", QStringLiteral("Schaltpunkte"));
 
     QMenu *extras = MainMenu1->addMenu(QStringLiteral("Extras"));
-    Default1 = makeAction(extras, "Default1", QStringLiteral("Default"), this);
-    Logfile1 = makeAction(extras, "Logfile1", QStringLiteral("Logfile"), this);
-    Simulation1 = makeAction(extras, "Simulation1", QStringLiteral("Simulation"), this);
-    Status1 = makeAction(extras, "Status1", QStringLiteral("Status"), this);
+    Default1 = makeMenuCommand(extras, "Default1", QStringLiteral("Default"));
+    Logfile1 = makeMenuCommand(extras, "Logfile1", QStringLiteral("Logfile"));
+    Simulation1 = makeMenuCommand(extras, "Simulation1", QStringLiteral("Simulation"));
+    Status1 = makeMenuCommand(extras, "Status1", QStringLiteral("Status"));
     Logfile1->setEnabled(false);
     Simulation1->setEnabled(false);
     Status1->setEnabled(false);
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("Hilfe"));
-    Info1 = makeAction(help, "Info1", QStringLiteral("Info"), this);
+    Info1 = makeMenuCommand(help, "Info1", QStringLiteral("Info"));
     Betriebsanleitung1 =
-        makeAction(help, "Betriebsanleitung1", QStringLiteral("Betriebsanleitung anzeigen"), this);
+        makeMenuCommand(help, "Betriebsanleitung1", QStringLiteral("Betriebsanleitung anzeigen"));
 
     connect(ffnen1, &QAction::triggered, this, &Tform1::BitBtnOpenClick);
     connect(Speichern1, &QAction::triggered, this, &Tform1::BitBtnSaveClick);

@@ -1,9 +1,16 @@
 #include "formcontrols.h"
 
+#include <QAction>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QSvgWidget>
+
+QAction *makeMenuCommand(QWidget *menu, const char *name, const QString &caption) {
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
 
 QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect) {
     auto *bevel = new QFrame(parent);

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QString>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -12,6 +13,8 @@ class QWidget;
 // Building blocks of the program's windows: controls laid out at fixed places, each named so
 // that it can be found by its name.
 
+// A command at the end of a menu or menu bar.
+QAction *makeMenuCommand(QWidget *menu, const char *name, const QString &caption);
 QFrame *makeBevel(QWidget *parent, const char *name, const QRect &rect);
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QPoint &pos);
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
