@@ -151,6 +151,8 @@ WindowSet openWindows(ComLink &link) {
     WindowSet windows;
     createWindows(link, windows);
     windows.form1->Timer2->stop();
+    // A port opened by the benchmark is the device's.
+    windows.form1->conversation().adoptOpenPort(1);
     return windows;
 }
 
@@ -186,7 +188,7 @@ int benchStatusReport() {
         return 1;
     WindowSet windows = openWindows(link);
     // The strain-gauge mark as the read-out of this device leaves it.
-    windows.form1->EinstellbereichNullpunktKennwert1->setEnabled(true);
+    windows.form1->conversation().setStrainGauge(true);
 
     // The simulated device sends a long log in bursts; a short one comes at once.
     if (!device.control(QStringLiteral("set log Netz ein|Setup geschrieben"))) {

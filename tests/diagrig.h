@@ -49,7 +49,7 @@ public:
 
     // The strain-gauge mark as the read-out leaves it.
     void setStrainGauge(bool strainGauge) {
-        windows.form1->EinstellbereichNullpunktKennwert1->setEnabled(strainGauge);
+        windows.form1->conversation().setStrainGauge(strainGauge);
     }
 
     QStringList fakeCommands() const {
@@ -70,6 +70,7 @@ private:
         createWindows(*link, windows);
         windows.form1->Timer2->stop(); // no second-copy question in these tests
         m_openError = link->ComOpen(QStringLiteral("COM1"), 19200);
+        windows.form1->conversation().adoptOpenPort(1);
     }
 
     QString m_openError;

@@ -311,9 +311,17 @@ void TestFaults::runOperation(const QString &operation, int limitMs) {
         QTimer::singleShot(LogOpenMs, m_windows.flogfile, &QWidget::close);
         m_form->Logfile1->trigger();
     } else if (operation == QLatin1String("simulation")) {
-        // A close asked for during the automatic run (which starts half a second after the
-        // window shows) takes effect when the run has ended.
-        QTimer::singleShot(1000, m_windows.fsimul, &QWidget::close);
+        // The window is closed once its automatic run (half a second after it shows) has ended.
+        Tfsimul *window = m_windows.fsimul;
+        bool ran = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, window, [window, &ran] {
+            if (!window->ProgressBar1->isHidden())
+                ran = true;
+            else if (ran)
+                window->close();
+        });
+        closer.start(50);
         m_form->Simulation1->trigger();
     } else {
         QFAIL(qPrintable(operation));

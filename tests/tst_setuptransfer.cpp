@@ -147,9 +147,7 @@ QString TestSetupTransfer::state() const {
 // The device's port is open and the main window shows it connected.
 void TestSetupTransfer::connectFakeDevice() {
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
-    m_form->BitBtnVerbinden->setText(QStringLiteral("Trennen"));
-    m_form->BitBtnUpload->setEnabled(true);
-    m_form->BitBtnDownload->setEnabled(true);
+    QVERIFY(m_form->conversation().adoptOpenPort(1));
 }
 
 QString TestSetupTransfer::writeFile(const QString &name, const QByteArray &bytes) {
@@ -315,7 +313,7 @@ void TestSetupTransfer::fileRoundTrip_data() {
 // The default setup saved on either model gives the same ten lines and reads back to it.
 void TestSetupTransfer::fileRoundTrip() {
     QFETCH(bool, strainGauge);
-    m_form->EinstellbereichNullpunktKennwert1->setEnabled(strainGauge);
+    m_form->conversation().setStrainGauge(strainGauge);
     answerNextBox();
     m_form->Default1Click();
 

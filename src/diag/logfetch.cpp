@@ -11,16 +11,6 @@ namespace {
 constexpr int CollectMs = 2000;
 constexpr double PassSeconds = 0.2;
 
-// The device ends each line with CR LF, and the query's trimming took the one after the
-// answer's last line away; without it that line and the next one would run together.
-QString joinAfterAnswer(const QString &answer, const QString &received) {
-    const bool lineEndFirst =
-        received.startsWith(QLatin1Char('\r')) || received.startsWith(QLatin1Char('\n'));
-    if (answer.isEmpty() || received.isEmpty() || lineEndFirst)
-        return answer + received;
-    return answer + QLatin1String("\r\n") + received;
-}
-
 } // namespace
 
 LogFetch::LogFetch(DeviceProtocol &protocol)
@@ -32,21 +22,23 @@ std::optional<QString> LogFetch::run(const Progress &progress) {
     const QString answer = m_protocol.DeviceQuery(QStringLiteral("log"));
     if (answer.isEmpty())
         return std::nullopt;
-    QString text = withoutHeader(answer);
+    // The query's trimming took the end of its piece away; a line end among it belongs to the
+    // log, but an entry cut in the middle (one poll moves at most 255 bytes) goes on in the
+    // next piece.
+    QString text = withoutHeader(answer + m_protocol.lastAnswerEnd());
     if (progress)
         progress(text);
 
     ComLink &link = m_protocol.link();
-    bool afterAnswer = true;
     bool received = false;
     do {
-        WaitSeconds(PassSeconds);
+        m_protocol.Pause(PassSeconds);
+        if (m_protocol.ended())
+            break;
         link.ComPoll();
         received = !link.ComRxText.isEmpty();
-        text = withoutHeader(afterAnswer ? joinAfterAnswer(text, link.ComRxText)
-                                         : text + link.ComRxText);
+        text = withoutHeader(text + link.ComRxText);
         link.ComRxText.clear();
-        afterAnswer = false;
         if (progress)
             progress(text);
     } while (received && !deadline.hasExpired());

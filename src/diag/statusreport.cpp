@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double CalibrationPause = 1.0;
 constexpr double CalibrationShare = 0.22;
 
 // The error texts after "Fehler ", by the device's error code 1 to 6.
@@ -101,14 +100,10 @@ void StatusReport::addSignalLines() {
         return;
     }
     add(QStringLiteral("  Signal:"));
-    ComLink &link = m_protocol.link();
-    link.ComSendText(QStringLiteral("kalr 1\r"));
-    WaitSeconds(CalibrationPause);
-    const double withResistor = ask("mvv0");
-    add(bridgeSignalLines(withResistor, NoValue).at(0));
-    link.ComSendText(QStringLiteral("kalr 0\r"));
-    WaitSeconds(CalibrationPause);
-    const double withoutResistor = ask("mvv0");
+    const auto [withResistor, withoutResistor] =
+        m_protocol.ReadWithCalibration(false, [this](double withResistor) {
+            add(bridgeSignalLines(withResistor, NoValue).at(0));
+        });
     for (const QString &line : bridgeSignalLines(withResistor, withoutResistor).mid(1))
         add(line);
 }

@@ -1,6 +1,7 @@
 #include "ulogfile.h"
 
 #include "logfetch.h"
+#include "main/deviceconversation.h"
 #include "statusreport.h"
 
 #include <QLabel>
@@ -16,9 +17,9 @@ constexpr int RetryMs = 200;
 
 } // namespace
 
-Tflogfile::Tflogfile(DeviceProtocol &protocol, QWidget *parent)
+Tflogfile::Tflogfile(DeviceConversation &conversation, QWidget *parent)
     : QDialog(parent)
-    , m_protocol(protocol) {
+    , m_conversation(conversation) {
     setObjectName(QStringLiteral("Tflogfile"));
     setWindowTitle(QStringLiteral("KT290 - Logfile"));
     resize(ClientWidth, ClientHeight);
@@ -51,12 +52,35 @@ void Tflogfile::FormShow() {
 
 void Tflogfile::Timer1Timer() {
     Timer1->stop();
+    // Only the open window asks the device.
+    if (!isVisible() || m_fetching)
+        return;
     Memo1->clear();
+    m_fetching = true;
     const std::optional<QString> log =
-        LogFetch(m_protocol).run([this](const QString &text) { showText(text); });
-    // Without an answer the open window asks again; the hidden one (status report) does not.
-    if (!log && isVisible())
+        m_conversation.fetchLog([this](const QString &text) { showText(text); });
+    m_fetching = false;
+    if (m_closePending) {
+        m_closePending = false;
+        done(m_closeResult);
+        return;
+    }
+    // Without an answer the window asks again.
+    if (!log && isVisible() && m_conversation.isConnected() && !m_conversation.isShutDown())
         Timer1->start();
+}
+
+// A close during a fetch stops it at its next safe point and closes the window then; an
+// attempt already armed does not run on the closed window.
+void Tflogfile::done(int result) {
+    if (m_fetching) {
+        m_closePending = true;
+        m_closeResult = result;
+        m_conversation.requestStop();
+        return;
+    }
+    Timer1->stop();
+    QDialog::done(result);
 }
 
 void Tflogfile::showText(const QString &text) {

@@ -2,18 +2,17 @@
 
 #include <QDialog>
 
-class DeviceProtocol;
+class DeviceConversation;
 class QLabel;
 class QPlainTextEdit;
 class QTimer;
 
-// The log window: the device's log. The status report runs the same fetch while the window is
-// hidden and takes the memo's text.
+// The log window: the device's log.
 class Tflogfile final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Tflogfile(DeviceProtocol &protocol, QWidget *parent = nullptr);
+    explicit Tflogfile(DeviceConversation &conversation, QWidget *parent = nullptr);
 
     // Controls
     QLabel *Label1 = nullptr;
@@ -22,8 +21,10 @@ public:
 
     // Handlers
     void FormShow();
-    // Fetches the log into the memo; also called directly, on the hidden window.
+    // Fetches the log into the memo.
     void Timer1Timer();
+
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -31,5 +32,8 @@ protected:
 private:
     void showText(const QString &text);
 
-    DeviceProtocol &m_protocol;
+    DeviceConversation &m_conversation;
+    bool m_fetching = false;
+    bool m_closePending = false;
+    int m_closeResult = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "link/allgem.h"
 #include "link/ucom.h"
+#include "main/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 
@@ -23,7 +24,6 @@ constexpr int AutoRunDelayMs = 500;
 
 // Pauses after the set commands, as the device needs them.
 constexpr double InputOnPause = 0.5;
-constexpr double CalibrationPause = 1.0;
 constexpr double StepPause = 0.2;
 
 const QString ClosedContact = QStringLiteral(":/images/contact_closed_yellow.svg");
@@ -87,6 +87,18 @@ Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     Timer1->setInterval(AutoRunDelayMs);
     connect(Timer1, &QTimer::timeout, this, &Tfsimul::Timer1Timer);
     FormCreate();
+
+    DeviceConversation &conversation = m_form.conversation();
+    connect(&conversation, &DeviceConversation::operationChanged, this, &Tfsimul::updateControls);
+    connect(&conversation, &DeviceConversation::connectedChanged, this, &Tfsimul::updateControls);
+    updateControls();
+}
+
+// A run talks to the device: the button only while no exchange runs, the automatic run
+// included.
+void Tfsimul::updateControls() {
+    const DeviceConversation &conversation = m_form.conversation();
+    Button1->setEnabled(!conversation.isBusy() && !conversation.isShutDown());
 }
 
 void Tfsimul::buildControls() {
@@ -200,11 +212,10 @@ void Tfsimul::Button1Click() {
     runHoldingButton();
 }
 
-// The automatic run holds the button back too, so that no run starts inside another.
+// One run is one operation of the device conversation; every device control waits for its end.
 void Tfsimul::runHoldingButton() {
-    Button1->setEnabled(false);
-    ApplyAndRefresh();
-    Button1->setEnabled(true);
+    m_form.conversation().run(DeviceConversation::Operation::Simulation,
+                              [this] { ApplyAndRefresh(); });
     if (m_closeRequested && m_runs == 0) {
         m_closeRequested = false;
         done(m_closeResult);
@@ -217,11 +228,12 @@ void Tfsimul::ButtonCloseClick() {
 }
 
 // Every way of closing the window ends here (button, title bar, Escape). A close asked for
-// during a run waits until the run has finished.
+// during a run stops the run at its next safe point and takes effect then.
 void Tfsimul::done(int result) {
     if (m_runs > 0) {
         m_closeRequested = true;
         m_closeResult = result;
+        m_form.conversation().requestStop();
         return;
     }
     // A second close while "res" is being sent closes nothing more.
@@ -240,7 +252,7 @@ void Tfsimul::FormClose() {
         m_inputOffset = 0.0;
     }
     // Ends the simulation on the device.
-    m_form.link().ComSendText(QStringLiteral("res\r"));
+    m_form.conversation().endSimulation();
 }
 
 void Tfsimul::ApplyAndRefresh() {
@@ -253,7 +265,7 @@ void Tfsimul::ApplyAndRefresh() {
     bool applied = ApplyInput();
     if (applied) {
         progress(10);
-        WaitSeconds(StepPause);
+        pause(StepPause);
         progress(20);
         applied = ApplyOutput();
     }
@@ -267,16 +279,12 @@ void Tfsimul::ApplyAndRefresh() {
 // much. An implausible result is not kept, so the next run measures again.
 void Tfsimul::MeasureInputOffset() {
     progress(10);
-    send(QStringLiteral("input 1"));
-    WaitSeconds(InputOnPause);
-    send(QStringLiteral("kalr 1"));
+    if (!send(QStringLiteral("input 1")))
+        return;
+    pause(InputOnPause);
     progress(20);
-    WaitSeconds(CalibrationPause);
-    const double withResistor = ask("mvv0");
-    send(QStringLiteral("kalr 0"));
-    progress(30);
-    WaitSeconds(CalibrationPause);
-    const double withoutResistor = ask("mvv0");
+    const auto [withResistor, withoutResistor] =
+        m_form.protocol().ReadWithCalibration(false, [this](double) { progress(30); });
     m_inputOffset =
         SimulationValues::offsetFromReadings(withResistor, withoutResistor).value_or(0.0);
 }
@@ -284,7 +292,7 @@ void Tfsimul::MeasureInputOffset() {
 bool Tfsimul::ApplyInput() {
     if (RadioButtonSimMv->isChecked()) {
         send(QStringLiteral("input 0"));
-        WaitSeconds(StepPause);
+        pause(StepPause);
         const QString text = chosenText(EditMv, EditMv2);
         const std::optional<double> value = SimulationValues::readUserNumber(text);
         if (!value) {
@@ -296,7 +304,7 @@ bool Tfsimul::ApplyInput() {
     }
     EditMv->clear();
     send(QStringLiteral("input 1"));
-    WaitSeconds(InputOnPause);
+    pause(InputOnPause);
     const double input = ask("mvv0");
     if (HasValue(input)) {
         const QString text = FormatFixed(input - m_inputOffset, 8, 3);
@@ -315,12 +323,12 @@ bool Tfsimul::ApplyOutput() {
             return false;
         }
         send(QStringLiteral("maaus 0"));
-        WaitSeconds(StepPause);
+        pause(StepPause);
         send(QStringLiteral("mas ") + CommaToPoint(text.trimmed()));
         return true;
     }
     send(QStringLiteral("maaus 1"));
-    WaitSeconds(StepPause);
+    pause(StepPause);
     const double output = ask("mas");
     EditMa->setText(HasValue(output) ? FormatFixed(output, 8, 3) : QString());
     EditMa2->setText(HasValue(output) ? FormatFixed(output, 8, 2) : QString());
@@ -329,25 +337,25 @@ bool Tfsimul::ApplyOutput() {
 
 void Tfsimul::ReadSwitchPointsAndRelays() {
     progress(30);
-    WaitSeconds(StepPause);
+    pause(StepPause);
     progress(40);
     const double point1 = ask("al1ma");
     const QString text1 = HasValue(point1) ? FormatFixed(point1, 8, 2) : QString();
     StaticTextSp1->setText(text1);
     StaticTextSP102->setText(text1);
     progress(50);
-    WaitSeconds(StepPause);
+    pause(StepPause);
     progress(60);
     const double point2 = ask("al2ma");
     const QString text2 = HasValue(point2) ? FormatFixed(point2, 8, 2) : QString();
     StaticTextSp2->setText(text2);
     StaticTextSP202->setText(text2);
     progress(70);
-    WaitSeconds(StepPause);
+    pause(StepPause);
     progress(85);
     ShowRelays(ask("P2"));
     progress(100);
-    WaitSeconds(StepPause);
+    pause(StepPause);
 }
 
 // Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels alike.
@@ -383,8 +391,12 @@ void Tfsimul::showConversionError(const QString &text) {
     QMessageBox::critical(this, ApplicationTitle(), SimulationValues::conversionError(text));
 }
 
-void Tfsimul::send(const QString &command) {
-    m_form.link().ComSendText(command + QLatin1Char('\r'));
+bool Tfsimul::send(const QString &command) {
+    return m_form.protocol().Send(command);
+}
+
+void Tfsimul::pause(double seconds) {
+    m_form.protocol().Pause(seconds);
 }
 
 double Tfsimul::ask(const char *command) {

@@ -71,6 +71,7 @@ private:
     void buildCurrentPanel();
     void FormCreate();
     void runHoldingButton();
+    void updateControls();
     void ApplyAndRefresh();
     void MeasureInputOffset();
     bool ApplyInput();
@@ -78,7 +79,8 @@ private:
     void ReadSwitchPointsAndRelays();
     QString chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const;
     void showConversionError(const QString &text);
-    void send(const QString &command);
+    bool send(const QString &command);
+    void pause(double seconds);
     double ask(const char *command);
     void progress(int position);
 

@@ -1,10 +1,10 @@
 #include "ustatus.h"
 
 #include "statusreport.h"
-#include "ulogfile.h"
 
 #include "link/allgem.h"
 #include "link/ucom.h"
+#include "main/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "setup/setupfile.h"
@@ -30,10 +30,9 @@ constexpr int EchoMs = 50;
 
 } // namespace
 
-Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
+Tfstatus::Tfstatus(Tform1 &form, QWidget *parent)
     : QDialog(parent)
-    , m_form(form)
-    , m_logfile(logfile) {
+    , m_form(form) {
     setObjectName(QStringLiteral("Tfstatus"));
     setWindowTitle(QStringLiteral("KT290 - Status"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -48,6 +47,20 @@ Tfstatus::Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(EchoMs);
     connect(Timer2, &QTimer::timeout, this, &Tfstatus::Timer2Timer);
+
+    DeviceConversation &conversation = m_form.conversation();
+    connect(&conversation, &DeviceConversation::operationChanged, this, &Tfstatus::updateControls);
+    connect(&conversation, &DeviceConversation::connectedChanged, this, &Tfstatus::updateControls);
+    updateControls();
+}
+
+// "Aktualisieren" asks the device again: only while no other exchange runs. Typed keys wait
+// for the end of a running operation and go out then.
+void Tfstatus::updateControls() {
+    const DeviceConversation &conversation = m_form.conversation();
+    Aktualisieren1->setEnabled(!conversation.isBusy() && !conversation.isShutDown());
+    if (!conversation.isBusy() && isVisible() && !m_heldKeys.isEmpty())
+        sendHeldKeys();
 }
 
 void Tfstatus::buildControls() {
@@ -105,30 +118,24 @@ void Tfstatus::BuildStatusReport() {
     m_building = true;
     Memo1->clear();
     m_receivedCr = false;
-    StatusReport report(
-        m_form.protocol(), m_form.isStrainGaugeModel(), [this] { return fetchLog(); },
+    const bool built = m_form.conversation().statusReport(
         [this](const QString &line) { Memo1->appendPlainText(line); });
-    report.build();
     m_building = false;
-
-    // What the user asked for during the build comes now, in the order typed keys, refresh.
-    sendHeldKeys();
-    if (m_refreshHeld) {
-        m_refreshHeld = false;
-        Aktualisieren1Click();
+    if (m_closePending) {
+        m_closePending = false;
+        done(m_closeResult);
+        return;
     }
-}
-
-QString Tfstatus::fetchLog() {
-    m_logfile.Timer1Timer();
-    return m_logfile.Memo1->toPlainText();
+    // Another exchange still runs (a close of the main window): the report comes later.
+    if (!built && isVisible() && !m_form.conversation().isShutDown())
+        Timer1->start();
+    // What the user typed during the build goes out now, in the order typed.
+    sendHeldKeys();
 }
 
 void Tfstatus::Aktualisieren1Click() {
-    if (m_building) {
-        m_refreshHeld = true;
+    if (m_building || m_form.conversation().isBusy())
         return;
-    }
     Timer1->start();
     Timer2->stop();
 }
@@ -157,20 +164,27 @@ void Tfstatus::FormKeyPress(QChar key) {
 // Keys wait while a report is being built and behind a key that is still being sent, so that
 // each one goes out alone and paced, in the order typed.
 void Tfstatus::sendHeldKeys() {
-    if (m_building || m_sendingKeys)
+    DeviceConversation &conversation = m_form.conversation();
+    if (m_building || m_sendingKeys || conversation.isBusy())
         return;
     m_sendingKeys = true;
-    while (!m_heldKeys.isEmpty()) {
+    while (!m_heldKeys.isEmpty() && conversation.isConnected()) {
         const QChar key = m_heldKeys.front();
-        m_heldKeys.remove(0, 1);
         if (!Timer2->isActive())
             Timer2->start();
-        m_form.link().ComSendText(QString(key));
+        if (!conversation.sendKeys(QString(key)))
+            break;
+        m_heldKeys.remove(0, 1);
     }
     m_sendingKeys = false;
 }
 
+// The echo never takes text away from another operation's questions.
 void Tfstatus::Timer2Timer() {
+    const DeviceConversation &conversation = m_form.conversation();
+    if (conversation.isBusy() &&
+        conversation.operation() != DeviceConversation::Operation::Terminal)
+        return;
     ComLink &link = m_form.link();
     link.ComPoll();
     if (link.ComRxText.isEmpty())
@@ -226,15 +240,22 @@ QString Tfstatus::askSaveFileName() {
     return SaveDialog1->selectedFiles().value(0);
 }
 
-// Every way of closing the window ends here (menu, title bar).
+// Every way of closing the window ends here (menu, title bar). A close during a build stops
+// the build at its next safe point and closes the window then: no exchange runs on unseen.
 void Tfstatus::done(int result) {
+    if (m_building) {
+        m_closePending = true;
+        m_closeResult = result;
+        m_form.conversation().requestStop();
+        return;
+    }
     FormClose();
     QDialog::done(result);
 }
 
 void Tfstatus::FormClose() {
+    Timer1->stop();
     Timer2->stop();
-    // Nothing typed or asked for during a build goes to the device after the window has closed.
+    // Nothing typed during a build goes to the device after the window has closed.
     m_heldKeys.clear();
-    m_refreshHeld = false;
 }

@@ -9,7 +9,6 @@ class QFileDialog;
 class QMenuBar;
 class QPlainTextEdit;
 class QTimer;
-class Tflogfile;
 class Tform1;
 
 // The status window: the device's full status report and a small terminal. Every character
@@ -21,13 +20,15 @@ public:
     // Asks for the name of the file to save the report in; empty when the user cancelled.
     using FileNameChooser = std::function<QString()>;
 
-    Tfstatus(Tform1 &form, Tflogfile &logfile, QWidget *parent = nullptr);
+    explicit Tfstatus(Tform1 &form, QWidget *parent = nullptr);
 
     // Replaces the save dialog (tests).
     void setSaveFileNameChooser(FileNameChooser chooser);
     // The report's lines as the memo shows them.
     QStringList memoLines() const;
     bool isBuilding() const { return m_building; }
+    // Still shown: a close asked for during a build waits for the build's safe stop.
+    bool closePending() const { return m_closePending; }
 
     // Controls
     QPlainTextEdit *Memo1 = nullptr;
@@ -58,17 +59,17 @@ protected:
 private:
     void buildControls();
     void BuildStatusReport();
-    QString fetchLog();
     void sendHeldKeys();
+    void updateControls();
     void appendReceived(const QString &received);
     QString askSaveFileName();
 
     Tform1 &m_form;
-    Tflogfile &m_logfile;
     FileNameChooser m_chooseFileName;
     bool m_building = false;
     bool m_sendingKeys = false;
-    bool m_refreshHeld = false;
+    bool m_closePending = false;
+    int m_closeResult = 0;
     QString m_heldKeys;
     bool m_receivedCr = false;
 };

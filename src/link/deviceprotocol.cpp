@@ -8,6 +8,9 @@
 namespace {
 
 constexpr double PollStep = 0.1;
+// Pauses are waited out in slices so that a stop request ends them soon.
+constexpr double PauseSlice = 0.05;
+constexpr double CalibrationPause = 1.0;
 constexpr int AnswerTimeoutMs = 1000;
 constexpr int DrainTimeoutMs = 1000;
 const QLatin1String CrLf("\r\n");
@@ -19,15 +22,20 @@ DeviceProtocol::DeviceProtocol(ComLink &link)
 
 QString DeviceProtocol::DeviceQuery(const QString &command) {
     QString answer;
+    m_lastAnswerEnd.clear();
     // A closed port (the device was unplugged) has nothing to answer: the question ends at once
     // instead of waiting out both attempts, so long operations end promptly too.
-    for (int attempt = 0; attempt < 2 && m_link.ComHandleValid(); ++attempt) {
+    for (int attempt = 0; attempt < 2 && !ended(); ++attempt) {
         drain();
+        if (ended())
+            break;
         m_link.ComSendText(command + QLatin1Char('\r'));
         if (waitForAnswer(command)) {
-            answer = m_link.ComRxText;
+            const QString received = m_link.ComRxText.mid(command.size());
             m_link.ComRxText.clear();
-            answer = TrimControl(answer.mid(command.size()));
+            answer = TrimControl(received);
+            const qsizetype start = answer.isEmpty() ? received.size() : received.indexOf(answer);
+            m_lastAnswerEnd = received.mid(start + answer.size());
         } else {
             answer.clear();
         }
@@ -35,6 +43,52 @@ QString DeviceProtocol::DeviceQuery(const QString &command) {
             break;
     }
     return answer;
+}
+
+bool DeviceProtocol::stopping() const {
+    return m_stopRequested || WaitsAborted();
+}
+
+bool DeviceProtocol::ended() const {
+    return stopping() || !m_link.ComHandleValid();
+}
+
+bool DeviceProtocol::Send(const QString &command, double pauseSeconds) {
+    if (ended())
+        return false;
+    SendAlways(command, pauseSeconds);
+    return true;
+}
+
+void DeviceProtocol::SendAlways(const QString &command, double pauseSeconds) {
+    m_link.ComSendText(command + QLatin1Char('\r'));
+    Pause(pauseSeconds);
+}
+
+void DeviceProtocol::Pause(double seconds) {
+    const QDeadlineTimer deadline(std::chrono::nanoseconds(qint64(seconds * 1e9)),
+                                  Qt::PreciseTimer);
+    while (!stopping() && !deadline.hasExpired())
+        WaitSeconds(std::min(PauseSlice, deadline.remainingTimeNSecs() / 1e9));
+}
+
+DeviceProtocol::CalibrationReadings
+DeviceProtocol::ReadWithCalibration(bool secondNeedsFirst,
+                                    const std::function<void(double)> &afterFirst) {
+    CalibrationReadings readings{NoValue, NoValue};
+    const bool switchedOn = Send(QStringLiteral("kalr 1"), CalibrationPause);
+    if (switchedOn)
+        readings.withResistor = DeviceQueryNumber(QStringLiteral("mvv0"));
+    if (afterFirst)
+        afterFirst(readings.withResistor);
+    if (!switchedOn)
+        return readings;
+    // Switched off in any case: a resistor left on would falsify every later measurement.
+    SendAlways(QStringLiteral("kalr 0"), CalibrationPause);
+    if (secondNeedsFirst && !HasValue(readings.withResistor))
+        return readings;
+    readings.withoutResistor = DeviceQueryNumber(QStringLiteral("mvv0"));
+    return readings;
 }
 
 // Everything the device sent before the question is discarded, until a quiet tenth of a second.
@@ -45,7 +99,7 @@ void DeviceProtocol::drain() {
         m_link.ComRxText.clear();
         WaitSeconds(PollStep);
         m_link.ComPoll();
-    } while (!m_link.ComRxText.isEmpty() && !deadline.hasExpired());
+    } while (!m_link.ComRxText.isEmpty() && !deadline.hasExpired() && !ended());
 }
 
 // Polls in steps of 0.1 s: the step keeps the echo's own line end from being taken for the
@@ -70,7 +124,7 @@ bool DeviceProtocol::waitForAnswer(const QString &command) {
             WaitSeconds(PollStep);
             m_link.ComPoll();
         }
-    } while (!complete && !deadline.hasExpired() && m_link.ComHandleValid());
+    } while (!complete && !deadline.hasExpired() && !ended());
     return complete;
 }
 

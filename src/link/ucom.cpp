@@ -7,6 +7,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <thread>
+
 namespace {
 bool g_waitsAborted = false;
 }
@@ -24,13 +26,19 @@ void WaitSeconds(double seconds) {
         timer.start(std::max<qint64>(1, (deadline.remainingTimeNSecs() + 999999) / 1000000));
         loop.exec();
         // A loop left before its timer fired was told to quit: the program is ending.
-        if (timer.isActive())
+        if (timer.isActive()) {
+            g_waitsAborted = true;
             return;
+        }
     }
 }
 
 void AbortWaits() {
     g_waitsAborted = true;
+}
+
+bool WaitsAborted() {
+    return g_waitsAborted;
 }
 
 ComLink::ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent)
@@ -88,6 +96,11 @@ void ComLink::ComSendText(const QString &text) {
             return;
         ComTxText += c;
         ComFlushTx();
+        const QDeadlineTimer paced(std::chrono::milliseconds(qint64(CharacterPause * 1000)),
+                                   Qt::PreciseTimer);
         WaitSeconds(CharacterPause);
+        // A wait cut short by the program's end: the device still gets its pause.
+        if (!paced.hasExpired())
+            std::this_thread::sleep_for(std::chrono::nanoseconds(paced.remainingTimeNSecs()));
     }
 }

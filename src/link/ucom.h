@@ -13,6 +13,8 @@ void WaitSeconds(double seconds);
 
 // Makes every running and later WaitSeconds return at once; used while the program ends.
 void AbortWaits();
+// True once the waits were aborted or an event loop was told to quit: the program is ending.
+bool WaitsAborted();
 
 // The program's one serial link to the device: one open port, the characters received and not
 // yet consumed, and the characters waiting to be written. Bytes and characters map one to one
@@ -47,7 +49,8 @@ public:
     void ComPoll();
     // Writes the start of ComTxText (at most 998 characters) when the output queue is empty.
     void ComFlushTx();
-    // Sends the text one character at a time with a pause of 0.05 s after each character.
+    // Sends the text one character at a time with a pause of 0.05 s after each character. The
+    // pacing holds even while the program ends: a command is never cut short or rushed.
     void ComSendText(const QString &text);
 
 signals:

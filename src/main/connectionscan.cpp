@@ -16,7 +16,8 @@ ConnectionScan::ConnectionScan(DeviceProtocol &protocol)
 ConnectionScan::Result ConnectionScan::run() {
     ComLink &link = m_protocol.link();
     Result result;
-    for (int n = FirstPort; n <= LastPort && !result.found; ++n) {
+    // A stopped scan opens no further port.
+    for (int n = FirstPort; n <= LastPort && !result.found && !m_protocol.stopping(); ++n) {
         const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
         if (!error.isEmpty()) {
             if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {
@@ -25,7 +26,7 @@ ConnectionScan::Result ConnectionScan::run() {
                     QFileInfo(PortNames::systemLocation(result.deniedPort)).group();
             }
             link.ComClose();
-            WaitSeconds(FailedPortPause);
+            m_protocol.Pause(FailedPortPause);
             continue;
         }
         result.somePortOpened = true;

@@ -9,7 +9,6 @@ namespace {
 // The calibration resistor raises the bridge signal by a known share; the difference of the
 // two readings corrects the reading without it.
 constexpr double CalibrationFactor = 0.22;
-constexpr double CalibrationPause = 1.0;
 
 struct TypeInfo {
     const char *text;
@@ -50,21 +49,30 @@ std::optional<int> code(double value) {
 
 } // namespace
 
-DeviceReadout::DeviceReadout(DeviceProtocol &protocol)
-    : m_protocol(protocol) {}
+DeviceReadout::DeviceReadout(DeviceProtocol &protocol, Progress progress)
+    : m_protocol(protocol)
+    , m_progress(std::move(progress)) {}
 
 ReadoutView DeviceReadout::run() {
     ReadoutView view;
     readType(view);
+    report(view);
     readIdentity(view);
     readInput(view);
+    report(view);
     readOutputs(view);
     return view;
 }
 
-// A device that vanished mid-way answers nothing more: the read-out ends with what it has.
+void DeviceReadout::report(const ReadoutView &view) const {
+    if (m_progress)
+        m_progress(view);
+}
+
+// A device that vanished mid-way, or a read-out asked to stop, asks nothing more: the read-out
+// ends with what it has.
 bool DeviceReadout::deviceGone() const {
-    return !m_protocol.link().ComHandleValid();
+    return m_protocol.ended();
 }
 
 void DeviceReadout::readType(ReadoutView &view) {
@@ -112,11 +120,13 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
     if (deviceGone())
         return;
     readVersions(m_protocol.DeviceQuery(QStringLiteral("ver")), view);
+    report(view);
 
     if (deviceGone())
         return;
     if (const std::optional<int> serial = code(m_protocol.DeviceQueryNumber(QStringLiteral("fnr"))))
         view.serialNumber = QString::number(*serial).rightJustified(4, QLatin1Char('0'));
+    report(view);
 
     if (deviceGone())
         return;
@@ -125,6 +135,7 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
         view.setupLock = lock >= 0.5 ? QStringLiteral("ein") : QStringLiteral("aus");
         view.setupLockHint = lock >= 0.5;
     }
+    report(view);
 
     if (deviceGone())
         return;
@@ -133,29 +144,20 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
         if (const std::optional<int> errorCode = NearestInt(error))
             view.errorText = errorText(*errorCode);
     }
+    report(view);
 }
 
 void DeviceReadout::readInput(ReadoutView &view) {
     if (deviceGone())
         return;
-    ComLink &link = m_protocol.link();
     if (!view.strainGauge) {
         const double current = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
         if (HasValue(current))
             view.inputCurrentPanel = FormatFixed(current, 5, 2) + QLatin1String("mA");
         return;
     }
-    link.ComSendText(QStringLiteral("kalr 1\r"));
-    WaitSeconds(CalibrationPause);
-    const double withResistor = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
-    // The calibration resistor is switched off again in any case, so that it cannot stay on
-    // and falsify every later measurement.
-    link.ComSendText(QStringLiteral("kalr 0\r"));
-    WaitSeconds(CalibrationPause);
-    if (!HasValue(withResistor))
-        return;
-    const double signal = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
-    if (!HasValue(signal))
+    const auto [withResistor, signal] = m_protocol.ReadWithCalibration(true);
+    if (!HasValue(withResistor) || !HasValue(signal))
         return;
     const double correction = (withResistor - signal) * CalibrationFactor;
     view.inputStrainGauge = FormatFixed(signal - correction, 5, 3) + QLatin1String("mV/V");
@@ -170,11 +172,17 @@ QString DeviceReadout::askMilliamps(const QString &command) {
 }
 
 void DeviceReadout::readOutputs(ReadoutView &view) {
+    if (deviceGone())
+        return;
     const QString output = askMilliamps(QStringLiteral("mas"));
     view.output = output.isEmpty() ? ReadoutView::NoOutput : output;
+    report(view);
     view.switchPoint1 = askMilliamps(QStringLiteral("al1ma"));
+    report(view);
     view.switchPoint2 = askMilliamps(QStringLiteral("al2ma"));
+    report(view);
     if (deviceGone())
         return;
     view.relayBits = code(m_protocol.DeviceQueryNumber(QStringLiteral("P2")));
+    report(view);
 }

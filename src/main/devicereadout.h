@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class DeviceProtocol;
@@ -9,6 +10,8 @@ class DeviceProtocol;
 // What the main window shows of a device after one read-out.
 struct ReadoutView {
     static inline const QString NoOutput = QString(7, QLatin1Char(' '));
+    // The output field until "mas" has been asked.
+    static inline const QString OutputNotAsked = QString(9, QLatin1Char(' '));
 
     QString typeText;
     bool showStrainGaugePanel = false;
@@ -22,7 +25,7 @@ struct ReadoutView {
     std::optional<QString> errorText;
     QString inputStrainGauge;  // Panel1
     QString inputCurrentPanel; // Panel2
-    QString output = NoOutput;
+    QString output = OutputNotAsked;
     QString switchPoint1;
     QString switchPoint2;
     // Bit value 1 relay 1, bit value 2 relay 2; nothing when the device gave no relay states.
@@ -34,7 +37,10 @@ struct ReadoutView {
 // "kalr 0", "mvv0" on strain-gauge models), "mas", "al1ma", "al2ma", "P2".
 class DeviceReadout final {
 public:
-    explicit DeviceReadout(DeviceProtocol &protocol);
+    // Gets the view after each answer, so that the window fills as the answers arrive.
+    using Progress = std::function<void(const ReadoutView &view)>;
+
+    explicit DeviceReadout(DeviceProtocol &protocol, Progress progress = {});
 
     ReadoutView run();
 
@@ -45,10 +51,12 @@ public:
 
 private:
     bool deviceGone() const;
+    void report(const ReadoutView &view) const;
     void readIdentity(ReadoutView &view);
     void readInput(ReadoutView &view);
     void readOutputs(ReadoutView &view);
     QString askMilliamps(const QString &command);
 
     DeviceProtocol &m_protocol;
+    Progress m_progress;
 };

@@ -36,6 +36,8 @@ namespace {
 constexpr int ClientWidth = 922;
 constexpr int ClientHeight = 539;
 constexpr int ProgressStep = 2;
+// How long the program's end waits for a running operation to reach a safe point.
+constexpr int CloseWaitMs = 3000;
 const QString CaptionConnect = QStringLiteral("Verbinden");
 const QString CaptionDisconnect = QStringLiteral("Trennen");
 const QString SetupLockHint =
@@ -63,11 +65,10 @@ const QString SampleSetupPrint =
 
 } // namespace
 
-Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
+Tform1::Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *parent)
     : QMainWindow(parent)
-    , m_link(link)
-    , m_windows(windows)
-    , m_protocol(link) {
+    , m_conversation(conversation)
+    , m_windows(windows) {
     setObjectName(QStringLiteral("Tform1"));
     setWindowTitle(QStringLiteral("Schaltverstärker KT 290 / Serviceprogramm vtk290"));
     QFont windowFont = font();
@@ -91,7 +92,20 @@ Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &Tform1::Timer2Timer);
     Timer2->start(100);
 
-    connect(&m_link, &ComLink::portLost, this, &Tform1::onPortLost);
+    // The program's end waits for a safe point, but not for ever: after that, waits end at once
+    // (the character pacing still holds) and the operation runs out quickly.
+    m_closeGuard = new QTimer(this);
+    m_closeGuard->setSingleShot(true);
+    m_closeGuard->setInterval(CloseWaitMs);
+    connect(m_closeGuard, &QTimer::timeout, this, [] { AbortWaits(); });
+
+    connect(&m_conversation, &DeviceConversation::connectedChanged, this,
+            &Tform1::onConnectedChanged);
+    connect(&m_conversation, &DeviceConversation::operationChanged, this,
+            &Tform1::onOperationChanged);
+    connect(&m_conversation, &DeviceConversation::strainGaugeChanged,
+            EinstellbereichNullpunktKennwert1, &QAction::setEnabled);
+    EinstellbereichNullpunktKennwert1->setEnabled(m_conversation.isStrainGauge());
     FormCreate();
 }
 
@@ -300,11 +314,11 @@ void Tform1::setStatusPanelText(int panel, const QString &text) {
 }
 
 bool Tform1::isConnected() const {
-    return BitBtnVerbinden->text() == CaptionDisconnect;
+    return m_conversation.isConnected();
 }
 
 bool Tform1::isStrainGaugeModel() const {
-    return EinstellbereichNullpunktKennwert1->isEnabled();
+    return m_conversation.isStrainGauge();
 }
 
 void Tform1::showEvent(QShowEvent *event) {
@@ -319,13 +333,32 @@ void Tform1::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
 }
 
+// Ending the program stops a running operation at its next safe point; the window closes when
+// the operation has ended.
 void Tform1::closeEvent(QCloseEvent *event) {
+    m_conversation.shutDown();
+    if (m_conversation.isBusy()) {
+        m_closePending = true;
+        if (!m_closeGuard->isActive())
+            m_closeGuard->start();
+        event->ignore();
+        return;
+    }
+    m_closeGuard->stop();
+    closeDialogs();
     FormClose();
     QMainWindow::closeEvent(event);
 }
 
+// A window opened by code while the program ends (its own close ends the simulation).
+void Tform1::closeDialogs() {
+    for (QDialog *dialog : findChildren<QDialog *>(Qt::FindDirectChildrenOnly))
+        if (dialog->isVisible())
+            dialog->reject();
+}
+
 void Tform1::FormClose() {
-    m_link.ComClose();
+    link().ComClose();
 }
 
 void Tform1::Timer1Timer() {
@@ -379,19 +412,15 @@ void Tform1::Relais1Click() {
 }
 
 void Tform1::BitBtnVerbindenClick() {
-    // A click that arrives inside one of the waits of a running scan is ignored.
-    if (m_connectBusy)
+    // "Trennen" while an operation runs disconnects at its next safe point; a click during the
+    // scan is ignored.
+    if (m_conversation.isConnected()) {
+        m_conversation.disconnectDevice();
         return;
-    m_connectBusy = true;
-    const bool found = BitBtnVerbinden->text() == CaptionConnect ? scanForDevice() : false;
-    if (!found)
-        disconnectDevice();
-    BitBtnAktualisieren->setEnabled(found);
-    if (found)
-        BitBtnAktualisierenClick(BitBtnAktualisieren);
-    // The device may have vanished during the read-out.
-    setDeviceControlsEnabled(isConnected());
-    m_connectBusy = false;
+    }
+    if (m_conversation.isBusy() || !scanForDevice())
+        return;
+    BitBtnAktualisierenClick(BitBtnAktualisieren);
 }
 
 bool Tform1::scanForDevice() {
@@ -400,16 +429,20 @@ bool Tform1::scanForDevice() {
     clearIdentityFields();
     setStatusPanelText(0, QStringLiteral("verbinden"));
 
-    const ConnectionScan::Result result = ConnectionScan(m_protocol).run();
+    const std::optional<ConnectionScan::Result> result = m_conversation.connectDevice();
     ProgressBar1->hide();
-    if (!result.found) {
-        setStatusPanelText(0, QStringLiteral("kein KT 290 gefunden."));
-        QMessageBox::information(this, QStringLiteral("Fehler"), notFoundMessage(result));
+    if (!result)
+        return false;
+    if (m_conversation.isConnected())
+        return true;
+    // A scan stopped by the program's end has nothing to tell.
+    if (m_conversation.lastOperationStopped()) {
+        setStatusPanelText(0, QStringLiteral("getrennt"));
         return false;
     }
-    setStatusPanelText(0, QStringLiteral("Verbunden mit KT 290 an COM%1").arg(result.port));
-    BitBtnVerbinden->setText(CaptionDisconnect);
-    return true;
+    setStatusPanelText(0, QStringLiteral("kein KT 290 gefunden."));
+    QMessageBox::information(this, QStringLiteral("Fehler"), notFoundMessage(*result));
+    return false;
 }
 
 QString Tform1::notFoundMessage(const ConnectionScan::Result &result) {
@@ -431,30 +464,35 @@ QString Tform1::notFoundMessage(const ConnectionScan::Result &result) {
                           "es neu.");
 }
 
-// The values of the last read-out stay on the screen.
-void Tform1::disconnectDevice() {
-    if (BitBtnVerbinden->text() != CaptionDisconnect)
-        return;
-    m_link.ComClose();
-    setStatusPanelText(0, QStringLiteral("getrennt"));
-    BitBtnVerbinden->setText(CaptionConnect);
+// The values of the last read-out stay on the screen when the connection ends (by "Trennen" or
+// because the device vanished).
+void Tform1::onConnectedChanged(bool connected) {
+    BitBtnVerbinden->setText(connected ? CaptionDisconnect : CaptionConnect);
+    setStatusPanelText(
+        0, connected ? QStringLiteral("Verbunden mit KT 290 an COM%1").arg(m_conversation.port())
+                     : QStringLiteral("getrennt"));
+    updateDeviceControls();
 }
 
-void Tform1::setDeviceControlsEnabled(bool enabled) {
+void Tform1::onOperationChanged(DeviceConversation::Operation operation) {
+    updateDeviceControls();
+    if (operation == DeviceConversation::Operation::None && m_closePending) {
+        m_closePending = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+// While an operation runs, nothing else that talks to the device can be started.
+void Tform1::updateDeviceControls() {
+    const bool idle = !m_conversation.isBusy() && !m_conversation.isShutDown();
+    const bool enabled = m_conversation.deviceOperationsAllowed();
+    BitBtnVerbinden->setEnabled(idle);
     BitBtnAktualisieren->setEnabled(enabled);
     BitBtnUpload->setEnabled(enabled);
     Logfile1->setEnabled(enabled);
     Simulation1->setEnabled(enabled);
     Status1->setEnabled(enabled);
     BitBtnDownload->setEnabled(enabled);
-}
-
-// The adapter was pulled or the device vanished: the program disconnects as "Trennen" would.
-void Tform1::onPortLost() {
-    if (BitBtnVerbinden->text() != CaptionDisconnect)
-        return;
-    disconnectDevice();
-    setDeviceControlsEnabled(false);
 }
 
 void Tform1::clearIdentityFields() {
@@ -465,24 +503,16 @@ void Tform1::clearIdentityFields() {
     Panel2->hide();
 }
 
+// The fields fill as the answers arrive; the button that started the read-out is held back by
+// the device conversation like every other device control.
 void Tform1::BitBtnAktualisierenClick(QPushButton *sender) {
-    sender->setEnabled(false);
+    Q_UNUSED(sender);
+    if (!m_conversation.deviceOperationsAllowed())
+        return;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    clearIdentityFields();
-    StaticTextMv->clear();
-    StaticTextMv02->clear();
-    StaticTextMa->setText(QString(9, QLatin1Char(' ')));
-    StaticTextMa02->setText(QString(9, QLatin1Char(' ')));
-    for (QLabel *field : {StaticTextSp1, StaticTextSp2, StaticTextSP102, StaticTextSP202})
-        field->clear();
-    showRelays(std::nullopt);
-    LabelFehler->hide();
-    EinstellbereichNullpunktKennwert1->setEnabled(false);
-
-    showReadout(DeviceReadout(m_protocol).run());
-
-    sender->setEnabled(isConnected());
+    showReadout(ReadoutView());
+    m_conversation.readout([this](const ReadoutView &view) { showReadout(view); });
     ProgressBar1->hide();
 }
 
@@ -490,7 +520,6 @@ void Tform1::showReadout(const ReadoutView &view) {
     StaticTextTyp->setText(view.typeText);
     Panel1->setVisible(view.showStrainGaugePanel);
     Panel2->setVisible(view.showCurrentPanel);
-    EinstellbereichNullpunktKennwert1->setEnabled(view.strainGauge);
     StaticTextSwVersion->setText(view.swVersion);
     StaticTextHwVersion->setText(view.hwVersion);
     StaticTextFnr->setText(view.serialNumber);

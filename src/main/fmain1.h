@@ -2,6 +2,7 @@
 
 #include "link/deviceprotocol.h"
 #include "main/connectionscan.h"
+#include "main/deviceconversation.h"
 
 #include <QMainWindow>
 
@@ -30,21 +31,21 @@ class Tform1 final : public QMainWindow {
     Q_OBJECT
 
 public:
-    Tform1(ComLink &link, WindowSet &windows, QWidget *parent = nullptr);
+    Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *parent = nullptr);
     ~Tform1() override;
 
     // Status bar panel 0 is the connection state, panel 1 where the current setup came from.
     QString statusPanelText(int panel) const;
     void setStatusPanelText(int panel, const QString &text);
 
-    // The strain-gauge mark: the device (or the program before any read-out) is a strain-gauge
-    // model while the menu item "Einstellbereich Nullpunkt, Kennwert" is enabled.
+    // The strain-gauge mark of the device conversation; the menu item "Einstellbereich
+    // Nullpunkt, Kennwert" is enabled while it is set.
     bool isStrainGaugeModel() const;
-    // Connected while the connect button offers "Trennen".
     bool isConnected() const;
 
-    DeviceProtocol &protocol() { return m_protocol; }
-    ComLink &link() { return m_link; }
+    DeviceConversation &conversation() { return m_conversation; }
+    DeviceProtocol &protocol() { return m_conversation.protocol(); }
+    ComLink &link() { return m_conversation.link(); }
 
     // The setup held by the two setup dialogs: applying a setup text to them and sending it.
     void ApplySetupText(const QString &text);
@@ -150,19 +151,21 @@ private:
     void FormClose();
     bool scanForDevice();
     static QString notFoundMessage(const ConnectionScan::Result &result);
-    void disconnectDevice();
-    void onPortLost();
-    void setDeviceControlsEnabled(bool enabled);
+    void onConnectedChanged(bool connected);
+    void onOperationChanged(DeviceConversation::Operation operation);
+    void updateDeviceControls();
+    void closeDialogs();
     void clearIdentityFields();
     void showReadout(const ReadoutView &view);
     void showRelays(std::optional<int> relayBits);
 
-    ComLink &m_link;
+    DeviceConversation &m_conversation;
     WindowSet &m_windows;
-    DeviceProtocol m_protocol;
     std::unique_ptr<InstanceMark> m_instanceMark;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
     bool m_centred = false;
-    bool m_connectBusy = false;
+    // The program ends as soon as the running operation has stopped.
+    bool m_closePending = false;
+    QTimer *m_closeGuard = nullptr;
     std::unique_ptr<SetupTransfer> m_setupTransfer;
 };

@@ -1,3 +1,4 @@
+#include "deviceconversation.h"
 #include "fmain1.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
@@ -11,8 +12,9 @@ int main(int argc, char *argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
 
     ComLink link(std::make_unique<QtSerialPortIo>());
+    DeviceConversation conversation(link);
     WindowSet windows;
-    createWindows(link, windows);
+    createWindows(conversation, windows);
     windows.form1->show();
     const int result = QApplication::exec();
     delete windows.form1;

@@ -17,15 +17,21 @@ static void initResources() {
 }
 
 void createWindows(ComLink &link, WindowSet &windows) {
+    auto *conversation = new DeviceConversation(link);
+    createWindows(*conversation, windows);
+    conversation->setParent(windows.form1);
+}
+
+void createWindows(DeviceConversation &conversation, WindowSet &windows) {
     initResources();
-    windows.form1 = new Tform1(link, windows);
+    windows.form1 = new Tform1(conversation, windows);
     Tform1 *owner = windows.form1;
     windows.fpotikontr = new Tfpotikontr(owner);
     windows.aboutBox = new TAboutBox(owner);
     windows.feinst = new Tfeinst(owner);
     windows.frelais = new Tfrelais(owner);
-    windows.flogfile = new Tflogfile(owner->protocol(), owner);
+    windows.flogfile = new Tflogfile(conversation, owner);
     windows.fsimul = new Tfsimul(*owner, owner);
-    windows.fstatus = new Tfstatus(*owner, *windows.flogfile, owner);
+    windows.fstatus = new Tfstatus(*owner, owner);
     windows.fmehr = new Tfmehr(owner);
 }

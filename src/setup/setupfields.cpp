@@ -31,6 +31,25 @@ QString ZeroCentreArgument(int zeroIndex) {
         ZeroCentres[zeroIndex >= 0 && zeroIndex < count ? zeroIndex : ZeroCentreDefault]);
 }
 
+QStringList MissingSetupFields(const SetupFields &fields, bool strainGauge) {
+    QStringList missing;
+    if (fields.hysteresis1Item.isEmpty())
+        missing << QStringLiteral("Hysterese Relais 1 / SP1");
+    if (fields.hysteresis2Item.isEmpty())
+        missing << QStringLiteral("Hysterese Relais 2 / SP2");
+    if (!strainGauge)
+        return missing;
+    if (fields.vPotiLeftItem.isEmpty())
+        missing << QStringLiteral("V - Poti links");
+    if (fields.vPotiRightItem.isEmpty())
+        missing << QStringLiteral("V - Poti rechts");
+    if (fields.zeroIndex < 0)
+        missing << QStringLiteral("0 - Poti");
+    if (fields.pressureIndex < 0)
+        missing << QStringLiteral("Funktion (Zug/Druck)");
+    return missing;
+}
+
 QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge) {
     QList<SetupCommand> commands{
         {QStringLiteral("R1POL ") + polarity(fields.relay1DeEnergised), StorePause},

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The device's setup as the two setup dialogs hold it: nine fields, each list-valued one as the
 // text of its chosen item or without value (empty text, index -1).
@@ -34,6 +35,10 @@ QString PressureArgument(int pressureIndex);
 
 // The zero potentiometer's centre in mV/V as the device takes it; "0.0" also without selection.
 QString ZeroCentreArgument(int zeroIndex);
+
+// The German names of the fields that have no value, in the dialogs' order; only the fields
+// that a write would send count (the strain-gauge part only for strain-gauge models).
+QStringList MissingSetupFields(const SetupFields &fields, bool strainGauge);
 
 // The set commands that write `fields` into the device, in the device's order. The strain-gauge
 // part (pressure direction and potentiometers) only for strain-gauge models.

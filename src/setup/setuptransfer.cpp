@@ -2,6 +2,7 @@
 
 #include "link/allgem.h"
 #include "link/ucom.h"
+#include "main/deviceconversation.h"
 #include "main/fmain1.h"
 #include "radiogroup.h"
 #include "setupfile.h"
@@ -24,8 +25,6 @@
 namespace {
 
 constexpr int SetupPanel = 1;
-// The device stores the setup in its permanent memory after "swr1" and needs this long.
-constexpr double StoreSetupSeconds = 1.0;
 
 constexpr const char *StatusFromDevice = "Setup vom KT 290";
 constexpr const char *StatusFromFile = "Setup aus Datei ";
@@ -37,6 +36,11 @@ constexpr const char *DefaultText = "Das Setup wurde auf default eingestellt. (C
 constexpr const char *NotAFloatText = "'%1' ist kein gültiger Gleitkommawert";
 constexpr const char *CannotCreateText = "Datei \"%1\" kann nicht erstellt werden. %2";
 constexpr const char *CannotOpenText = "Datei %1 kann nicht geöffnet werden. %2";
+constexpr const char *IncompleteCaption = "Setup unvollständig";
+constexpr const char *IncompleteText =
+    "Das Setup wurde nicht in den KT 290 geschrieben: ohne Wert sind %1.\n\n"
+    "Ein vollständiges Setup erhalten Sie mit \"Setup vom Gerät lesen\", mit \"Datei\" → "
+    "\"Öffnen\" oder mit \"Extras\" → \"Default\".";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -83,13 +87,12 @@ void SetupTransfer::ApplySetupText(const QString &setupText) {
     m_relais.ApplyText(setupText);
 }
 
+// The set commands of the current setup, as a step of an operation that already runs.
 void SetupTransfer::SendSetup() {
-    ComLink &link = m_form.link();
-    for (const SetupCommand &command : SetupCommands(fields(), m_form.isStrainGaugeModel())) {
-        link.ComSendText(command.text + QLatin1Char('\r'));
-        if (command.pauseSeconds > 0.0)
-            WaitSeconds(command.pauseSeconds);
-    }
+    DeviceProtocol &protocol = m_form.protocol();
+    for (const SetupCommand &command : SetupCommands(fields(), m_form.isStrainGaugeModel()))
+        if (!protocol.Send(command.text, command.pauseSeconds))
+            return;
 }
 
 // A failed read leaves the dialogs in this state, so nothing of an older setup can pass for
@@ -106,31 +109,47 @@ void SetupTransfer::clearForRead() {
     m_einst.RadioGroupZD->setItemIndex(-1);
 }
 
+// The buttons are held back by the device conversation while the operation runs.
 void SetupTransfer::upload(QPushButton *button) {
-    button->setEnabled(false);
+    Q_UNUSED(button);
+    DeviceConversation &conversation = m_form.conversation();
+    if (!conversation.deviceOperationsAllowed())
+        return;
     m_form.ProgressBar1->setValue(0);
     m_form.ProgressBar1->show();
     clearForRead();
-    const QString answer = m_form.protocol().DeviceQuery(QStringLiteral("spr"));
-    m_form.MemoSetup->setPlainText(answer);
-    m_form.setStatusPanelText(SetupPanel, text(StatusFromDevice));
-    ApplySetupText(answer);
+    const std::optional<QString> answer = conversation.readSetup();
     m_form.ProgressBar1->hide();
-    // The device may have gone during the read.
-    button->setEnabled(m_form.isConnected());
+    // A read stopped by the program's end or "Trennen" leaves the dialogs cleared and says
+    // nothing more.
+    if (!answer || conversation.lastOperationStopped())
+        return;
+    m_form.MemoSetup->setPlainText(*answer);
+    m_form.setStatusPanelText(SetupPanel, text(StatusFromDevice));
+    ApplySetupText(*answer);
 }
 
 void SetupTransfer::download(QPushButton *button) {
-    button->setEnabled(false);
+    Q_UNUSED(button);
+    DeviceConversation &conversation = m_form.conversation();
+    if (!conversation.deviceOperationsAllowed())
+        return;
+    // A setup with a field without value would store that gap in the device.
+    const SetupFields setup = fields();
+    const QStringList missing = MissingSetupFields(setup, conversation.isStrainGauge());
+    if (!missing.isEmpty()) {
+        QMessageBox::warning(&m_form, text(IncompleteCaption),
+                             text(IncompleteText).arg(missing.join(QStringLiteral(", "))));
+        return;
+    }
     m_form.ProgressBar1->setValue(0);
     m_form.ProgressBar1->show();
-    SendSetup();
-    m_form.link().ComSendText(QStringLiteral("swr1\r"));
-    WaitSeconds(StoreSetupSeconds);
+    conversation.writeSetup(setup);
     m_form.ProgressBar1->hide();
+    if (conversation.lastOperationStopped())
+        return;
     // The read-out shows what the device really took.
     m_form.BitBtnAktualisierenClick(m_form.BitBtnAktualisieren);
-    button->setEnabled(m_form.isConnected());
 }
 
 void SetupTransfer::applyDefault() {

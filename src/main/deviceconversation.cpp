@@ -1,0 +1,195 @@
+#include "deviceconversation.h"
+
+#include "link/ucom.h"
+#include "setup/setupfields.h"
+
+namespace {
+// The device stores the setup in its permanent memory after "swr1" and needs this long.
+constexpr double StoreSetupSeconds = 1.0;
+} // namespace
+
+// Marks one operation as running for as long as it lives and tells the observers; at its end a
+// disconnection asked for meanwhile is carried out.
+class DeviceConversation::Scope final {
+public:
+    Scope(DeviceConversation &owner, Operation operation)
+        : m_owner(owner) {
+        m_owner.m_protocol.setStopRequested(m_owner.m_shutDown);
+        m_owner.m_operation = operation;
+        emit m_owner.operationChanged(operation);
+    }
+
+    ~Scope() {
+        m_owner.m_lastStopped = m_owner.m_protocol.stopping() || m_owner.m_disconnectPending;
+        m_owner.m_protocol.setStopRequested(m_owner.m_shutDown);
+        m_owner.m_operation = Operation::None;
+        if (m_owner.m_disconnectPending) {
+            m_owner.m_disconnectPending = false;
+            m_owner.disconnectDevice();
+        }
+        emit m_owner.operationChanged(Operation::None);
+    }
+
+    Scope(const Scope &) = delete;
+    Scope &operator=(const Scope &) = delete;
+
+private:
+    DeviceConversation &m_owner;
+};
+
+DeviceConversation::DeviceConversation(ComLink &link, QObject *parent)
+    : QObject(parent)
+    , m_link(link)
+    , m_protocol(link) {
+    connect(&m_link, &ComLink::portLost, this, &DeviceConversation::onPortLost);
+}
+
+DeviceConversation::~DeviceConversation() = default;
+
+void DeviceConversation::setStrainGauge(bool strainGauge) {
+    if (m_strainGauge == strainGauge)
+        return;
+    m_strainGauge = strainGauge;
+    emit strainGaugeChanged(strainGauge);
+}
+
+bool DeviceConversation::deviceOperationsAllowed() const {
+    return !isBusy() && m_connected && !m_shutDown;
+}
+
+bool DeviceConversation::mayStart(Operation operation) const {
+    if (isBusy() || m_shutDown)
+        return false;
+    return operation == Operation::Scan ? !m_connected : m_connected;
+}
+
+void DeviceConversation::setConnected(bool connected, int port) {
+    m_port = connected ? port : 0;
+    if (m_connected == connected)
+        return;
+    m_connected = connected;
+    emit connectedChanged(connected);
+}
+
+// The adapter was pulled or the device vanished: the port is closed already, and a running
+// operation asks nothing more.
+void DeviceConversation::onPortLost() {
+    setConnected(false, 0);
+}
+
+std::optional<ConnectionScan::Result> DeviceConversation::connectDevice() {
+    if (!mayStart(Operation::Scan))
+        return std::nullopt;
+    Scope scope(*this, Operation::Scan);
+    const ConnectionScan::Result result = ConnectionScan(m_protocol).run();
+    if (result.found && m_link.ComHandleValid())
+        setConnected(true, result.port);
+    return result;
+}
+
+bool DeviceConversation::adoptOpenPort(int port) {
+    if (isBusy() || m_shutDown || !m_link.ComHandleValid())
+        return false;
+    setConnected(true, port);
+    return true;
+}
+
+void DeviceConversation::disconnectDevice() {
+    if (isBusy()) {
+        m_disconnectPending = true;
+        m_protocol.setStopRequested(true);
+        return;
+    }
+    m_link.ComClose();
+    setConnected(false, 0);
+}
+
+std::optional<ReadoutView> DeviceConversation::readout(const DeviceReadout::Progress &progress) {
+    if (!mayStart(Operation::Readout))
+        return std::nullopt;
+    Scope scope(*this, Operation::Readout);
+    setStrainGauge(false);
+    return DeviceReadout(m_protocol,
+                         [this, &progress](const ReadoutView &view) {
+                             setStrainGauge(view.strainGauge);
+                             if (progress)
+                                 progress(view);
+                         })
+        .run();
+}
+
+std::optional<QString> DeviceConversation::readSetup() {
+    if (!mayStart(Operation::SetupRead))
+        return std::nullopt;
+    Scope scope(*this, Operation::SetupRead);
+    return m_protocol.DeviceQuery(QStringLiteral("spr"));
+}
+
+bool DeviceConversation::writeSetup(const SetupFields &fields) {
+    if (!mayStart(Operation::SetupWrite))
+        return false;
+    Scope scope(*this, Operation::SetupWrite);
+    for (const SetupCommand &command : SetupCommands(fields, m_strainGauge)) {
+        // A write that stopped half-way is not stored.
+        if (!m_protocol.Send(command.text, command.pauseSeconds))
+            return true;
+    }
+    m_protocol.Send(QStringLiteral("swr1"), StoreSetupSeconds);
+    return true;
+}
+
+bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine) {
+    if (!mayStart(Operation::StatusReport))
+        return false;
+    Scope scope(*this, Operation::StatusReport);
+    StatusReport report(
+        m_protocol, m_strainGauge,
+        [this] { return LogFetch(m_protocol).run().value_or(QString()); }, addLine);
+    report.build();
+    return true;
+}
+
+std::optional<QString> DeviceConversation::fetchLog(const LogFetch::Progress &progress) {
+    if (!mayStart(Operation::Log))
+        return std::nullopt;
+    Scope scope(*this, Operation::Log);
+    return LogFetch(m_protocol).run(progress);
+}
+
+bool DeviceConversation::sendKeys(const QString &keys) {
+    if (!mayStart(Operation::Terminal))
+        return false;
+    Scope scope(*this, Operation::Terminal);
+    for (const QChar key : keys) {
+        if (m_protocol.ended())
+            break;
+        m_link.ComSendText(QString(key));
+    }
+    return true;
+}
+
+bool DeviceConversation::run(Operation operation, const std::function<void()> &steps) {
+    if (!mayStart(operation))
+        return false;
+    Scope scope(*this, operation);
+    steps();
+    return true;
+}
+
+bool DeviceConversation::endSimulation() {
+    if (isBusy() || !m_connected)
+        return false;
+    Scope scope(*this, Operation::Simulation);
+    m_protocol.SendAlways(QStringLiteral("res"));
+    return true;
+}
+
+void DeviceConversation::requestStop() {
+    if (isBusy())
+        m_protocol.setStopRequested(true);
+}
+
+void DeviceConversation::shutDown() {
+    m_shutDown = true;
+    m_protocol.setStopRequested(true);
+}
