@@ -11,6 +11,10 @@ constexpr char CR = '\r';
 constexpr char LF = '\n';
 constexpr int LogBurstMs = 100; // pause between two bursts of the log
 constexpr int LogLinesPerBurst = 2;
+// A log sent as one stream ("logstream 1") comes as fast as the line carries it: 19200 baud,
+// ten bits a character, in small pieces that do not end at line ends.
+constexpr double LineBytesPerMs = 1.92;
+constexpr std::size_t StreamPiece = 8;
 constexpr std::size_t MaxLine = 1024;
 constexpr std::size_t NulBurst = 256;
 
@@ -53,6 +57,7 @@ const std::map<std::string, double> &numberDefaults() {
         {"version", 3},
         {"ort", 4},
         {"filter", 2},
+        {"logstream", 0},
         {"mako", 90},
         {"makf", 2.313980e-04},
         {"maraf", -3.142000e-05},
@@ -495,7 +500,7 @@ void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction) 
         int delay = lines[i].delayMs;
         if (fault_ == Fault::Slow)
             delay += faultArg_ * static_cast<int>(i + 1);
-        const std::string text = lines[i].text + newline();
+        const std::string text = lines[i].text + (lines[i].piece ? std::string() : newline());
         if (!reaction.chunks.empty() && reaction.chunks.back().delayMs == delay)
             reaction.chunks.back().bytes += text;
         else
@@ -704,10 +709,20 @@ std::vector<Kt290Device::Line> Kt290Device::logAnswer() const {
             break;
         start = bar + 1;
     }
-    std::vector<Line> lines{{"LogFile KT290 (" + std::to_string(entries.size()) +
-                                 " Eintr\xE4"
-                                 "ge)",
-                             0}};
+    const std::string head = "LogFile KT290 (" + std::to_string(entries.size()) +
+                             " Eintr\xE4"
+                             "ge)";
+    std::vector<Line> lines;
+    if (num("logstream") > 0.5) {
+        std::string text = head + newline();
+        for (const std::string &entry : entries)
+            text += entry + newline();
+        for (std::size_t at = 0; at < text.size(); at += StreamPiece)
+            lines.push_back({text.substr(at, StreamPiece),
+                             static_cast<int>(static_cast<double>(at) / LineBytesPerMs), true});
+        return lines;
+    }
+    lines.push_back({head, 0});
     for (std::size_t i = 0; i < entries.size(); ++i)
         lines.push_back({entries[i], static_cast<int>(i / LogLinesPerBurst) * LogBurstMs});
     return lines;

@@ -60,6 +60,7 @@ private:
     struct Line {
         std::string text;
         int delayMs = 0;
+        bool piece = false; // part of a continuous stream: no line end added
     };
 
     void applyTypeDefaults();

@@ -54,6 +54,8 @@ standard output, errors explained on standard error):
                       uspv ispma ispk umv usinv rar kalr input maaus version ort filter mako
                       makf maraf rauf uspf1 uspf2 ispf1 ispf2 mvf usinf maif dackor poti0..poti4
                     text keys: name swver hwver log (entries separated by "|")
+                    logstream 1: the log comes as one stream paced like the line, not in
+                      bursts of two entries 0.1 s apart
                     whole answers (missing/auto only): spr poti ver
                     mas, maist and P2 follow the input unless set; "auto" lets them follow again
   mute CMD [N]      echo only for the next N (default 1) times CMD arrives

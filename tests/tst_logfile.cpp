@@ -3,6 +3,7 @@
 
 #include "diag/statusreport.h"
 #include "diag/ulogfile.h"
+#include "diag/ustatus.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -69,6 +70,7 @@ private slots:
     void silentDeviceIsAskedAgainWhileOpen();
     void endlessLogStopsAtDeadline();
     void logFromDevice();
+    void continuousLogFromDevice();
 };
 
 void TestLogfile::collect_data() {
@@ -95,6 +97,11 @@ void TestLogfile::collect_data() {
         << QList<int>{100, 300, 100} << "001 Netz ein\n002 Fehler 2";
     QTest::newRow("no header") << QByteArray("001 Netz ein\r\n") << QList<QByteArray>{}
                                << QList<int>{} << "001 Netz ein";
+    // One poll moves at most 255 bytes: the first piece may end inside an entry, after a blank.
+    QTest::newRow("first piece ends inside an entry")
+        << QByteArray("LogFile KT290 (2 Eintr\xE4ge)\r\n001 Netz ")
+        << QList<QByteArray>{"ein\r\n002 Netz aus\r\n"} << QList<int>{100}
+        << "001 Netz ein\n002 Netz aus";
 }
 
 void TestLogfile::collect() {
@@ -164,6 +171,36 @@ void TestLogfile::logFromDevice() {
     QCOMPARE(rig->windows.flogfile->Memo1->toPlainText(),
              log.split(QLatin1Char('|')).join(QLatin1Char('\n')));
     QCOMPARE(simulator.commands(), QStringList{"log"});
+}
+
+// A real device sends a long log without a pause, as fast as the line carries it: 45 entries,
+// over 700 bytes, more than two polls move. Every entry arrives whole, in the log window and in
+// the status report.
+void TestLogfile::continuousLogFromDevice() {
+    SimulatorProcess simulator;
+    QVERIFY(simulator.start({QStringLiteral("--type"), QStringLiteral("X2")}));
+    QStringList entries;
+    for (int i = 1; i <= 45; ++i)
+        entries << QStringLiteral("%1 %2")
+                       .arg(i, 3, 10, QLatin1Char('0'))
+                       .arg(i % 2 ? QStringLiteral("Netz ein") : QStringLiteral("Fehler behoben"));
+    QVERIFY(entries.join(QStringLiteral("\r\n")).size() > 700);
+    QVERIFY(simulator.control(QStringLiteral("set log ") + entries.join(QLatin1Char('|'))));
+    QVERIFY(simulator.control(QStringLiteral("set logstream 1")));
+    const auto rig = DiagRig::onPort(simulator.portPath());
+    QVERIFY2(rig->opened(), qPrintable(rig->openError()));
+    rig->setStrainGauge(false);
+
+    fetchInOpenWindow(rig->windows.flogfile);
+    QCOMPARE(rig->windows.flogfile->Memo1->toPlainText().split(QLatin1Char('\n')), entries);
+
+    Tfstatus *status = rig->windows.fstatus;
+    status->Timer1Timer();
+    const QStringList report = status->memoLines();
+    const qsizetype log = report.indexOf(QStringLiteral("LogFile"));
+    QVERIFY(log > 0);
+    QCOMPARE(report.mid(log + 1, entries.size() + 1),
+             entries + QStringList{QStringLiteral("--- KT290 Status Ende ---")});
 }
 
 QTEST_MAIN(TestLogfile)
