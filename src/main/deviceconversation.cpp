@@ -25,7 +25,7 @@ public:
         m_owner.m_operation = Operation::None;
         if (m_owner.m_disconnectPending) {
             m_owner.m_disconnectPending = false;
-            m_owner.disconnectDevice();
+            m_owner.closeConnection();
         }
         emit m_owner.operationChanged(Operation::None);
     }
@@ -74,6 +74,7 @@ void DeviceConversation::setConnected(bool connected, int port) {
 // The adapter was pulled or the device vanished: the port is closed already, and a running
 // operation asks nothing more.
 void DeviceConversation::onPortLost() {
+    m_simulationActive = false;
     setConnected(false, 0);
 }
 
@@ -99,6 +100,17 @@ void DeviceConversation::disconnectDevice() {
         m_disconnectPending = true;
         m_protocol.setStopRequested(true);
         return;
+    }
+    closeConnection();
+}
+
+// A simulation still on is ended first; other exchanges are held back while "res" goes out.
+void DeviceConversation::closeConnection() {
+    if (m_simulationActive && m_link.ComHandleValid()) {
+        m_simulationActive = false;
+        m_operation = Operation::Simulation;
+        m_protocol.SendAlways(QStringLiteral("res"));
+        m_operation = Operation::None;
     }
     m_link.ComClose();
     setConnected(false, 0);
@@ -172,6 +184,7 @@ bool DeviceConversation::run(Operation operation, const std::function<void()> &s
     if (!mayStart(operation))
         return false;
     Scope scope(*this, operation);
+    m_simulationActive = m_simulationActive || operation == Operation::Simulation;
     steps();
     return true;
 }
@@ -180,6 +193,7 @@ bool DeviceConversation::endSimulation() {
     if (isBusy() || !m_connected)
         return false;
     Scope scope(*this, Operation::Simulation);
+    m_simulationActive = false;
     m_protocol.SendAlways(QStringLiteral("res"));
     return true;
 }

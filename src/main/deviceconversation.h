@@ -85,7 +85,8 @@ public:
     bool sendKeys(const QString &keys);
     // A window's own sequence of exchanges (the simulation) as one operation.
     bool run(Operation operation, const std::function<void()> &steps);
-    // Ends a simulation on the device ("res"); also while the program ends.
+    // Ends a simulation on the device ("res"); also while the program ends. A disconnection
+    // ends a simulation that was not ended before the port is closed.
     bool endSimulation();
 
     // The running operation ends at its next safe point.
@@ -103,6 +104,7 @@ private:
     class Scope;
     bool mayStart(Operation operation) const;
     void setConnected(bool connected, int port);
+    void closeConnection();
     void onPortLost();
 
     ComLink &m_link;
@@ -112,6 +114,7 @@ private:
     bool m_strainGauge = true;
     Operation m_operation = Operation::None;
     bool m_disconnectPending = false;
+    bool m_simulationActive = false;
     bool m_lastStopped = false;
     bool m_shutDown = false;
 };

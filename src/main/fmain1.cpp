@@ -358,7 +358,7 @@ void Tform1::closeDialogs() {
 }
 
 void Tform1::FormClose() {
-    link().ComClose();
+    m_conversation.disconnectDevice();
 }
 
 void Tform1::Timer1Timer() {
