@@ -27,15 +27,15 @@ namespace {
 // What a strain-gauge device (the simulator's X1 as it starts) receives in each operation when
 // nothing interferes. A question that got no answer in time is asked again at once; such
 // repeats are folded before comparing.
-const QStringList Readout{"inpmv", "ver", "fnr",    "tasp",  "fehl",  "kalr 1", "mvv0",
+const QStringList Readout{"inpmv",  "ver",  "fnr", "tasp",  "fehl",  "kalr 1", "mvv0",
                           "kalr 0", "mvv0", "mas", "al1ma", "al2ma", "P2"};
-const QStringList DefaultSetupWrite{"R1POL 0", "R2POL 0",     "al1hy 0.0",  "al2hy 0.0", "druck 1",
+const QStringList DefaultSetupWrite{"R1POL 0",  "R2POL 0",   "al1hy 0.0",  "al2hy 0.0", "druck 1",
                                     "vpoa 2.0", "vpoe 0.83", "nullpo 0.0", "sich 0",    "swr1"};
-const QStringList Report{"name", "ver",  "fehl",   "uspv", "ispma", "umv",
-                               "usinv", "kalr 1", "mvv0", "kalr 0", "mvv0", "mas",
-                               "rar",  "maist", "poti",   "spr",  "log"};
-const QStringList FirstSimulationRun{"input 1", "kalr 1", "mvv0", "kalr 0", "mvv0",  "input 1",
-                                     "mvv0",    "maaus 1", "mas", "al1ma",  "al2ma", "P2"};
+const QStringList Report{"name",  "ver",    "fehl", "uspv",   "ispma", "umv",
+                         "usinv", "kalr 1", "mvv0", "kalr 0", "mvv0",  "mas",
+                         "rar",   "maist",  "poti", "spr",    "log"};
+const QStringList FirstSimulationRun{"input 1", "kalr 1",  "mvv0", "kalr 0", "mvv0",  "input 1",
+                                     "mvv0",    "maaus 1", "mas",  "al1ma",  "al2ma", "P2"};
 
 // Every command the program may send, whole.
 const QRegularExpression WholeCommand(QStringLiteral(
@@ -358,7 +358,8 @@ void TestConversation::scanInterference() {
     QVERIFY(silent.start({QStringLiteral("--fault"), QStringLiteral("silent")}));
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    qputenv("VTK290_PORTS", (silent.portPath() + QLatin1Char(':') + device.portPath()).toLocal8Bit());
+    qputenv("VTK290_PORTS",
+            (silent.portPath() + QLatin1Char(':') + device.portPath()).toLocal8Bit());
 
     QTimer::singleShot(600, this, [&] { interfere(action, nullptr); });
     QElapsedTimer clock;
@@ -442,9 +443,8 @@ void TestConversation::readoutFillsAsItGoes() {
         if (received.contains(QStringLiteral("kalr 1")) && seen.size() == 1)
             seen << m_form->StaticTextFnr->text() + QLatin1Char('|') + m_form->StaticTextMv->text();
         if (received.contains(QStringLiteral("al1ma")) && seen.size() == 2)
-            seen << m_form->StaticTextMv->text() + QLatin1Char('|') +
-                        m_form->StaticTextMa->text() + QLatin1Char('|') +
-                        m_form->StaticTextSp1->text();
+            seen << m_form->StaticTextMv->text() + QLatin1Char('|') + m_form->StaticTextMa->text() +
+                        QLatin1Char('|') + m_form->StaticTextSp1->text();
     });
     watch.start(20);
     m_form->BitBtnAktualisieren->click();
