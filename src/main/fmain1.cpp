@@ -183,12 +183,18 @@ void Tform1::buildControls(QWidget *client) {
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
     OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    // Neither dialog asks before replacing a file or insists on an existing one; a file that
+    // cannot be opened is reported when it is read.
+    OpenDialog1->setFileMode(QFileDialog::AnyFile);
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
     SaveDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    // The dialog completes a name without extension itself, so what it checks is what is written.
+    SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
 }
 
 void Tform1::buildModelPanels(QWidget *client) {
