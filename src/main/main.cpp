@@ -1,4 +1,5 @@
 #include "fmain1.h"
+#include "germantexts.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "startup.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    loadGermanTexts(app);
     QApplication::setApplicationName(QStringLiteral("vtk290"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
 
