@@ -75,6 +75,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     setFont(pixelFont(QStringLiteral("System"), 13, false));
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
+    fitCaptions(this);
     connect(&m_downloader, &Downloader::progress, this, &TAboutBox::showProgress);
 }
 

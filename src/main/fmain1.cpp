@@ -81,6 +81,7 @@ Tform1::Tform1(ComLink &link, WindowSet &windows, QWidget *parent)
     buildControls(client);
     buildModelPanels(client);
     buildMenu();
+    fitCaptions(client);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
