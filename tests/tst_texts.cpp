@@ -195,6 +195,10 @@ void TestTexts::qtTextsAreGerman() {
     QFile folder(dir.path());
     QVERIFY(!folder.open(QIODevice::ReadOnly));
     QCOMPARE(folder.errorString(), QStringLiteral("die zu öffnende Datei ist ein Verzeichnis"));
+    QFile missing(dir.filePath(QStringLiteral("fehlt.txt")));
+    QVERIFY(!missing.open(QIODevice::ReadOnly));
+    QCOMPARE(missing.errorString(),
+             QStringLiteral("Die Datei oder das Verzeichnis konnte nicht gefunden werden"));
 }
 
 void TestTexts::textsFit_data() {
