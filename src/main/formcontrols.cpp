@@ -13,6 +13,8 @@
 #include <QStyleOptionButton>
 #include <QSvgWidget>
 
+#include <algorithm>
+
 namespace {
 
 // The smallest font a text is shrunk to (5 pixels at the usual 96 dots per inch): a value in
