@@ -3,6 +3,7 @@
 #include "textfield.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -179,5 +180,19 @@ void fitCaptions(QWidget *window) {
             (qobject_cast<QLabel *>(control) && !qobject_cast<TextField *>(control));
         if (caption && !textFits(control))
             fitText(control, control->font());
+    }
+    // The items of one group are read as one list: they share the smallest of their fonts.
+    for (const QButtonGroup *group : window->findChildren<QButtonGroup *>()) {
+        const QList<QAbstractButton *> buttons = group->buttons();
+        const auto smallest = std::min_element(
+            buttons.cbegin(), buttons.cend(),
+            [](const QAbstractButton *a, const QAbstractButton *b) {
+                return QFontInfo(a->font()).pixelSize() < QFontInfo(b->font()).pixelSize();
+            });
+        if (smallest == buttons.cend())
+            continue;
+        const QFont font = (*smallest)->font();
+        for (QAbstractButton *button : buttons)
+            button->setFont(font);
     }
 }
