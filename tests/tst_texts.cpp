@@ -225,6 +225,13 @@ void TestTexts::textsFit_data() {
         << Prepare([=](WindowSet &windows) { return showMainWindow(windows, exponent, true); });
     QTest::newRow("main window, exponent form, current panel")
         << Prepare([=](WindowSet &windows) { return showMainWindow(windows, exponent, false); });
+    QTest::newRow("main window, setup from a file in a deep folder")
+        << Prepare([=](WindowSet &windows) {
+               windows.form1->setStatusPanelText(
+                   1, QStringLiteral("Setup aus Datei /home/techniker/Dokumente/Anlagen/Nord/"
+                                     "anlage.txt"));
+               return showMainWindow(windows, strainGauge, true);
+           });
     QTest::newRow("switch points") << dialog(&WindowSet::frelais);
     QTest::newRow("setting ranges") << dialog(&WindowSet::feinst);
     QTest::newRow("second copy question") << dialog(&WindowSet::fmehr);

@@ -165,7 +165,9 @@ void Tform1::buildControls(QWidget *client) {
     const int panelWidths[2] = {300, 200};
     const QString panelTexts[2] = {QStringLiteral("getrennt"), QStringLiteral("default Setup")};
     for (int i = 0; i < 2; ++i) {
-        m_statusPanels[i] = new QLabel(panelTexts[i], StatusBar1);
+        // A long text (the path of a setup file) is drawn smaller rather than cut.
+        m_statusPanels[i] = new TextField(StatusBar1);
+        m_statusPanels[i]->setText(panelTexts[i]);
         m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         m_statusPanels[i]->setFixedWidth(panelWidths[i]);
         m_statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -304,6 +306,7 @@ QString Tform1::statusPanelText(int panel) const {
 
 void Tform1::setStatusPanelText(int panel, const QString &text) {
     m_statusPanels[panel]->setText(text);
+    m_statusPanels[panel]->setToolTip(text);
 }
 
 bool Tform1::isConnected() const {
