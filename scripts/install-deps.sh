@@ -3,7 +3,10 @@
 # further packages may be named as arguments.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev desktop-file-utils "$@")
+# Qt's German texts (file dialogs, standard buttons, system reasons) and Debian's default fonts,
+# which the window tests measure the captions with.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n
+          fonts-dejavu-core desktop-file-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -35,6 +35,14 @@ void TestAllgem::formatFixed_data() {
     QTest::newRow("zero") << 0.0 << 5 << 2 << "0,00";
     QTest::newRow("scientific") << 123456.0 << 5 << 2 << "1,2346E+5";
     QTest::newRow("largest fixed") << 99999.4 << 5 << 0 << "99999";
+    // Halves that binary floating point holds just below: the decimal digits decide.
+    QTest::newRow("0.95 to one decimal") << 0.95 << 15 << 1 << "1,0";
+    QTest::newRow("1.45 to one decimal") << 1.45 << 15 << 1 << "1,5";
+    QTest::newRow("1.95 to one decimal") << 1.95 << 15 << 1 << "2,0";
+    QTest::newRow("-0.95 to one decimal") << -0.95 << 15 << 1 << "-1,0";
+    QTest::newRow("1.005 to two decimals") << 1.005 << 15 << 2 << "1,01";
+    QTest::newRow("0.94 stays") << 0.94 << 15 << 1 << "0,9";
+    QTest::newRow("9.96 carries into a new digit") << 9.96 << 15 << 1 << "10,0";
 }
 
 void TestAllgem::formatFixed() {

@@ -155,6 +155,13 @@ void TestSetupDialogs::relaisText_data() {
         << "[x] 211 | [x] 221 | <none> <none> | 1,0 mA 243 | [ ] ---";
     QTest::newRow("missing keys") << " Version: 3\r\n"
                                   << "[x] 211 | [x] 221 | <none> <none> | <none> <none> | [ ] ---";
+    // Rounded to one decimal as written, not as held in binary (0.95 is 0.94999…).
+    QTest::newRow("0.95 is 1,0 mA, 1.95 is 2,0 mA")
+        << " Alarm1hysterese : 0.95   Alarm2hysterese : 1.95\r\n"
+        << "[x] 211 | [x] 221 | 1,0 mA 233 | 2,0 mA 244 | [ ] ---";
+    QTest::newRow("1.45 is 1,5 mA, no item; 0.049 is 0,0 mA")
+        << " Alarm1hysterese : 1.45   Alarm2hysterese : 0.049\r\n"
+        << "[x] 211 | [x] 221 | <none> <none> | 0,0 mA 240 | [ ] ---";
 }
 
 void TestSetupDialogs::relaisText() {
@@ -215,6 +222,9 @@ void TestSetupDialogs::einstValues_data() {
     QTest::newRow("0.84 has no item")
         << print("1", "0.0", "0.84", "1.0")
         << "1,0 mV/V 433 | <none> <none> | " + zero2 + " | radio 2 415";
+    QTest::newRow("1.45 is 1,5 and 0.95 is 1,0")
+        << print("1", "0.0", "0.95", "1.45")
+        << "1,5 mV/V 432 | 1,0 mV/V 442 | " + zero2 + " | radio 2 415";
     QTest::newRow("direction -1 and centre -0.5")
         << print("-1", "-0.5", "1.5", "1.5")
         << "1,5 mV/V 432 | 1,5 mV/V 443 | -1,00 mV/V 451 0,00 mV/V 451 | radio 0 412";

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -39,8 +40,11 @@ private slots:
     void openVariants();
     void openRefused_data();
     void openRefused();
+    void openNoSetup_data();
+    void openNoSetup();
     void saveFails();
     void fileDialogsCancelled();
+    void fileDialogsTakeTypedNames();
     void simulatedDevice_data();
     void simulatedDevice();
 
@@ -66,6 +70,37 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QList<Box> m_boxes;
 };
+
+namespace {
+
+// Types a name into the file dialog that comes up next and confirms it. A question the dialog
+// asks on its own is kept and answered with its default; a dialog that stays open is closed.
+void typeIntoNextFileDialog(QObject *context, const QString &name, QStringList *questions) {
+    onNextModal(context, [context, name, questions](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
+        // Only a question asked while the name is confirmed counts.
+        auto confirming = std::make_shared<bool>(true);
+        onNextModal(context, [dialog, questions, confirming](QWidget *question) {
+            if (!*confirming || question == dialog)
+                return;
+            if (auto *box = qobject_cast<QMessageBox *>(question))
+                *questions << box->text();
+            question->close();
+        });
+        // What the dialog's own button does.
+        static_cast<QDialog *>(dialog)->accept();
+        *confirming = false;
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+} // namespace
 
 namespace {
 
@@ -412,10 +447,6 @@ void TestSetupTransfer::openRefused_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no labels") << "liste.txt" << QByteArray("Brot\r\nMilch\r\n")
-                               << "Die Datei enthält kein KT290-Setup.";
-    QTest::newRow("version 2") << "alt.txt" << QByteArray(" Version: 2\r\n Sicherheitsmodus: 0\r\n")
-                               << "Die Datei enthält kein KT290-Setup.";
     QTest::newRow("not text") << "bild.txt"
                               << QByteArray(" Version: 3\r\n Sicherheitsmodus: 0\r\n\0\x01\x02", 38)
                               << "Die Datei ist keine Textdatei.";
@@ -457,6 +488,37 @@ void TestSetupTransfer::openRefused() {
         QCOMPARE(shownReason, reason);
 }
 
+void TestSetupTransfer::openNoSetup_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("no labels") << QByteArray("Brot\r\nMilch\r\n");
+    QTest::newRow("version 2") << QByteArray(" Version: 2\r\n Sicherheitsmodus: 0\r\n");
+    QTest::newRow("safety mode without its blank")
+        << QByteArray(" Version: 3\r\nSicherheitsmodus: 0\r\n");
+}
+
+// A text that holds no setup was read; it is refused with the warning a device answer without
+// a setup gets, and changes nothing.
+void TestSetupTransfer::openNoSetup() {
+    QFETCH(QByteArray, bytes);
+    const QString path = writeFile(QStringLiteral("liste.txt"), bytes);
+    const QString memo = m_form->MemoSetup->toPlainText();
+    m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
+        return path;
+    };
+    answerNextBox();
+    m_form->BitBtnOpenClick();
+
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].caption, QStringLiteral("Fehler im String"));
+    QCOMPARE(m_boxes[0].text, ReadError);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::Warning);
+    QCOMPARE(state(), OtherState);
+    QCOMPARE(m_form->statusPanelText(1), QStringLiteral("default Setup"));
+    QCOMPARE(m_form->MemoSetup->toPlainText(), memo);
+    QVERIFY(m_form->ffnen1->isEnabled());
+    QVERIFY(m_form->Speichern1->isEnabled());
+}
+
 void TestSetupTransfer::saveFails() {
     const QString path = m_dir->filePath(QStringLiteral("fehlt/anlage.txt"));
     m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
@@ -487,6 +549,37 @@ void TestSetupTransfer::fileDialogsCancelled() {
     QVERIFY(m_form->Speichern1->isEnabled());
     QCOMPARE(state(), OtherState);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+// The real dialogs: saving under a typed name without extension replaces the ".txt" file of
+// that name without a question; opening takes a name that does not exist and the program says
+// why it cannot be read.
+void TestSetupTransfer::fileDialogsTakeTypedNames() {
+    QStringList questions;
+    m_form->SaveDialog1->setDirectory(m_dir->path());
+    for (const QString &typed : {QStringLiteral("anlage"), QStringLiteral("anlage.txt")}) {
+        const QString older = writeFile(QStringLiteral("anlage.txt"), "alt\r\n");
+        typeIntoNextFileDialog(this, typed, &questions);
+        m_form->BitBtnSaveClick();
+        QCOMPARE(questions, QStringList());
+        QFile saved(older);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY2(saved.readAll().startsWith("KT290-Setup\r\n"), qPrintable(typed));
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("anlage"))));
+        QCOMPARE(m_form->SaveDialog1->selectedFiles().value(0), older);
+    }
+
+    m_form->OpenDialog1->setDirectory(m_dir->path());
+    typeIntoNextFileDialog(this, QStringLiteral("fehlt.txt"), &questions);
+    answerNextBox();
+    m_form->BitBtnOpenClick();
+    QCOMPARE(questions, QStringList());
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes[0].text.startsWith(
+                 "Datei " + QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("fehlt.txt"))) +
+                 " kann nicht geöffnet werden. "),
+             qPrintable(m_boxes[0].text));
+    QCOMPARE(state(), OtherState);
 }
 
 void TestSetupTransfer::simulatedDevice_data() {

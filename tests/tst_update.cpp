@@ -149,6 +149,7 @@ public:
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
 
 private:
     void poll() {
@@ -160,6 +161,7 @@ private:
         text = box->text();
         icon = box->icon();
         buttons = box->standardButtons();
+        format = box->textFormat();
         box->button(m_answer)->click();
     }
 
@@ -210,6 +212,7 @@ private slots:
     void nothingOffered_data();
     void nothingOffered();
     void cancelDownloadsNothing();
+    void offeredVersionShownAsText();
     void failedStepStartsNothing_data();
     void failedStepStartsNothing();
     void fullUpdate();
@@ -618,6 +621,20 @@ void TestUpdate::cancelDownloadsNothing() {
     QVERIFY(box->Memo1->isVisible());
     QCOMPARE(box->frameGeometry().height(), 555);
     QCOMPARE(m_started.calls, 0);
+}
+
+// Markup in the server's version is shown as it stands and cannot restyle the question.
+void TestUpdate::offeredVersionShownAsText() {
+    const QString version = QStringLiteral("<p style=\"font-size:60px\">2.0</p><!--");
+    m_server->set(QStringLiteral("update.ini"),
+                  {200, updateIni("vtk290", version), Canned::Mode::Whole, 0});
+    prepareBox(m_root.filePath(QStringLiteral("vtk290")));
+    MessageBoxAnswerer answerer(QMessageBox::Cancel);
+    runUpdate();
+    QCOMPARE(answerer.shown, 1);
+    QCOMPARE(answerer.format, Qt::PlainText);
+    QCOMPARE(answerer.text, "downloadbare Version: " + version +
+                                "     ihre aktuelle Version: Version 1.0.0.7     Downloaden?");
 }
 
 void TestUpdate::failedStepStartsNothing_data() {

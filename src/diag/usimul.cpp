@@ -57,14 +57,6 @@ QRadioButton *makeRadio(QWidget *parent, const char *name, const QString &captio
     radio->setGeometry(rect);
     // The caption stands to the left of the button.
     radio->setLayoutDirection(Qt::RightToLeft);
-    // Where the system's font runs wider than the one the window was drawn for, the caption gets
-    // smaller rather than cut off at its start.
-    constexpr double SmallestPoints = 6.0;
-    QFont font = radio->font();
-    while (radio->sizeHint().width() > rect.width() && font.pointSizeF() > SmallestPoints) {
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-        radio->setFont(font);
-    }
     return radio;
 }
 
@@ -81,6 +73,7 @@ Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     setFont(windowFont);
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
+    fitCaptions(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

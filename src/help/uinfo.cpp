@@ -75,6 +75,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     setFont(pixelFont(QStringLiteral("System"), 13, false));
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
+    fitCaptions(this);
     connect(&m_downloader, &Downloader::progress, this, &TAboutBox::showProgress);
 }
 
@@ -203,6 +204,8 @@ void TAboutBox::offerUpdate(const QString &infoFile) {
     QMessageBox question(QMessageBox::Question, QStringLiteral("Bestätigung"),
                          UpdateInfo::QuestionText(info.version(), Label8->text()),
                          QMessageBox::Ok | QMessageBox::Cancel, this);
+    // The version comes from the server: markup in it is shown, not obeyed.
+    question.setTextFormat(Qt::PlainText);
     if (question.exec() != QMessageBox::Ok)
         return;
     if (downloadUpdate(UpdateInfo::NewProgramFileName(info.name()), info.programSha256(),

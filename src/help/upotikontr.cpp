@@ -69,4 +69,5 @@ Tfpotikontr::Tfpotikontr(QWidget *parent)
     QPalette palette = Label2->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     Label2->setPalette(palette);
+    fitCaptions(this);
 }

@@ -107,21 +107,47 @@ QString FormatFixed(double value, int precision, int decimals) {
         return mantissa.replace(QLatin1Char('.'), QLatin1Char(',')) + QLatin1String("E+") +
                QString::number(exponent);
     }
-    const int kept = std::min(decimals, precision - 1 - (value == 0.0 ? 0 : exponent));
-    QString text = QString::number(value, 'f', std::max(kept, 0));
-    if (kept > 0 || decimals > 0) {
-        if (!text.contains(QLatin1Char('.')))
-            text += QLatin1Char('.');
-        const qsizetype have = text.size() - text.indexOf(QLatin1Char('.')) - 1;
-        text += QString(decimals - have, QLatin1Char('0'));
+    // The decimal digits of the value rounded to `precision` places, not the binary value, are
+    // rounded to `decimals`: 0.95 is 0.94999… in binary but shows as 1,0 with one decimal.
+    QString digits = scientific.left(scientific.indexOf(QLatin1Char('e')));
+    digits.remove(QLatin1Char('-'));
+    digits.remove(QLatin1Char('.'));
+    QString integer;
+    QString fraction;
+    if (exponent >= 0) {
+        integer = digits.left(exponent + 1);
+        fraction = digits.mid(exponent + 1);
+    } else {
+        integer = QStringLiteral("0");
+        fraction = QString(-exponent - 1, QLatin1Char('0')) + digits;
     }
+    if (fraction.size() > decimals) {
+        const bool roundUp = fraction.at(decimals) >= QLatin1Char('5');
+        fraction.truncate(decimals);
+        if (roundUp) {
+            QString all = integer + fraction;
+            qsizetype i = all.size() - 1;
+            for (; i >= 0 && all.at(i) == QLatin1Char('9'); --i)
+                all[i] = QLatin1Char('0');
+            if (i < 0)
+                all.prepend(QLatin1Char('1'));
+            else
+                all[i] = QChar(all.at(i).unicode() + 1);
+            integer = all.left(all.size() - decimals);
+            fraction = all.right(decimals);
+        }
+    }
+    fraction += QString(decimals - fraction.size(), QLatin1Char('0'));
+    QString text = integer;
+    if (decimals > 0)
+        text += QLatin1Char(',') + fraction;
     // A value that rounds to zero is shown without its sign.
     const bool allZero = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
         return c >= QLatin1Char('1') && c <= QLatin1Char('9');
     });
-    if (allZero && text.startsWith(QLatin1Char('-')))
-        text.remove(0, 1);
-    return text.replace(QLatin1Char('.'), QLatin1Char(','));
+    if (value < 0.0 && !allZero)
+        text.prepend(QLatin1Char('-'));
+    return text;
 }
 
 QString ProgramDir() {

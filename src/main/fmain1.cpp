@@ -82,6 +82,7 @@ Tform1::Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *pa
     buildControls(client);
     buildModelPanels(client);
     buildMenu();
+    fitCaptions(client);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -178,7 +179,9 @@ void Tform1::buildControls(QWidget *client) {
     const int panelWidths[2] = {300, 200};
     const QString panelTexts[2] = {QStringLiteral("getrennt"), QStringLiteral("default Setup")};
     for (int i = 0; i < 2; ++i) {
-        m_statusPanels[i] = new QLabel(panelTexts[i], StatusBar1);
+        // A long text (the path of a setup file) is drawn smaller rather than cut.
+        m_statusPanels[i] = new TextField(StatusBar1);
+        m_statusPanels[i]->setText(panelTexts[i]);
         m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         m_statusPanels[i]->setFixedWidth(panelWidths[i]);
         m_statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -197,12 +200,18 @@ void Tform1::buildControls(QWidget *client) {
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
     OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    // Neither dialog asks before replacing a file or insists on an existing one; a file that
+    // cannot be opened is reported when it is read.
+    OpenDialog1->setFileMode(QFileDialog::AnyFile);
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
     SaveDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    // The dialog completes a name without extension itself, so what it checks is what is written.
+    SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
 }
 
 void Tform1::buildModelPanels(QWidget *client) {
@@ -311,6 +320,7 @@ QString Tform1::statusPanelText(int panel) const {
 
 void Tform1::setStatusPanelText(int panel, const QString &text) {
     m_statusPanels[panel]->setText(text);
+    m_statusPanels[panel]->setToolTip(text);
 }
 
 bool Tform1::isConnected() const {

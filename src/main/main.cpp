@@ -1,5 +1,6 @@
 #include "deviceconversation.h"
 #include "fmain1.h"
+#include "germantexts.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "startup.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    loadGermanTexts(app);
     QApplication::setApplicationName(QStringLiteral("vtk290"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
 

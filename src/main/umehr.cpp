@@ -1,5 +1,7 @@
 #include "umehr.h"
 
+#include "formcontrols.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -39,6 +41,7 @@ Tfmehr::Tfmehr(QWidget *parent)
     BitBtn2->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(ResultYes); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(ResultNo); });
+    fitCaptions(this);
 }
 
 QString Tfmehr::UserName() {

@@ -8,6 +8,9 @@ TRadioGroup::TRadioGroup(const QStringList &items, QWidget *parent)
     : QGroupBox(parent)
     , m_group(new QButtonGroup(this)) {
     auto *layout = new QVBoxLayout(this);
+    // The items share the group's height evenly, each with room for a whole line of text.
+    layout->setContentsMargins(8, 2, 8, 2);
+    layout->setSpacing(0);
     for (int i = 0; i < items.size(); ++i) {
         auto *button = new QRadioButton(items.at(i), this);
         button->setObjectName(QStringLiteral("RadioGroupItem%1").arg(i));

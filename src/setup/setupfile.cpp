@@ -20,7 +20,6 @@ constexpr char16_t Cp1252High[32] = {
 // Why a file is not read as a setup.
 constexpr const char *TooLarge = "Die Datei ist größer als 1 MiB und keine Setup-Datei.";
 constexpr const char *NotText = "Die Datei ist keine Textdatei.";
-constexpr const char *NoSetup = "Die Datei enthält kein KT290-Setup.";
 
 QString refusal(const char *reason) {
     return QString::fromUtf8(reason);
@@ -158,8 +157,6 @@ SetupFile::Loaded SetupFile::load(const QString &path) {
     const std::optional<QString> text = decode(bytes);
     if (!text)
         return {{}, refusal(NotText)};
-    if (!SetupTextAccepted(*text))
-        return {{}, refusal(NoSetup)};
     return {*text, {}};
 }
 

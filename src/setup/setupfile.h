@@ -28,7 +28,7 @@ public:
     // Writes the file so that an existing one is replaced only once the new one is complete.
     // The system's reason on failure, empty on success.
     static QString save(const QString &path, const QByteArray &bytes);
-    // Reads a file and checks that it is a setup text.
+    // Reads a text file; whether it holds a setup is for its reader to decide.
     static Loaded load(const QString &path);
 
     // ".txt" appended to a name whose last part has no extension.

@@ -166,14 +166,18 @@ void SetupTransfer::openFile() {
     const QString path = chooseFile(m_form.OpenDialog1);
     if (!path.isEmpty()) {
         const SetupFile::Loaded loaded = SetupFile::load(path);
-        if (loaded.error.isEmpty()) {
-            m_form.MemoSetup->setPlainText(loaded.text);
-            ApplySetupText(loaded.text);
-            m_form.setStatusPanelText(SetupPanel, text(StatusFromFile) + fullPath(path));
-        } else {
+        if (!loaded.error.isEmpty()) {
             // A refused file changes nothing: neither the dialogs nor the status bar.
             QMessageBox::critical(&m_form, ApplicationTitle(),
                                   text(CannotOpenText).arg(fullPath(path), loaded.error));
+        } else if (!SetupTextAccepted(loaded.text)) {
+            // A text without a setup is refused as a device answer without one would be, and
+            // changes nothing either.
+            ApplySetupText(loaded.text);
+        } else {
+            m_form.MemoSetup->setPlainText(loaded.text);
+            ApplySetupText(loaded.text);
+            m_form.setStatusPanelText(SetupPanel, text(StatusFromFile) + fullPath(path));
         }
         m_form.Speichern1->setEnabled(true);
     }

@@ -66,6 +66,7 @@ Tfeinst::Tfeinst(QWidget *parent)
     setFont(dialogFont);
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
+    fitCaptions(this);
     connectHandlers();
     setTabOrder();
     FormCreate();

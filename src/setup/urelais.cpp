@@ -47,6 +47,7 @@ Tfrelais::Tfrelais(QWidget *parent)
     setFont(dialogFont);
     setFixedSize(ClientWidth, ClientHeight);
     buildControls();
+    fitCaptions(this);
     connectHandlers();
     setTabOrder();
     FormCreate();

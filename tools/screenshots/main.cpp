@@ -1,10 +1,14 @@
 // Usage: screenshots OUTPUT_DIR — connects the real windows to simulated devices and saves PNGs.
+#include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
+#include "help/uinfo.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
+#include "main/germantexts.h"
 #include "main/startup.h"
+#include "main/umehr.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 #include "simulatorprocess.h"
@@ -12,6 +16,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -68,6 +74,7 @@ void saveWhenReady(QDialog *dialog, const QString &path, double limitSeconds, Re
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    loadGermanTexts(app);
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
     ComLink link(std::make_unique<QtSerialPortIo>());
     WindowSet windows;
@@ -82,12 +89,25 @@ int main(int argc, char *argv[]) {
         ok = connectTo(form, device, type) && ok;
         ok = save(form, out.filePath(QStringLiteral("main-%1.png").arg(type.toLower()))) && ok;
         if (type == QLatin1String("X1")) {
+            // The widest reading: a negative input signal.
+            for (const char *line : {"set mvv0 -10", "set mvv0cal -10"})
+                device.control(QLatin1String(line));
+            form->BitBtnAktualisierenClick(form->BitBtnAktualisieren);
+            ok = save(form, out.filePath(QStringLiteral("main-negative.png"))) && ok;
+            for (const char *line : {"set mvv0 auto", "set mvv0cal auto"})
+                device.control(QLatin1String(line));
             saveDialog(windows.frelais, out.filePath(QStringLiteral("schaltpunkte.png")));
             saveDialog(windows.feinst, out.filePath(QStringLiteral("einstellbereiche.png")));
             saveWhenReady(windows.fstatus, out.filePath(QStringLiteral("status.png")), 60,
                           [&windows] { return !windows.fstatus->isBuilding(); });
             saveWhenReady(windows.fsimul, out.filePath(QStringLiteral("simulation.png")), 30,
                           [&windows] { return windows.fsimul->Button1->isEnabled(); });
+            saveWhenReady(windows.flogfile, out.filePath(QStringLiteral("logfile.png")), 30,
+                          [&windows] { return !windows.flogfile->Memo1->document()->isEmpty(); });
+            saveDialog(windows.fmehr, out.filePath(QStringLiteral("mehr.png")));
+            saveDialog(windows.aboutBox, out.filePath(QStringLiteral("info.png")));
+            form->OpenDialog1->setDirectory(out.absolutePath());
+            saveDialog(form->OpenDialog1, out.filePath(QStringLiteral("oeffnen.png")));
         }
         form->BitBtnVerbindenClick();
     }
