@@ -23,6 +23,7 @@ private slots:
     void cleanup();
     void deviceFoundBehindAbsentPorts();
     void silentPortIsAskedTwice();
+    void deviceOnLastPort();
     void notFound_data();
     void notFound();
     void strainGaugeReadout();
@@ -109,6 +110,19 @@ void TestConnection::silentPortIsAskedTwice() {
     QCOMPARE(connectAndWait(), QString());
     QCOMPARE(m_form->statusPanelText(0), QStringLiteral("Verbunden mit KT 290 an COM2"));
     QCOMPARE(silent.commands(), (QStringList{"Name", "Name"}));
+}
+
+void TestConnection::deviceOnLastPort() {
+    SimulatorProcess device;
+    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
+    QStringList ports;
+    for (int i = 1; i <= 7; ++i)
+        ports << m_dir.filePath(QStringLiteral("absent%1").arg(i));
+    usePorts(ports << device.portPath());
+
+    QCOMPARE(connectAndWait(), QString());
+    QCOMPARE(m_form->statusPanelText(0), QStringLiteral("Verbunden mit KT 290 an COM8"));
+    QCOMPARE(device.commands().first(), QStringLiteral("Name"));
 }
 
 void TestConnection::notFound_data() {
