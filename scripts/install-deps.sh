@@ -3,7 +3,7 @@
 # further packages may be named as arguments.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev desktop-file-utils "$@")
+packages=(cmake g++ make dpkg-dev qt6-base-dev qt6-serialport-dev qt6-svg-dev desktop-file-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
