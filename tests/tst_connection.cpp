@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 // Finding the device and reading it out, through the main window, against simulated devices
 // on pseudo-terminals with real timing.
 class TestConnection : public QObject {
@@ -171,11 +173,16 @@ void TestConnection::strainGaugeReadout() {
     const QStringList expected{"Name", "inpmv",  "ver",  "fnr", "tasp",  "fehl",  "kalr 1",
                                "mvv0", "kalr 0", "mvv0", "mas", "al1ma", "al2ma", "P2"};
     QCOMPARE(device.commands(), expected);
+    // The characters go out paced. The simulator stamps a byte when it reads it, and a loaded
+    // simulator reads some late, close to the next one: the typical gap is what counts.
     const auto bytes = device.bytes();
-    for (int i = 1; i < bytes.size(); ++i) {
-        const double gap = bytes.at(i).first - bytes.at(i - 1).first;
-        QVERIFY2(gap > 0.035, qPrintable(QStringLiteral("byte %1: %2 s").arg(i).arg(gap)));
-    }
+    QList<double> gaps;
+    for (int i = 1; i < bytes.size(); ++i)
+        gaps << bytes.at(i).first - bytes.at(i - 1).first;
+    std::sort(gaps.begin(), gaps.end());
+    QVERIFY(!gaps.isEmpty());
+    QVERIFY2(gaps.at(gaps.size() / 2) > 0.045,
+             qPrintable(QString::number(gaps.at(gaps.size() / 2))));
 
     QCOMPARE(m_form->StaticTextTyp->text(), QStringLiteral("KT 290.X1 - DMS-Schaltverstärker"));
     QVERIFY(m_form->Panel1->isVisibleTo(m_form));
