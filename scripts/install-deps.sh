@@ -4,8 +4,8 @@
 set -euo pipefail
 
 # Qt's German texts (file dialogs, standard buttons, system reasons) and Debian's default fonts,
-# which the window tests measure the captions with.
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n
+# which the window tests measure the captions with; dpkg-dev makes the package.
+packages=(cmake g++ make dpkg-dev qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n
           fonts-dejavu-core desktop-file-utils "$@")
 missing=()
 for p in "${packages[@]}"; do

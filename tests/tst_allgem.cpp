@@ -16,6 +16,8 @@ private slots:
     void readPointNumber();
     void portOrder();
     void portsFromEnvironment();
+    void portListForms_data();
+    void portListForms();
 };
 
 void TestAllgem::formatFixed_data() {
@@ -124,6 +126,36 @@ void TestAllgem::portsFromEnvironment() {
     QCOMPARE(PortNames::systemLocation(QStringLiteral("COM3")), QStringLiteral("/dev/c"));
     QCOMPARE(PortNames::systemLocation(QStringLiteral("COM4")), QString());
     QCOMPARE(PortNames::systemLocation(QStringLiteral("LPT1")), QString());
+    qunsetenv("VTK290_PORTS");
+}
+
+// The forms of VTK290_PORTS a technician writes: stable /dev/serial names hold ':' themselves.
+void TestAllgem::portListForms_data() {
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("paths"); // COM1, COM2, …; the rest do not exist
+    const QString byPath = QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0");
+    const QByteArray byPathBytes = byPath.toLatin1();
+    QTest::newRow("colons") << QByteArray("/dev/a::/dev/c") << QStringList{"/dev/a", "", "/dev/c"};
+    QTest::newRow("semicolons") << QByteArray("/dev/a;;/dev/c")
+                                << QStringList{"/dev/a", "", "/dev/c"};
+    QTest::newRow("by-path name, semicolon")
+        << QByteArray(byPathBytes + ";/dev/ttyS0") << QStringList{byPath, "/dev/ttyS0"};
+    QTest::newRow("by-path name alone") << byPathBytes << QStringList{byPath};
+    QTest::newRow("by-path name, colon")
+        << QByteArray(byPathBytes + ":/dev/ttyS0") << QStringList{byPath, "/dev/ttyS0"};
+    QTest::newRow("colon form, first absent")
+        << QByteArray(":" + byPathBytes) << QStringList{"", byPath};
+    QTest::newRow("lines with blanks")
+        << QByteArray(" /dev/ttyS0\n\n/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0 \n")
+        << QStringList{"/dev/ttyS0", "", "/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0"};
+}
+
+void TestAllgem::portListForms() {
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, paths);
+    qputenv("VTK290_PORTS", list);
+    for (int n = 1; n <= 8; ++n)
+        QCOMPARE(PortNames::systemLocation(QStringLiteral("COM%1").arg(n)), paths.value(n - 1));
     qunsetenv("VTK290_PORTS");
 }
 

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 // Finding the device and reading it out, through the main window, against simulated devices
 // on pseudo-terminals with real timing.
 class TestConnection : public QObject {
@@ -23,6 +25,7 @@ private slots:
     void cleanup();
     void deviceFoundBehindAbsentPorts();
     void silentPortIsAskedTwice();
+    void deviceOnLastPort();
     void notFound_data();
     void notFound();
     void strainGaugeReadout();
@@ -111,6 +114,19 @@ void TestConnection::silentPortIsAskedTwice() {
     QCOMPARE(silent.commands(), (QStringList{"Name", "Name"}));
 }
 
+void TestConnection::deviceOnLastPort() {
+    SimulatorProcess device;
+    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
+    QStringList ports;
+    for (int i = 1; i <= 7; ++i)
+        ports << m_dir.filePath(QStringLiteral("absent%1").arg(i));
+    usePorts(ports << device.portPath());
+
+    QCOMPARE(connectAndWait(), QString());
+    QCOMPARE(m_form->statusPanelText(0), QStringLiteral("Verbunden mit KT 290 an COM8"));
+    QCOMPARE(device.commands().first(), QStringLiteral("Name"));
+}
+
 void TestConnection::notFound_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
@@ -157,11 +173,16 @@ void TestConnection::strainGaugeReadout() {
     const QStringList expected{"Name", "inpmv",  "ver",  "fnr", "tasp",  "fehl",  "kalr 1",
                                "mvv0", "kalr 0", "mvv0", "mas", "al1ma", "al2ma", "P2"};
     QCOMPARE(device.commands(), expected);
+    // The characters go out paced. The simulator stamps a byte when it reads it, and a loaded
+    // simulator reads some late, close to the next one: the typical gap is what counts.
     const auto bytes = device.bytes();
-    for (int i = 1; i < bytes.size(); ++i) {
-        const double gap = bytes.at(i).first - bytes.at(i - 1).first;
-        QVERIFY2(gap > 0.035, qPrintable(QStringLiteral("byte %1: %2 s").arg(i).arg(gap)));
-    }
+    QList<double> gaps;
+    for (int i = 1; i < bytes.size(); ++i)
+        gaps << bytes.at(i).first - bytes.at(i - 1).first;
+    std::sort(gaps.begin(), gaps.end());
+    QVERIFY(!gaps.isEmpty());
+    QVERIFY2(gaps.at(gaps.size() / 2) > 0.045,
+             qPrintable(QString::number(gaps.at(gaps.size() / 2))));
 
     QCOMPARE(m_form->StaticTextTyp->text(), QStringLiteral("KT 290.X1 - DMS-Schaltverstärker"));
     QVERIFY(m_form->Panel1->isVisibleTo(m_form));

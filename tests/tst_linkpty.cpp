@@ -17,6 +17,7 @@ private slots:
     void bytesBecomeLatin1Characters();
     void openOfMissingPortClosesTheOpenOne();
     void badPortPaths();
+    void lineSettingsGiven();
 
 private:
     void usePorts(const QStringList &paths);
@@ -94,7 +95,9 @@ void TestLinkPty::openOfMissingPortClosesTheOpenOne() {
     QTRY_COMPARE(m_sim.openCount(), 1);
     QVERIFY(!m_link->ComOpen(QStringLiteral("COM2"), 19200).isEmpty());
     QVERIFY(!m_link->ComHandleValid());
-    // The simulator notices that nobody holds its line any more: it can be opened again.
+    // The simulator notices that nobody holds its line any more (on a loaded machine a little
+    // later: reopened before that, the line would look as if it had been held all along).
+    QTRY_VERIFY(m_sim.transcript().last().endsWith(QLatin1String(" CLOSE")));
     QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
     QTRY_COMPARE(m_sim.openCount(), 2);
 }
@@ -120,6 +123,22 @@ void TestLinkPty::badPortPaths() {
         m_link->ComOpen(QStringLiteral("COM3"), 19200);
         QVERIFY(m_link->ComOpenDenied());
     }
+}
+
+// The pseudo-terminal takes any line settings: what the port was given is read back from it.
+void TestLinkPty::lineSettingsGiven() {
+    m_link->ComClose();
+    auto io = std::make_unique<QtSerialPortIo>();
+    QtSerialPortIo *port = io.get();
+    ComLink link(std::move(io));
+    QCOMPARE(link.ComOpen(QStringLiteral("COM1"), 19200), QString());
+    const auto settings = port->lineSettings();
+    QVERIFY(settings);
+    QCOMPARE(settings->baudRate, 19200);
+    QCOMPARE(settings->dataBits, QSerialPort::Data8);
+    QCOMPARE(settings->parity, QSerialPort::NoParity);
+    QCOMPARE(settings->stopBits, QSerialPort::OneStop);
+    QCOMPARE(settings->flowControl, QSerialPort::NoFlowControl);
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)

@@ -68,6 +68,7 @@ private slots:
     void collect_data();
     void collect();
     void silentDeviceIsAskedAgainWhileOpen();
+    void askedAgainAFifthOfASecondLater();
     void endlessLogStopsAtDeadline();
     void logFromDevice();
     void continuousLogFromDevice();
@@ -133,6 +134,35 @@ void TestLogfile::silentDeviceIsAskedAgainWhileOpen() {
     QCOMPARE(logfile->Memo1->toPlainText(), QString());
     QVERIFY(logfile->Timer1->isActive());
     logfile->close();
+}
+
+// Between the last try of one attempt and the first of the next lie the CR's pause (0.05 s), the
+// poll that finds the echo alone (0.1 s), the window's 0.2 s and the drain (0.1 s). Delays only
+// make a gap longer, so the shortest of three stays well below what a second's pause would give.
+void TestLogfile::askedAgainAFifthOfASecondLater() {
+    const auto rig = DiagRig::onFake();
+    QVERIFY(rig->opened());
+    Tflogfile *logfile = rig->windows.flogfile;
+    logfile->show();
+    // Each attempt asks twice; three gaps between attempts need eight questions.
+    QTRY_VERIFY_WITH_TIMEOUT(rig->fakeCommands().size() >= 8, 15000);
+    logfile->close();
+
+    QList<qint64> starts; // of each question
+    QList<qint64> ends;   // its CR
+    for (const FakeSerialPort::Write &write : rig->device->writes) {
+        if (write.bytes.startsWith('l'))
+            starts << write.atMs;
+        if (write.bytes.endsWith('\r'))
+            ends << write.atMs;
+    }
+    qint64 shortest = std::numeric_limits<qint64>::max();
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        const qint64 gap = starts.at(2 * attempt) - ends.at(2 * attempt - 1);
+        QVERIFY2(gap >= 400, qPrintable(QString::number(gap)));
+        shortest = std::min(shortest, gap);
+    }
+    QVERIFY2(shortest < 900, qPrintable(QString::number(shortest)));
 }
 
 void TestLogfile::endlessLogStopsAtDeadline() {

@@ -6,8 +6,10 @@
 #include "main/umehr.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,6 +31,8 @@ private slots:
     void menuItems_data();
     void menuItems();
     void progressBarCyclesWhileVisible();
+    void progressBarWrapsAfter100();
+    void scanAsksEightPortsAt19200();
     void closingClosesPort();
     void secondCopyIsAsked_data();
     void secondCopyIsAsked();
@@ -222,6 +226,38 @@ void TestMainWindow::progressBarCyclesWhileVisible() {
     while (form->ProgressBar1->value() < 6 && clock.elapsed() < 3000)
         WaitSeconds(0.1);
     QVERIFY(form->ProgressBar1->value() >= 6);
+}
+
+// One cycle: 2, 4, … 100, then 0 again.
+void TestMainWindow::progressBarWrapsAfter100() {
+    Tform1 *form = m_windows.form1;
+    form->show();
+    form->ProgressBar1->setValue(0);
+    form->ProgressBar1->show();
+    QList<int> seen;
+    for (int i = 0; i < 52; ++i) {
+        form->Timer1Timer();
+        seen << form->ProgressBar1->value();
+    }
+    QList<int> expected;
+    for (int value = 2; value <= 100; value += 2)
+        expected << value;
+    expected << 0 << 2;
+    QCOMPARE(seen, expected);
+}
+
+void TestMainWindow::scanAsksEightPortsAt19200() {
+    qputenv("VTK290_PORTS", "/fake/1;/fake/2;/fake/3;/fake/4;/fake/5;/fake/6;/fake/7;/fake/8");
+    m_port->existingPaths = QStringList{QStringLiteral("/fake/9")};
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+    answerer.start(20);
+    m_windows.form1->BitBtnVerbinden->click();
+    QCOMPARE(m_port->openBaudRates, QList<int>(8, 19200));
+    qunsetenv("VTK290_PORTS");
 }
 
 void TestMainWindow::closingClosesPort() {

@@ -17,6 +17,7 @@ private slots:
     void staleInputIsDiscarded();
     void unansweredQuestionIsAskedTwice();
     void multiLineAnswers();
+    void versionLineAfterTheFirstPoll();
     void noPortGivesNoValue();
     void questionEndsWhenThePortGoes();
 
@@ -112,6 +113,19 @@ void TestProtocol::multiLineAnswers() {
     const QString print = m_protocol->DeviceQuery(QStringLiteral("spr"));
     QVERIFY(print.startsWith(QLatin1String("Version: 3")));
     QVERIFY(print.endsWith(QLatin1String("poti[1]: 301")));
+}
+
+// The first poll comes 0.15 s after the CR (its pause and one step); the hardware line that
+// follows 0.2 s after the first is only there for the version's extra step 0.1 s later.
+void TestProtocol::versionLineAfterTheFirstPoll() {
+    m_port->answer = [this](const QByteArray &line) -> QByteArray {
+        if (line != "ver")
+            return {};
+        QTimer::singleShot(200, this, [this] { m_port->incoming += "HW-Version 2\r\n"; });
+        return "SW-Version V1.03\r\n";
+    };
+    QCOMPARE(m_protocol->DeviceQuery(QStringLiteral("ver")),
+             QStringLiteral("SW-Version V1.03\r\nHW-Version 2"));
 }
 
 void TestProtocol::noPortGivesNoValue() {

@@ -87,6 +87,13 @@ void TestReadout::deviceType_data() {
     QTest::newRow("02") << QByteArray() << QByteArray() << QByteArray("1")
                         << "KT 290.02 - Strom-Schaltverstärker" << false << true
                         << QStringList{"inpmv", "inpmv", "p0"};
+    // The old models tell their input by bit value 2 of "p0" alone.
+    QTest::newRow("01 by bit value 2")
+        << QByteArray() << QByteArray() << QByteArray("2") << "KT 290.01 - DMS-Schaltverstärker"
+        << true << false << QStringList{"inpmv", "inpmv", "p0"};
+    QTest::newRow("02 with bit value 4")
+        << QByteArray() << QByteArray() << QByteArray("4") << "KT 290.02 - Strom-Schaltverstärker"
+        << false << true << QStringList{"inpmv", "inpmv", "p0"};
     QTest::newRow("p0 beyond 32 bits") << QByteArray() << QByteArray() << QByteArray("1e12") << ""
                                        << false << false << QStringList{"inpmv", "inpmv", "p0"};
 }

@@ -35,6 +35,8 @@ private slots:
     void splitLines();
 
     void currentModelReportHoldsBackInput();
+    void seCurrentQuestion_data();
+    void seCurrentQuestion();
     void terminal_data();
     void terminal();
     void echoLineEndsInPieces();
@@ -270,6 +272,50 @@ void TestStatusReport::currentModelReportHoldsBackInput() {
     QCOMPARE(rig->device->writes.last().bytes, QByteArray("x"));
     // A refresh asked for during the build started nothing.
     QVERIFY(!status->Timer1->isActive());
+}
+
+void TestStatusReport::seCurrentQuestion_data() {
+    QTest::addColumn<QByteArray>("error");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("error 1") << QByteArray("fehl 1") << "ispk"
+                             << "  Strom SE+ zu SE-  48mA";
+    QTest::newRow("error 2") << QByteArray("fehl 2") << "ispma"
+                             << "  Strom SE+ zu SE-  14mA";
+    QTest::newRow("1.4, not exactly 1") << QByteArray("fehl 1.4") << "ispma"
+                                        << "  Strom SE+ zu SE-  14mA";
+    QTest::newRow("no error answer") << QByteArray() << "ispma"
+                                     << "  Strom SE+ zu SE-  14mA";
+}
+
+// The SE current comes from "ispk" with error 1 only. The device goes after that question, so
+// the rest of the report ends at once.
+void TestStatusReport::seCurrentQuestion() {
+    QFETCH(QByteArray, error);
+    QFETCH(QString, question);
+    QFETCH(QString, line);
+    const auto rig = DiagRig::onFake();
+    QVERIFY(rig->opened());
+    FakeSerialPort *device = rig->device;
+    const QMap<QByteArray, QByteArray> answers{{"name", "KT290"},   {"ver", "SW-Version 1"},
+                                               {"fehl", error},     {"uspv", "uspv 24.5"},
+                                               {"ispk", "ispk 48"}, {"ispma", "ispma 14"}};
+    device->answer = [device, answers](const QByteArray &command) -> QByteArray {
+        if (!answers.contains(command)) {
+            QTimer::singleShot(0, device, &FakeSerialPort::pullPlug);
+            return {};
+        }
+        const QByteArray answer = answers.value(command);
+        return answer.isEmpty() ? QByteArray() : answer + "\r\n";
+    };
+    QStringList lines;
+    StatusReport(rig->windows.form1->protocol(), false, {}, [&lines](const QString &text) {
+        lines << text;
+    }).build();
+
+    const QStringList commands = rig->fakeCommands();
+    QCOMPARE(commands.value(commands.indexOf(QStringLiteral("uspv")) + 1), question);
+    QVERIFY2(lines.contains(line), qPrintable(lines.join(QLatin1Char('|'))));
 }
 
 void TestStatusReport::terminal_data() {

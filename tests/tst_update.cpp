@@ -216,6 +216,7 @@ private slots:
     void failedStepStartsNothing_data();
     void failedStepStartsNothing();
     void fullUpdate();
+    void packageInstallationDownloadsNothing();
 
 private:
     QStringList memoLines() const;
@@ -728,6 +729,41 @@ void TestUpdate::fullUpdate() {
     QCOMPARE(m_started.workingDirectory, nativeDir);
     QVERIFY(!m_windows.form1->isVisible());
     QCOMPARE(tempFiles(), QStringList());
+}
+
+// An installed package's program folder belongs to root: the offer is shown, nothing is fetched
+// or written. Root may write anywhere, so for root a folder no one can create files in stands in.
+void TestUpdate::packageInstallationDownloadsNothing() {
+    QString dir = m_root.filePath(QStringLiteral("paket"));
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    if (QFile probe(dir + QStringLiteral("/probe")); probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        dir = QStringLiteral("/proc/self");
+        if (!QFileInfo(dir).isDir())
+            QSKIP("no folder here that refuses new files");
+    }
+    m_server->set(QStringLiteral("update.ini"),
+                  {200, updateIni("vtk290", "1.0.0.8"), Canned::Mode::Whole, 0});
+    m_server->set(QStringLiteral("vtk290.ex_"), {200, patternBytes(3000), Canned::Mode::Whole, 0});
+    m_server->set(QStringLiteral("update.exe"), {200, patternBytes(2000), Canned::Mode::Whole, 0});
+    prepareBox(dir + QStringLiteral("/vtk290"));
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    runUpdate();
+
+    QCOMPARE(answerer.shown, 0);
+    QCOMPARE(memoLines().mid(2),
+             (QStringList{"downloadbare Version: 1.0.0.8",
+                          "Der Programmordner ist schreibgeschützt: diese Installation wird über "
+                          "ihr Paket aktualisiert (apt oder dpkg -i mit dem neuen Paket). Es wird "
+                          "nichts heruntergeladen."}));
+    QCOMPARE(m_server->requests(), QStringList{"/spezmemb/download/software/update.ini"});
+    QCOMPARE(m_started.calls, 0);
+    QVERIFY(m_windows.aboutBox->Button4->isEnabled());
+    QCOMPARE(tempFiles(), QStringList());
+    QFile::setPermissions(m_root.filePath(QStringLiteral("paket")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QTEST_MAIN(TestUpdate)

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -42,6 +43,10 @@ static constexpr MakerLine MakerLines[] = {
 static constexpr const char *NoTempFileText = "Es kann keine temporäre Datei angelegt werden.";
 static constexpr const char *UpdaterNotStartedText =
     "Das Update-Programm kann nicht gestartet werden.";
+static constexpr const char *OfferedText = "downloadbare Version: ";
+static constexpr const char *PackageUpdateText =
+    "Der Programmordner ist schreibgeschützt: diese Installation wird über ihr Paket "
+    "aktualisiert (apt oder dpkg -i mit dem neuen Paket). Es wird nichts heruntergeladen.";
 
 QFont pixelFont(const QString &family, int pixels, bool bold) {
     QFont font(family);
@@ -54,6 +59,12 @@ void setBlackText(QLabel *label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
+}
+
+// Whether a file can be made in the folder; an installed package's folder belongs to root.
+bool directoryWritable(const QString &directory) {
+    QTemporaryFile probe(directory + QStringLiteral("/~tmXXXXXX"));
+    return probe.open();
 }
 
 bool startDetached(const QString &program, const QStringList &arguments,
@@ -201,6 +212,11 @@ void TAboutBox::offerUpdate(const QString &infoFile) {
     const UpdateInfo info = UpdateInfo::FromFile(infoFile);
     if (!info.offersProgram(QFileInfo(m_programFilePath).fileName()))
         return;
+    if (!directoryWritable(QFileInfo(m_programFilePath).absolutePath())) {
+        addLine(QString::fromUtf8(OfferedText) + info.version());
+        addLine(QString::fromUtf8(PackageUpdateText));
+        return;
+    }
     QMessageBox question(QMessageBox::Question, QStringLiteral("Bestätigung"),
                          UpdateInfo::QuestionText(info.version(), Label8->text()),
                          QMessageBox::Ok | QMessageBox::Cancel, this);

@@ -1,5 +1,6 @@
 #include "portnames.h"
 
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QtGlobal>
 
@@ -34,6 +35,30 @@ bool naturalLess(const QString &a, const QString &b) {
 
 namespace PortNames {
 
+QStringList splitPortList(const QString &list) {
+    if (list.contains(u';') || list.contains(u'\n')) {
+        QStringList paths;
+        for (const QString &entry : list.split(QRegularExpression(QStringLiteral("[;\n]"))))
+            paths << entry.trimmed();
+        return paths;
+    }
+    // The older form: a ':' ends an entry only where a new path (or an empty entry) follows, so
+    // that names such as /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 stay whole.
+    QStringList paths;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list.at(i) != u':')
+            continue;
+        const bool last = i + 1 == list.size();
+        if (last || list.at(i + 1) == u'/' || list.at(i + 1) == u':') {
+            paths << list.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    paths << list.mid(start);
+    return paths;
+}
+
 QStringList orderedSystemPorts(QStringList names) {
     std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         if (isUsbAdapter(a) != isUsbAdapter(b))
@@ -51,7 +76,7 @@ QString systemLocation(const QString &comName) {
     return comName;
 #else
     if (qEnvironmentVariableIsSet("VTK290_PORTS")) {
-        const QStringList paths = qEnvironmentVariable("VTK290_PORTS").split(QLatin1Char(':'));
+        const QStringList paths = splitPortList(qEnvironmentVariable("VTK290_PORTS"));
         return n <= paths.size() ? paths.at(n - 1) : QString();
     }
     QStringList names;

@@ -4,13 +4,18 @@
 #include <QStringList>
 
 // The program knows its ports only as COM1 … COM8. On Windows these are the system's COM ports.
-// Elsewhere COMn is the n-th path of the environment variable VTK290_PORTS (paths separated by
-// ":", an empty entry meaning that COMn does not exist) or, without that variable, the n-th
-// serial port that the system lists, USB adapters (ttyUSB, ttyACM) first, the rest by name.
+// Elsewhere COMn is the n-th path of the environment variable VTK290_PORTS (see splitPortList;
+// an empty entry means that COMn does not exist) or, without that variable, the n-th serial port
+// that the system lists, USB adapters (ttyACM, then ttyUSB) first, the rest by name.
 namespace PortNames {
 
 // The system path of a port name such as "COM3"; empty when there is no such port.
 QString systemLocation(const QString &comName);
+
+// The paths of a VTK290_PORTS value. Entries are separated by ';' or new lines, and then each is
+// trimmed. Without either, ':' separates where another path ('/'), an empty entry or the end
+// follows, so a ':' inside a name (as in /dev/serial/by-path names) is part of the path.
+QStringList splitPortList(const QString &list);
 
 // The ordering used without VTK290_PORTS, given the system's port names (e.g. "ttyS0").
 QStringList orderedSystemPorts(QStringList names);

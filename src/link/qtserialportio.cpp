@@ -37,6 +37,13 @@ bool QtSerialPortIo::configure(int baudRate) {
            m_port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
+std::optional<QtSerialPortIo::LineSettings> QtSerialPortIo::lineSettings() const {
+    if (!m_port.isOpen())
+        return std::nullopt;
+    return LineSettings{m_port.baudRate(), m_port.dataBits(), m_port.parity(), m_port.stopBits(),
+                        m_port.flowControl()};
+}
+
 void QtSerialPortIo::close() {
     m_closePending = false;
     if (m_port.isOpen())

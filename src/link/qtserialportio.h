@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+#include <optional>
+
 // SerialPortIo on QSerialPort.
 class QtSerialPortIo final : public SerialPortIo {
     Q_OBJECT
@@ -18,6 +20,16 @@ public:
     QByteArray read(qint64 maxSize) override;
     qint64 bytesToWrite() const override;
     void write(const QByteArray &data) override;
+
+    // What the open port holds: the settings given to the driver. Nothing while closed.
+    struct LineSettings {
+        qint32 baudRate;
+        QSerialPort::DataBits dataBits;
+        QSerialPort::Parity parity;
+        QSerialPort::StopBits stopBits;
+        QSerialPort::FlowControl flowControl;
+    };
+    std::optional<LineSettings> lineSettings() const;
 
 private:
     void onErrorOccurred(QSerialPort::SerialPortError error);

@@ -5,7 +5,8 @@ FakeSerialPort::FakeSerialPort(QObject *parent)
     m_clock.start();
 }
 
-QString FakeSerialPort::open(const QString &path, int) {
+QString FakeSerialPort::open(const QString &path, int baudRate) {
+    openBaudRates << baudRate;
     m_openDenied = deniedPaths.contains(path);
     if (m_openDenied)
         return QStringLiteral("Zugriff verweigert");

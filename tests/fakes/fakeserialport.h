@@ -43,6 +43,7 @@ public:
     QByteArray incoming;
     QList<Write> writes;
     QStringList openedPaths;
+    QList<int> openBaudRates; // of every open(), failed ones included
     QList<QByteArray> commands;
     int openCount = 0;
 

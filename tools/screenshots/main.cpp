@@ -73,6 +73,9 @@ void saveWhenReady(QDialog *dialog, const QString &path, double limitSeconds, Re
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // The pictures are the same with or without a desktop.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     loadGermanTexts(app);
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
