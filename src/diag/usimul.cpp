@@ -22,10 +22,6 @@ constexpr int ClientWidth = 713;
 constexpr int ClientHeight = 347;
 constexpr int AutoRunDelayMs = 500;
 
-// Pauses after the set commands, as the device needs them.
-constexpr double InputOnPause = 0.5;
-constexpr double StepPause = 0.2;
-
 const QString ClosedContact = QStringLiteral(":/images/contact_closed_yellow.svg");
 const QString OpenContact = QStringLiteral(":/images/contact_open_yellow.svg");
 
@@ -252,103 +248,55 @@ void Tfsimul::ApplyAndRefresh() {
     ++m_runs;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    if (m_inputOffset == 0.0 && m_form.isStrainGaugeModel())
-        MeasureInputOffset();
-    progress(40);
-    bool applied = ApplyInput();
-    if (applied) {
-        progress(10);
-        pause(StepPause);
-        progress(20);
-        applied = ApplyOutput();
-    }
-    if (applied)
-        ReadSwitchPointsAndRelays();
+    m_inputOffset =
+        SimulationRun(m_form.protocol(), *this).run(m_inputOffset, m_form.isStrainGaugeModel());
     ProgressBar1->hide();
     --m_runs;
 }
 
-// The device's own resistors add to the bridge signal; the calibration resistor shows by how
-// much. An implausible result is not kept, so the next run measures again.
-void Tfsimul::MeasureInputOffset() {
-    progress(10);
-    if (!send(QStringLiteral("input 1")))
-        return;
-    pause(InputOnPause);
-    progress(20);
-    const auto [withResistor, withoutResistor] =
-        m_form.protocol().ReadWithCalibration(false, [this](double) { progress(30); });
-    m_inputOffset =
-        SimulationValues::offsetFromReadings(withResistor, withoutResistor).value_or(0.0);
+bool Tfsimul::inputSimulated() const {
+    return RadioButtonSimMv->isChecked();
 }
 
-bool Tfsimul::ApplyInput() {
-    if (RadioButtonSimMv->isChecked()) {
-        send(QStringLiteral("input 0"));
-        pause(StepPause);
-        const QString text = chosenText(EditMv, EditMv2);
-        const std::optional<double> value = SimulationValues::readUserNumber(text);
-        if (!value) {
-            showConversionError(text);
-            return false;
-        }
-        send(QStringLiteral("mvv0 ") + SimulationValues::deviceInputText(*value + m_inputOffset));
-        return true;
-    }
+bool Tfsimul::outputSimulated() const {
+    return RadioButtonSimMa->isChecked();
+}
+
+QString Tfsimul::inputText() const {
+    return chosenText(EditMv, EditMv2);
+}
+
+QString Tfsimul::outputText() const {
+    return chosenText(EditMa, EditMa2);
+}
+
+void Tfsimul::showProgress(int position) {
+    ProgressBar1->setValue(position);
+}
+
+void Tfsimul::clearMeasuredInput() {
     EditMv->clear();
-    send(QStringLiteral("input 1"));
-    pause(InputOnPause);
-    const double input = ask("mvv0");
-    if (HasValue(input)) {
-        const QString text = FormatFixed(input - m_inputOffset, 8, 3);
-        EditMv->setText(text);
-        EditMv2->setText(text);
-    }
-    return true;
 }
 
-bool Tfsimul::ApplyOutput() {
-    if (RadioButtonSimMa->isChecked()) {
-        const QString text = chosenText(EditMa, EditMa2);
-        // Checked like the input, before anything of the output goes to the device.
-        if (!SimulationValues::readUserNumber(text)) {
-            showConversionError(text);
-            return false;
-        }
-        send(QStringLiteral("maaus 0"));
-        pause(StepPause);
-        send(QStringLiteral("mas ") + CommaToPoint(text.trimmed()));
-        return true;
-    }
-    send(QStringLiteral("maaus 1"));
-    pause(StepPause);
-    const double output = ask("mas");
-    EditMa->setText(HasValue(output) ? FormatFixed(output, 8, 3) : QString());
-    EditMa2->setText(HasValue(output) ? FormatFixed(output, 8, 2) : QString());
-    return true;
+void Tfsimul::showMeasuredInput(double millivoltsPerVolt) {
+    const QString text = FormatFixed(millivoltsPerVolt, 8, 3);
+    EditMv->setText(text);
+    EditMv2->setText(text);
 }
 
-void Tfsimul::ReadSwitchPointsAndRelays() {
-    progress(30);
-    pause(StepPause);
-    progress(40);
-    const double point1 = ask("al1ma");
-    const QString text1 = HasValue(point1) ? FormatFixed(point1, 8, 2) : QString();
-    StaticTextSp1->setText(text1);
-    StaticTextSP102->setText(text1);
-    progress(50);
-    pause(StepPause);
-    progress(60);
-    const double point2 = ask("al2ma");
-    const QString text2 = HasValue(point2) ? FormatFixed(point2, 8, 2) : QString();
-    StaticTextSp2->setText(text2);
-    StaticTextSP202->setText(text2);
-    progress(70);
-    pause(StepPause);
-    progress(85);
-    ShowRelays(ask("P2"));
-    progress(100);
-    pause(StepPause);
+void Tfsimul::showOutput(double milliamps) {
+    EditMa->setText(HasValue(milliamps) ? FormatFixed(milliamps, 8, 3) : QString());
+    EditMa2->setText(HasValue(milliamps) ? FormatFixed(milliamps, 8, 2) : QString());
+}
+
+void Tfsimul::showSwitchPoint(int point, double milliamps) {
+    const QString text = HasValue(milliamps) ? FormatFixed(milliamps, 8, 2) : QString();
+    (point == 1 ? StaticTextSp1 : StaticTextSp2)->setText(text);
+    (point == 1 ? StaticTextSP102 : StaticTextSP202)->setText(text);
+}
+
+void Tfsimul::showRelays(double relayStates) {
+    ShowRelays(relayStates);
 }
 
 // Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels alike.
@@ -382,20 +330,4 @@ QString Tfsimul::chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) 
 void Tfsimul::showConversionError(const QString &text) {
     ProgressBar1->hide();
     QMessageBox::critical(this, ApplicationTitle(), SimulationValues::conversionError(text));
-}
-
-bool Tfsimul::send(const QString &command) {
-    return m_form.protocol().Send(command);
-}
-
-void Tfsimul::pause(double seconds) {
-    m_form.protocol().Pause(seconds);
-}
-
-double Tfsimul::ask(const char *command) {
-    return m_form.protocol().DeviceQueryNumber(QLatin1String(command));
-}
-
-void Tfsimul::progress(int position) {
-    ProgressBar1->setValue(position);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simulationrun.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -12,7 +14,7 @@ class Tform1;
 
 // The simulation window: a simulated input signal or a driven output current, and what the
 // switch points and relays make of it, on the drawing of the device's model.
-class Tfsimul final : public QDialog {
+class Tfsimul final : public QDialog, private SimulationRun::View {
     Q_OBJECT
 
 public:
@@ -73,16 +75,20 @@ private:
     void runHoldingButton();
     void updateControls();
     void ApplyAndRefresh();
-    void MeasureInputOffset();
-    bool ApplyInput();
-    bool ApplyOutput();
-    void ReadSwitchPointsAndRelays();
     QString chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const;
-    void showConversionError(const QString &text);
-    bool send(const QString &command);
-    void pause(double seconds);
-    double ask(const char *command);
-    void progress(int position);
+
+    // What a run reads and shows.
+    bool inputSimulated() const override;
+    bool outputSimulated() const override;
+    QString inputText() const override;
+    QString outputText() const override;
+    void showProgress(int position) override;
+    void clearMeasuredInput() override;
+    void showMeasuredInput(double millivoltsPerVolt) override;
+    void showOutput(double milliamps) override;
+    void showSwitchPoint(int point, double milliamps) override;
+    void showRelays(double relayStates) override;
+    void showConversionError(const QString &text) override;
 
     Tform1 &m_form;
     double m_inputOffset = 0.0;
