@@ -126,14 +126,19 @@ void Tflive::buildChart() {
     m_chart = new QChart;
     m_chart->legend()->setAlignment(Qt::AlignBottom);
     m_chart->setMargins(QMargins(4, 4, 4, 4));
+    // Axis numbers as the values above them: with a decimal comma.
+    m_chart->setLocalizeNumbers(true);
+    m_chart->setLocale(QLocale(QLocale::German));
 
     m_timeAxis = new QDateTimeAxis;
     m_timeAxis->setFormat(QStringLiteral("HH:mm"));
     m_timeAxis->setTickCount(11);
     m_inputAxis = new QValueAxis;
+    m_inputAxis->setLabelFormat(QStringLiteral("%.3f"));
     m_outputAxis = new QValueAxis;
     m_outputAxis->setTitleText(QStringLiteral("Ausgang mA"));
     m_outputAxis->setRange(0.0, 22.0);
+    m_outputAxis->setLabelFormat(QStringLiteral("%.1f"));
     m_bandAxis = new QValueAxis;
     m_bandAxis->setRange(0.0, BandScale);
     m_bandAxis->setVisible(false);

@@ -106,7 +106,8 @@ int main(int argc, char *argv[]) {
             saveWhenReady(windows.flogfile, out.filePath(QStringLiteral("logfile.png")), 30,
                           [&windows] { return !windows.flogfile->Memo1->document()->isEmpty(); });
             // A minute of an input that swings across both switch points.
-            for (const char *line : {"wave 0.8 40", "set al2ma 12"})
+            for (const char *line :
+                 {"set mvv0 0.5", "set mvv0cal 1.0", "wave 0.8 40", "set al2ma 12"})
                 device.control(QLatin1String(line));
             saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90, [&windows] {
                 const LiveSampler *sampler = windows.flive->sampler();
