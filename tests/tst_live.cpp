@@ -42,6 +42,7 @@ private slots:
     void questionSequence();
     void stopsAtSafePoint_data();
     void stopsAtSafePoint();
+    void holdAsksNothing();
     void csvOfAShortRun_data();
     void csvOfAShortRun();
 
@@ -217,6 +218,45 @@ void TestLive::stopsAtSafePoint() {
     const qsizetype atEnd = device.commands().size();
     QTest::qWait(1500);
     QCOMPARE(device.commands().size(), atEnd);
+}
+
+// "Anhalten" holds the loop after the cycle under way: nothing is asked until "Weiter".
+void TestLive::holdAsksNothing() {
+    SimulatorProcess device;
+    QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
+    auto rig = DiagRig::onPort(device.portPath());
+    QVERIFY2(rig->opened(), qPrintable(rig->openError()));
+    rig->setStrainGauge(false);
+    Tflive *live = rig->windows.flive;
+
+    QElapsedTimer held;
+    qsizetype atHold = -1;
+    qsizetype afterHold = -1;
+    QString heldState;
+    QString heldCaption;
+    runLive(*rig, device, [&](const QStringList &received) {
+        const qsizetype cycles = received.count(QStringLiteral("P2"));
+        if (cycles == 1 && !held.isValid()) {
+            live->ButtonAnhalten->click();
+            held.start();
+        }
+        if (held.isValid() && atHold < 0 && held.elapsed() > 500) {
+            atHold = received.size();
+            heldState = live->StaticTextZustand->text();
+            heldCaption = live->ButtonAnhalten->text();
+        }
+        if (atHold >= 0 && afterHold < 0 && held.elapsed() > 3000) {
+            afterHold = received.size();
+            live->ButtonAnhalten->click();
+        }
+        if (cycles == 2)
+            live->close();
+    });
+    QCOMPARE(heldState, QStringLiteral("angehalten"));
+    QCOMPARE(heldCaption, QStringLiteral("Weiter"));
+    QCOMPARE(atHold, SwitchPoints.size() + Cycle.size());
+    QCOMPARE(afterHold, atHold);
+    QCOMPARE(device.commands().mid(0, atHold + Cycle.size()), SwitchPoints + Cycle + Cycle);
 }
 
 void TestLive::csvOfAShortRun_data() {
