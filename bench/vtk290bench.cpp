@@ -1,6 +1,7 @@
 // Measures what the program costs while it waits and while it talks to the device.
-// Usage: vtk290-bench wait [seconds] | readout | report | startup
+// Usage: vtk290-bench wait [seconds] | readout | report | live | startup
 #include "diag/statusreport.h"
+#include "diag/ulive.h"
 #include "diag/ustatus.h"
 #include "link/allgem.h"
 #include "link/deviceprotocol.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -215,6 +217,68 @@ int benchStatusReport() {
     return 0;
 }
 
+// The live view on a strain-gauge device: the time of one cycle ("mvv0", "mas", "P2") against
+// the protocol's floor, and the CPU it costs, chart included, over cycles after the calibration.
+int benchLive() {
+    constexpr int Cycles = 20;
+    // A cycle may take at most this share more than its floor.
+    constexpr double CycleAllowance = 5.0;
+    SimulatorProcess device;
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    if (!openStrainGaugeDevice(device, link))
+        return 1;
+    // The input moves, so that the chart has something to draw.
+    if (!device.control(QStringLiteral("wave 0.4 60"))) {
+        out << "Der Simulator nimmt die Bewegung des Eingangs nicht an.\n";
+        return 1;
+    }
+    WindowSet windows = openWindows(link);
+    windows.form1->conversation().setStrainGauge(true);
+    windows.form1->show();
+    Tflive *live = windows.flive;
+
+    double floor = 0;
+    for (const char *question : {"mvv0", "mas", "P2"})
+        floor += questionFloor(QLatin1String(question));
+    QElapsedTimer wall;
+    double cpuAtStart = 0;
+    double elapsed = 0;
+    double cpu = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, live, [&] {
+        const LiveSampler *sampler = live->sampler();
+        const qsizetype samples = sampler ? sampler->samples().size() : 0;
+        if (samples >= 1 && !wall.isValid()) {
+            wall.start();
+            cpuAtStart = cpuSeconds();
+        }
+        if (samples >= 1 + Cycles && elapsed == 0) {
+            elapsed = wall.nsecsElapsed() / 1e9;
+            cpu = cpuSeconds() - cpuAtStart;
+            live->close();
+        }
+    });
+    watch.start(5);
+    QEventLoop running;
+    QObject::connect(live, &QDialog::finished, &running, &QEventLoop::quit);
+    live->show();
+    running.exec();
+    watch.stop();
+    if (elapsed == 0) {
+        out << "Die Live-Anzeige lief nicht.\n";
+        return 1;
+    }
+    const double cycle = elapsed / Cycles;
+    out << QString::asprintf("Live view: %d cycles, wall %.3f s, CPU %.3f s, cycle %.3f s, "
+                             "protocol floor %.3f s\n",
+                             Cycles, elapsed, cpu, cycle, floor);
+    report(QStringLiteral("Live view: cycle time over the floor"), 100.0 * (cycle - floor) / floor,
+           "%", CycleAllowance);
+    report(QStringLiteral("Live view: CPU share of wall time"), 100.0 * cpu / elapsed, "%", 5.0);
+    delete windows.form1;
+    return 0;
+}
+
 // The child: starts as the program does and says when its main window is on the screen.
 int startupChild() {
     ComLink link(std::make_unique<QtSerialPortIo>());
@@ -255,10 +319,12 @@ int main(int argc, char *argv[]) {
         return benchReadout();
     if (mode == QLatin1String("report"))
         return benchStatusReport();
+    if (mode == QLatin1String("live"))
+        return benchLive();
     if (mode == QLatin1String("startup"))
         return benchStartup();
     if (mode == QLatin1String("startup-child"))
         return startupChild();
-    out << "Usage: vtk290-bench wait [seconds] | readout | report | startup\n";
+    out << "Usage: vtk290-bench wait [seconds] | readout | report | live | startup\n";
     return 2;
 }

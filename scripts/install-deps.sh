@@ -3,10 +3,13 @@
 # further packages may be named as arguments.
 set -euo pipefail
 
-# Qt's German texts (file dialogs, standard buttons, system reasons) and Debian's default fonts,
-# which the window tests measure the captions with; dpkg-dev makes the package.
-packages=(cmake g++ make dpkg-dev qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n
-          fonts-dejavu-core desktop-file-utils "$@")
+# Qt Charts for the live view's trend (its CMake files need the OpenGL development files), Qt's
+# German texts (file dialogs, standard buttons, system reasons), Debian's default fonts, which the
+# window tests measure the captions with, poppler-utils, whose pdftotext reads the service record
+# back in the tests, and dpkg-dev, which makes the package.
+packages=(cmake g++ make dpkg-dev qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-charts-dev
+          libqt6opengl6-dev qt6-translations-l10n fonts-dejavu-core desktop-file-utils poppler-utils
+          "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <numbers>
 
 namespace {
 
@@ -314,6 +315,21 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         muted_[command] = count;
         return true;
     }
+    if (verb == "wave") {
+        const auto space = rest.find(' ');
+        const auto amplitude = parseNumber(rest.substr(0, space));
+        const auto period = space == std::string_view::npos
+                                ? std::optional<double>()
+                                : parseNumber(trimBlanks(rest.substr(space)));
+        if (!amplitude || !period || *period <= 0) {
+            error = "wave needs an amplitude and a period in seconds";
+            return false;
+        }
+        waveAmplitude_ = *amplitude;
+        wavePeriod_ = *period;
+        updateRelays();
+        return true;
+    }
     if (verb == "set") {
         const auto space = rest.find(' ');
         const std::string key(rest.substr(0, space));
@@ -524,10 +540,19 @@ double Kt290Device::num(const std::string &key) const {
     return found == num_.end() ? 0.0 : found->second;
 }
 
+void Kt290Device::setTime(double seconds) {
+    time_ = seconds;
+    if (waveAmplitude_ != 0.0)
+        updateRelays();
+}
+
 double Kt290Device::effectiveInput() const {
     if (num("input") < 0.5)
         return num("mvv0sim");
-    return num("kalr") >= 0.5 ? num("mvv0cal") : num("mvv0");
+    const double wave =
+        wavePeriod_ > 0 ? waveAmplitude_ * std::sin(2.0 * std::numbers::pi * time_ / wavePeriod_)
+                        : 0.0;
+    return (num("kalr") >= 0.5 ? num("mvv0cal") : num("mvv0")) + wave;
 }
 
 // The output current: the simulated one after "maaus 0", else the input mapped onto 4-20 mA.

@@ -39,7 +39,11 @@ public:
     // active, else empty. The stream runs besides the echo and the answers.
     std::string floodText();
 
-    // Control lines "set KEY VALUE", "type T", "fault NAME [N]", "mute CMD [N]".
+    // The device's own clock in seconds; a moving input ("wave") follows it.
+    void setTime(double seconds);
+
+    // Control lines "set KEY VALUE", "type T", "fault NAME [N]", "mute CMD [N]",
+    // "wave AMPLITUDE PERIOD".
     // Returns false with a message in error when the line is not understood.
     bool control(std::string_view line, std::string &error);
 
@@ -93,6 +97,10 @@ private:
     std::set<std::string> pinned_;           // derived values fixed by control
     std::map<std::string, int> muted_;       // command -> how many more times echo only
     bool relayAbove_[2] = {false, false};
+    double time_ = 0.0;
+    // The measured input swings as a sine around its value: amplitude (mV/V or mA), period (s).
+    double waveAmplitude_ = 0.0;
+    double wavePeriod_ = 0.0;
     std::mt19937 random_{290};
     std::uint64_t floodCounter_ = 0;
 };

@@ -47,6 +47,8 @@ Faults:
 Control lines on standard input (each acknowledged by "OK <line>" or "ERR <line>" on
 standard output, errors explained on standard error):
   fault F [N]       as above
+  wave A PERIOD     the measured input swings as a sine of amplitude A (mV/V, or mA on a
+                    current input) and PERIOD seconds around its value; "wave 0 1" stops it
   set KEY VALUE     a number, or a text that is answered as it stands (e.g. "12,5");
                     "missing": no answer (echo only); "auto": back to the device's own value
                     number keys: fnr tasp fehl inpmv inpv p0 mvv0 mvv0cal mvv0sim mas massim

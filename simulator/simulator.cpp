@@ -153,6 +153,7 @@ void Simulator::handleControl(const std::string &line) {
 void Simulator::handleBytes(const char *data, long count) {
     for (long i = 0; i < count; ++i) {
         transcript_.byte(static_cast<unsigned char>(data[i]));
+        device_.setTime(std::chrono::duration<double>(Clock::now() - started_).count());
         const auto reaction = device_.receiveByte(data[i]);
         if (reaction.command)
             transcript_.event("CMD " + *reaction.command);

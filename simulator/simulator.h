@@ -50,4 +50,5 @@ private:
     // A flood comes no faster than the serial line carries it.
     double floodCredit_ = 0;
     Clock::time_point floodCreditAt_ = Clock::now();
+    const Clock::time_point started_ = Clock::now();
 };

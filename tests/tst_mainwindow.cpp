@@ -58,8 +58,8 @@ void TestMainWindow::cleanup() {
 }
 
 void TestMainWindow::windowsCreatedInOrder() {
-    const QStringList expected{"Tfpotikontr", "TAboutBox", "Tfeinst",  "Tfrelais",
-                               "Tflogfile",   "Tfsimul",   "Tfstatus", "Tfmehr"};
+    const QStringList expected{"Tfpotikontr", "TAboutBox", "Tfeinst", "Tfrelais", "Tflogfile",
+                               "Tfsimul",     "Tfstatus",  "Tfmehr",  "Tflive"};
     QStringList created;
     for (QObject *child : m_windows.form1->children()) {
         if (child->isWidgetType() && static_cast<QWidget *>(child)->isWindow() &&
@@ -189,6 +189,8 @@ void TestMainWindow::menuItems_data() {
                                  << "Simulation" << false;
     QTest::newRow("Status1") << "Status1"
                              << "Status" << false;
+    QTest::newRow("LiveAnzeige1") << "LiveAnzeige1"
+                                  << "Live-Anzeige" << false;
     QTest::newRow("Info1") << "Info1"
                            << "Info" << true;
     QTest::newRow("Betriebsanleitung1") << "Betriebsanleitung1"

@@ -57,6 +57,7 @@ private slots:
     void faults_data();
     void faults();
     void timedOutput();
+    void movingInput();
     void wireExchange();
     void transcriptAndOpenClose();
     void vanishAndPlug();
@@ -160,6 +161,34 @@ void TestSimulator::answers() {
     for (const QString &command : before)
         talk(device, command.toLatin1());
     QCOMPARE(talk(device, query), expected);
+}
+
+// "wave": the measured input swings as a sine around its value on the device's clock, with and
+// without the calibration resistor, and the output and relays follow it.
+void TestSimulator::movingInput() {
+    Kt290Device device(Kt290Device::Type::X1);
+    std::string error;
+    QVERIFY(!device.control("wave 0.5", error));
+    QVERIFY(!device.control("wave 0.5 0", error));
+    for (const char *line : {"wave 0.5 20", "set al1ma 8", "set al2ma 16"})
+        QVERIFY2(device.control(line, error), error.c_str());
+    const auto number = [&device](const QByteArray &command) {
+        return talk(device, command).split('\n').value(1).trimmed().split(' ').value(1).toDouble();
+    };
+    QCOMPARE(number("mvv0"), 0.5); // at the clock's start
+    device.setTime(5.0);           // a quarter period: the crest
+    QCOMPARE(number("mvv0"), 1.0);
+    const double crestOutput = number("mas");
+    const double crestRelays = number("P2");
+    talk(device, "kalr 1");
+    QCOMPARE(number("mvv0"), 1.5);
+    talk(device, "kalr 0");
+    device.setTime(15.0); // the trough
+    QVERIFY(qAbs(number("mvv0")) < 1e-9);
+    QVERIFY(number("mas") < crestOutput);
+    QVERIFY(number("P2") != crestRelays);
+    QVERIFY(device.control("wave 0 1", error));
+    QCOMPARE(number("mvv0"), 0.5);
 }
 
 void TestSimulator::faults_data() {

@@ -1,3 +1,4 @@
+#include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
@@ -253,6 +254,17 @@ void TestTexts::textsFit_data() {
         for (QLabel *point : {window->StaticTextSp1, window->StaticTextSp2, window->StaticTextSP102,
                               window->StaticTextSP202})
             point->setText(exponent.switchPoint);
+        return window;
+    });
+    QTest::newRow("live view") << Prepare([=](WindowSet &windows) -> QWidget * {
+        Tflive *window = windows.flive;
+        window->show();
+        window->StaticTextEingang->setText(exponent.input);
+        window->StaticTextAusgang->setText(exponent.output);
+        window->StaticTextRelais1->setText(QStringLiteral("abgefallen"));
+        window->StaticTextRelais2->setText(QStringLiteral("angezogen"));
+        window->StaticTextZustand->setText(QStringLiteral("Kalibrierung läuft"));
+        window->ButtonAnhalten->setText(QStringLiteral("Anhalten"));
         return window;
     });
     QTest::newRow("about box") << dialog(&WindowSet::aboutBox);

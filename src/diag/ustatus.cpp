@@ -8,10 +8,13 @@
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "setup/setupfile.h"
+#include "setup/setuptransfer.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -27,6 +30,8 @@ constexpr int ClientHeight = 701;
 constexpr int MemoMargin = 8;
 constexpr int BuildDelayMs = 200;
 constexpr int EchoMs = 50;
+constexpr const char *TextFilter = "Text (*.txt)";
+constexpr const char *PdfFilter = "PDF-Dokument (*.pdf)";
 
 } // namespace
 
@@ -87,7 +92,7 @@ void Tfstatus::buildControls() {
 
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1->setNameFilter(QStringLiteral("Text (*.txt)"));
+    SaveDialog1->setNameFilters({QString::fromUtf8(TextFilter), QString::fromUtf8(PdfFilter)});
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 }
@@ -224,14 +229,33 @@ void Tfstatus::Speichernunter1Click() {
     const QString chosen = m_chooseFileName ? m_chooseFileName() : askSaveFileName();
     if (chosen.isEmpty())
         return;
-    const QString path = SetupFile::withDefaultExtension(chosen);
+    const bool pdf =
+        chosen.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ||
+        (!m_chooseFileName && SaveDialog1->selectedNameFilter() == QString::fromUtf8(PdfFilter) &&
+         QFileInfo(chosen).suffix().isEmpty());
+    const QString path = pdf && QFileInfo(chosen).suffix().isEmpty()
+                             ? chosen + QLatin1String(".pdf")
+                             : SetupFile::withDefaultExtension(chosen);
     // The dialog offers the completed name the next time.
     SaveDialog1->selectFile(path);
-    const QString reason = SetupFile::save(path, SetupFile::encode(memoLines()));
+    const QString reason = pdf ? ServiceRecord::save(path, serviceRecord())
+                               : SetupFile::save(path, SetupFile::encode(memoLines()));
     if (!reason.isEmpty())
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                   .arg(QDir::toNativeSeparators(path), reason));
+}
+
+ServiceRecordContent Tfstatus::serviceRecord() {
+    ServiceRecordContent content;
+    content.deviceType = m_form.StaticTextTyp->text();
+    content.serialNumber = m_form.StaticTextFnr->text();
+    content.swVersion = m_form.StaticTextSwVersion->text();
+    content.hwVersion = m_form.StaticTextHwVersion->text();
+    content.madeAt = QDateTime::currentDateTime();
+    content.reportLines = memoLines();
+    content.setup = m_form.setupTransfer().fieldRows();
+    return content;
 }
 
 QString Tfstatus::askSaveFileName() {

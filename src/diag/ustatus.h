@@ -1,5 +1,7 @@
 #pragma once
 
+#include "servicerecord.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -63,6 +65,7 @@ private:
     void updateControls();
     void appendReceived(const QString &received);
     QString askSaveFileName();
+    ServiceRecordContent serviceRecord();
 
     Tform1 &m_form;
     FileNameChooser m_chooseFileName;

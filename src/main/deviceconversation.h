@@ -38,6 +38,7 @@ public:
         Log,
         Simulation,
         Terminal,
+        Live,
     };
     Q_ENUM(Operation)
 
@@ -83,7 +84,7 @@ public:
     std::optional<QString> fetchLog(const LogFetch::Progress &progress = {});
     // Characters typed into the status window's terminal, each sent alone without CR.
     bool sendKeys(const QString &keys);
-    // A window's own sequence of exchanges (the simulation) as one operation.
+    // A window's own sequence of exchanges (the simulation, the live view) as one operation.
     bool run(Operation operation, const std::function<void()> &steps);
     // Ends a simulation on the device ("res"); also while the program ends. A disconnection
     // ends a simulation that was not ended before the port is closed.

@@ -9,6 +9,7 @@
 #include "umehr.h"
 #include "windowset.h"
 
+#include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
@@ -279,7 +280,9 @@ void Tform1::buildMenu() {
     Logfile1 = makeMenuCommand(extras, "Logfile1", QStringLiteral("Logfile"));
     Simulation1 = makeMenuCommand(extras, "Simulation1", QStringLiteral("Simulation"));
     Status1 = makeMenuCommand(extras, "Status1", QStringLiteral("Status"));
+    LiveAnzeige1 = makeMenuCommand(extras, "LiveAnzeige1", QStringLiteral("Live-Anzeige"));
     Logfile1->setEnabled(false);
+    LiveAnzeige1->setEnabled(false);
     Simulation1->setEnabled(false);
     Status1->setEnabled(false);
 
@@ -298,6 +301,7 @@ void Tform1::buildMenu() {
     connect(Logfile1, &QAction::triggered, this, &Tform1::Logfile1Click);
     connect(Simulation1, &QAction::triggered, this, &Tform1::Simulation1Click);
     connect(Status1, &QAction::triggered, this, &Tform1::Status1Click);
+    connect(LiveAnzeige1, &QAction::triggered, this, &Tform1::LiveAnzeige1Click);
     connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
     connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
 }
@@ -409,6 +413,10 @@ void Tform1::Status1Click() {
     m_windows.fstatus->exec();
 }
 
+void Tform1::LiveAnzeige1Click() {
+    m_windows.flive->exec();
+}
+
 void Tform1::Info1Click() {
     m_windows.aboutBox->exec();
 }
@@ -502,6 +510,7 @@ void Tform1::updateDeviceControls() {
     Logfile1->setEnabled(enabled);
     Simulation1->setEnabled(enabled);
     Status1->setEnabled(enabled);
+    LiveAnzeige1->setEnabled(enabled);
     BitBtnDownload->setEnabled(enabled);
 }
 
@@ -549,6 +558,15 @@ void Tform1::showReadout(const ReadoutView &view) {
     StaticTextSp2->setText(view.switchPoint2);
     StaticTextSP202->setText(view.switchPoint2);
     showRelays(view.relayBits);
+}
+
+void Tform1::showLiveValues(const QString &input, const QString &output,
+                            std::optional<int> relayBits) {
+    StaticTextMv->setText(input);
+    StaticTextMv02->setText(input);
+    StaticTextMa->setText(output);
+    StaticTextMa02->setText(output);
+    showRelays(relayBits);
 }
 
 // Bit value 1 shows relay 1's Nc picture, bit value 2 relay 2's, in both panels.

@@ -52,6 +52,9 @@ public:
     void SendSetup();
     SetupTransfer &setupTransfer();
 
+    // The live view's values in the input, output and relay pictures.
+    void showLiveValues(const QString &input, const QString &output, std::optional<int> relayBits);
+
     // Controls
     QWidget *Image1 = nullptr;
     QWidget *ImageHintergrund = nullptr;
@@ -116,6 +119,7 @@ public:
     QAction *Logfile1 = nullptr;
     QAction *Simulation1 = nullptr;
     QAction *Status1 = nullptr;
+    QAction *LiveAnzeige1 = nullptr;
     QAction *Info1 = nullptr;
     QAction *Betriebsanleitung1 = nullptr;
 
@@ -132,6 +136,7 @@ public:
     void Logfile1Click();
     void Simulation1Click();
     void Status1Click();
+    void LiveAnzeige1Click();
     void Info1Click();
     void Betriebsanleitung1Click();
     void ButtonBeendenClick();

@@ -3,6 +3,7 @@
 #include "fmain1.h"
 #include "umehr.h"
 
+#include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
@@ -34,4 +35,5 @@ void createWindows(DeviceConversation &conversation, WindowSet &windows) {
     windows.fsimul = new Tfsimul(*owner, owner);
     windows.fstatus = new Tfstatus(*owner, owner);
     windows.fmehr = new Tfmehr(owner);
+    windows.flive = new Tflive(*owner, owner);
 }

@@ -8,9 +8,10 @@ class Tfrelais;
 class Tflogfile;
 class Tfsimul;
 class Tfstatus;
+class Tflive;
 class Tfmehr;
 
-// The program's nine windows. Each is created once at start-up, in the order of the members,
+// The program's windows. Each is created once at start-up, in the order of the members,
 // and lives until the program ends; the windows reach each other through this set.
 struct WindowSet {
     Tform1 *form1 = nullptr;
@@ -22,4 +23,5 @@ struct WindowSet {
     Tfsimul *fsimul = nullptr;
     Tfstatus *fstatus = nullptr;
     Tfmehr *fmehr = nullptr;
+    Tflive *flive = nullptr;
 };

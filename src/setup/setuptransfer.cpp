@@ -76,6 +76,37 @@ SetupFields SetupTransfer::fields() const {
     return fields;
 }
 
+QList<QPair<QString, QString>> SetupTransfer::fieldRows() const {
+    static constexpr const char *Directions[] = {"Zug (4 mA = 0 mV/V, Signal negativ)",
+                                                 "Druck/Zug (12 mA = 0 mV/V)",
+                                                 "Druck (4 mA = 0 mV/V, Signal positiv)"};
+    const SetupFields setup = fields();
+    const auto polarity = [](bool deEnergised) {
+        return deEnergised ? QStringLiteral("stromlos") : QStringLiteral("unter Strom");
+    };
+    const QString zero = setup.zeroIndex < 0
+                             ? QString()
+                             : m_einst.ComboBox0PotiL->itemText(setup.zeroIndex) +
+                                   QStringLiteral(" bis ") +
+                                   m_einst.ComboBox0PotiR->itemText(setup.zeroIndex);
+    const QString direction =
+        setup.pressureIndex >= 0 && setup.pressureIndex < int(std::size(Directions))
+            ? QString::fromUtf8(Directions[setup.pressureIndex])
+            : QString();
+    return {
+        {QStringLiteral("Relais 1 oberhalb SP1"), polarity(setup.relay1DeEnergised)},
+        {QStringLiteral("Relais 2 oberhalb SP2"), polarity(setup.relay2DeEnergised)},
+        {QStringLiteral("Hysterese Relais 1 / SP1"), setup.hysteresis1Item},
+        {QStringLiteral("Hysterese Relais 2 / SP2"), setup.hysteresis2Item},
+        {QStringLiteral("Schaltverhalten 251"),
+         setup.safetyMode ? QStringLiteral("ein") : QStringLiteral("aus")},
+        {QStringLiteral("V - Poti links"), setup.vPotiLeftItem},
+        {QStringLiteral("V - Poti rechts"), setup.vPotiRightItem},
+        {QStringLiteral("0 - Poti"), zero},
+        {QStringLiteral("Funktion (Zug/Druck)"), direction},
+    };
+}
+
 void SetupTransfer::ApplySetupText(const QString &setupText) {
     if (!SetupTextAccepted(setupText)) {
         QMessageBox box(QMessageBox::Warning, text(ReadErrorCaption), text(ReadErrorText),

@@ -38,6 +38,9 @@ public:
 
     // The current setup as the dialogs hold it.
     SetupFields fields() const;
+    // The nine fields with their German names and the values the dialogs show (empty where a
+    // field has no value).
+    QList<QPair<QString, QString>> fieldRows() const;
 
 private:
     void clearForRead();

@@ -1,4 +1,5 @@
 // Usage: screenshots OUTPUT_DIR — connects the real windows to simulated devices and saves PNGs.
+#include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
@@ -107,6 +108,17 @@ int main(int argc, char *argv[]) {
                           [&windows] { return windows.fsimul->Button1->isEnabled(); });
             saveWhenReady(windows.flogfile, out.filePath(QStringLiteral("logfile.png")), 30,
                           [&windows] { return !windows.flogfile->Memo1->document()->isEmpty(); });
+            // A minute of an input that swings across both switch points.
+            for (const char *line :
+                 {"set mvv0 0.5", "set mvv0cal 1.0", "wave 0.8 40", "set al2ma 12"})
+                device.control(QLatin1String(line));
+            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90, [&windows] {
+                const LiveSampler *sampler = windows.flive->sampler();
+                return sampler && !sampler->samples().isEmpty() &&
+                       sampler->samples().first().time.secsTo(sampler->samples().last().time) >= 60;
+            });
+            for (const char *line : {"wave 0 1", "set al2ma 16"})
+                device.control(QLatin1String(line));
             saveDialog(windows.fmehr, out.filePath(QStringLiteral("mehr.png")));
             saveDialog(windows.aboutBox, out.filePath(QStringLiteral("info.png")));
             form->OpenDialog1->setDirectory(out.absolutePath());
