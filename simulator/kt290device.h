@@ -92,6 +92,7 @@ private:
     std::set<std::string> missing_;          // answered with the echo only
     std::set<std::string> pinned_;           // derived values fixed by control
     std::map<std::string, int> muted_;       // command -> how many more times echo only
+    std::map<std::string, int> ignored_;     // set command name -> how many more times not stored
     bool relayAbove_[2] = {false, false};
     std::mt19937 random_{290};
     std::uint64_t floodCounter_ = 0;
