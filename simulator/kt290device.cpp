@@ -330,6 +330,25 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         updateRelays();
         return true;
     }
+    if (verb == "ignore") {
+        const auto space = rest.find(' ');
+        const std::string command(rest.substr(0, space));
+        int count = 1;
+        if (space != std::string_view::npos) {
+            const auto number = parseNumber(rest.substr(space));
+            if (!number || *number < 0) {
+                error = "ignore needs a command and a count";
+                return false;
+            }
+            count = static_cast<int>(*number);
+        }
+        if (command.empty()) {
+            error = "ignore needs a command";
+            return false;
+        }
+        ignored_[command] = count;
+        return true;
+    }
     if (verb == "set") {
         const auto space = rest.find(' ');
         const std::string key(rest.substr(0, space));
@@ -415,8 +434,13 @@ void Kt290Device::executeLine(const std::string &raw, Reaction &reaction) {
                                    : trimBlanks(std::string_view(command).substr(blank)));
 
     std::vector<Line> lines;
-    if (!applySetCommand(name, argument))
+    // An ignored set command is echoed and answered as usual but leaves the value as it was.
+    if (auto ignored = ignored_.find(name); ignored != ignored_.end() && ignored->second > 0) {
+        if (--ignored->second == 0)
+            ignored_.erase(ignored);
+    } else if (!applySetCommand(name, argument)) {
         lines = answerFor(name, argument);
+    }
     if (auto muted = muted_.find(command); muted != muted_.end() && muted->second > 0) {
         lines.clear();
         if (--muted->second == 0)

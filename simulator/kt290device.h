@@ -96,6 +96,7 @@ private:
     std::set<std::string> missing_;          // answered with the echo only
     std::set<std::string> pinned_;           // derived values fixed by control
     std::map<std::string, int> muted_;       // command -> how many more times echo only
+    std::map<std::string, int> ignored_;     // set command name -> how many more times not stored
     bool relayAbove_[2] = {false, false};
     double time_ = 0.0;
     // The measured input swings as a sine around its value: amplitude (mV/V or mA), period (s).

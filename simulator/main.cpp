@@ -61,6 +61,8 @@ standard output, errors explained on standard error):
                     whole answers (missing/auto only): spr poti ver
                     mas, maist and P2 follow the input unless set; "auto" lets them follow again
   mute CMD [N]      echo only for the next N (default 1) times CMD arrives
+  ignore NAME [N]   the next N (default 1) set commands NAME (e.g. "al1hy") are echoed but
+                    not stored, as if the device had not taken them
   type T            change the device type (input values go back to that type's defaults)
   unplug            close the port (and remove the link)
   plug              a new port (and link); prints PORT again

@@ -145,7 +145,8 @@ void TestConversation::interference_data() {
     const OperationCase Operations[] = {
         {"read-out", "kalr 1", Readout, false},
         {"setup read", "spr", {"spr"}, false},
-        {"setup write", "R2POL 0", DefaultSetupWrite + Readout, false},
+        // The device's setup is read for the backup before the first set command.
+        {"setup write", "R2POL 0", QStringList{"spr"} + DefaultSetupWrite + Readout, false},
         {"status report", "kalr 1", Report, false},
         {"log", "log", {"log"}, false},
         {"simulation", "kalr 1", FirstSimulationRun, true},
@@ -418,10 +419,11 @@ void TestConversation::incompleteSetupIsNotWritten() {
         QVERIFY2(texts.first().contains(QString::fromUtf8(part)), qPrintable(texts.first()));
     QVERIFY(m_form->BitBtnDownload->isEnabled());
 
-    // The default setup is complete: it is written.
+    // The default setup is complete: it is written after the backup's "spr".
     m_form->Default1Click();
     m_form->BitBtnDownload->click();
-    QCOMPARE(device.commands().mid(before, DefaultSetupWrite.size()), DefaultSetupWrite);
+    QCOMPARE(device.commands().mid(before, DefaultSetupWrite.size() + 1),
+             QStringList{"spr"} + DefaultSetupWrite);
 }
 
 // The type, the panel and the strain-gauge mark show right after "inpmv"; each field as its

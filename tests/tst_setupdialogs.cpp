@@ -3,6 +3,7 @@
 #include "link/ucom.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
+#include "setup/setupfields.h"
 #include "setupstate.h"
 
 #include <QMessageBox>
@@ -171,6 +172,14 @@ void TestSetupDialogs::relaisText() {
     dialog.ApplyValues(false, false, 0.1, 0.1, false);
     dialog.ApplyText(text);
     QCOMPARE(relaisState(dialog), expected);
+
+    // The command line reads setup texts without the dialogs and must come to the same fields.
+    const SetupFields fields = SetupFieldsFromText(text);
+    QCOMPARE(fields.relay1DeEnergised, dialog.CheckBoxR1Pol->isChecked());
+    QCOMPARE(fields.relay2DeEnergised, dialog.CheckBoxR2Pol->isChecked());
+    QCOMPARE(fields.hysteresis1Item, dialog.ComboBoxAl1Hy->currentText());
+    QCOMPARE(fields.hysteresis2Item, dialog.ComboBoxAl2Hy->currentText());
+    QCOMPARE(fields.safetyMode, dialog.CheckBox251->isChecked());
 }
 
 void TestSetupDialogs::einstChoices_data() {
@@ -258,6 +267,12 @@ void TestSetupDialogs::einstValues() {
     Tfeinst dialog;
     dialog.ApplyText(text);
     QCOMPARE(einstState(dialog), expected);
+
+    const SetupFields fields = SetupFieldsFromText(text);
+    QCOMPARE(fields.pressureIndex, dialog.RadioGroupZD->itemIndex());
+    QCOMPARE(fields.zeroIndex, dialog.ComboBox0PotiL->currentIndex());
+    QCOMPARE(fields.vPotiLeftItem, dialog.ComboBoxVPotiL->currentText());
+    QCOMPARE(fields.vPotiRightItem, dialog.ComboBoxVPotiR->currentText());
 }
 
 void TestSetupDialogs::closing_data() {

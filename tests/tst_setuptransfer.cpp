@@ -297,6 +297,9 @@ void TestSetupTransfer::download() {
     m_windows.frelais->ApplyValues(true, true, 2.0, 0.0, false);
     m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.0);
     m_port->answer = [this](const QByteArray &line) {
+        // The device's setup before the write, for the backup.
+        if (line == "spr")
+            return DevicePrint;
         if (line != "inpmv")
             return QByteArray();
         // The read-out has begun: the device goes away, which ends it quickly.
@@ -305,15 +308,20 @@ void TestSetupTransfer::download() {
     };
     m_form->BitBtnDownload->click();
 
-    const QList<QByteArray> expected{"R1POL 0",  "R2POL 0",  "al1hy 2.0", "al2hy 0.0",
-                                     "druck -1", "vpoa 2.0", "vpoe 0.83", "nullpo 0.0",
-                                     "sich 0",   "swr1",     "inpmv"};
+    const QList<QByteArray> expected{"spr",        "R1POL 0",  "R2POL 0",  "al1hy 2.0",
+                                     "al2hy 0.0",  "druck -1", "vpoa 2.0", "vpoe 0.83",
+                                     "nullpo 0.0", "sich 0",   "swr1",     "inpmv"};
     QCOMPARE(m_port->commands.mid(0, expected.size()), expected);
 
-    // Time from the CR of each command to the first character of the next one.
+    // Time from the CR of each set command to the first character of the next one.
     QList<qint64> gaps;
     qint64 lastCr = -1;
+    bool backupRead = false;
     for (const FakeSerialPort::Write &write : std::as_const(m_port->writes)) {
+        if (!backupRead) {
+            backupRead = write.bytes.endsWith('\r');
+            continue;
+        }
         if (lastCr >= 0) {
             gaps << write.atMs - lastCr;
             lastCr = -1;
@@ -642,16 +650,19 @@ void TestSetupTransfer::simulatedDevice() {
     const qsizetype bytesBefore = sim.bytes().size();
     form->BitBtnDownload->click();
     const QStringList commands = sim.commands().mid(commandsBefore);
-    QCOMPARE(commands.mid(0, sent.size() + 2), sent + QStringList({"swr1", "inpmv"}));
+    QCOMPARE(commands.mid(0, sent.size() + 3),
+             QStringList{"spr"} + sent + QStringList({"swr1", "inpmv"}));
     QVERIFY(form->BitBtnDownload->isEnabled());
 
-    // The pause after each command: from its CR to the next command's first character.
+    // The pause after each set command: from its CR to the next command's first character. The
+    // backup's "spr" comes first.
     const auto bytes = sim.bytes().mid(bytesBefore);
     QList<double> gaps;
-    for (qsizetype i = 1; i < bytes.size() && gaps.size() <= paused.size(); ++i) {
+    for (qsizetype i = 1; i < bytes.size() && gaps.size() <= paused.size() + 1; ++i) {
         if (bytes.at(i - 1).second == '\r')
             gaps << bytes.at(i).first - bytes.at(i - 1).first;
     }
+    gaps.removeFirst();
     QCOMPARE(gaps.size(), paused.size() + 1);
     for (qsizetype i = 0; i < paused.size(); ++i) {
         const QByteArray where = commands.at(i).toLatin1() + ": " + QByteArray::number(gaps[i]);

@@ -13,11 +13,11 @@ constexpr double FailedPortPause = 0.05;
 ConnectionScan::ConnectionScan(DeviceProtocol &protocol)
     : m_protocol(protocol) {}
 
-ConnectionScan::Result ConnectionScan::run() {
+ConnectionScan::Result ConnectionScan::run(int first, int last) {
     ComLink &link = m_protocol.link();
     Result result;
     // A stopped scan opens no further port.
-    for (int n = FirstPort; n <= LastPort && !result.found && !m_protocol.stopping(); ++n) {
+    for (int n = first; n <= last && !result.found && !m_protocol.stopping(); ++n) {
         const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
         if (!error.isEmpty()) {
             if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {
@@ -30,8 +30,10 @@ ConnectionScan::Result ConnectionScan::run() {
             continue;
         }
         result.somePortOpened = true;
-        if (m_protocol.DeviceQuery(QStringLiteral("Name")).contains(QLatin1String("KT290"))) {
+        const QString name = m_protocol.DeviceQuery(QStringLiteral("Name"));
+        if (name.contains(QLatin1String("KT290"))) {
             result.found = true;
+            result.name = name.trimmed();
             result.port = n;
         }
     }

@@ -19,11 +19,14 @@ public:
         // The first port that exists but may not be opened by this user, and its group.
         QString deniedPort;
         QString deniedGroup;
+        // The found device's answer to "Name".
+        QString name;
     };
 
     explicit ConnectionScan(DeviceProtocol &protocol);
 
-    Result run();
+    // Asks the ports first … last (a single port when both are the same).
+    Result run(int first = FirstPort, int last = LastPort);
 
 private:
     DeviceProtocol &m_protocol;

@@ -79,10 +79,18 @@ void DeviceConversation::onPortLost() {
 }
 
 std::optional<ConnectionScan::Result> DeviceConversation::connectDevice() {
+    return connectDevice(ConnectionScan::FirstPort, ConnectionScan::LastPort);
+}
+
+std::optional<ConnectionScan::Result> DeviceConversation::connectDevice(int port) {
+    return connectDevice(port, port);
+}
+
+std::optional<ConnectionScan::Result> DeviceConversation::connectDevice(int first, int last) {
     if (!mayStart(Operation::Scan))
         return std::nullopt;
     Scope scope(*this, Operation::Scan);
-    const ConnectionScan::Result result = ConnectionScan(m_protocol).run();
+    const ConnectionScan::Result result = ConnectionScan(m_protocol).run(first, last);
     if (result.found && m_link.ComHandleValid())
         setConnected(true, result.port);
     return result;

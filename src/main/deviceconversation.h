@@ -68,6 +68,8 @@ public:
     // The operations. Each gives nothing (or false) when it was refused.
     // Finds the device on COM1 … COM8; the first port that answers stays open as the connection.
     std::optional<ConnectionScan::Result> connectDevice();
+    // The same for the one port COMn.
+    std::optional<ConnectionScan::Result> connectDevice(int port);
     // Takes the port that the link has open already as the connection to the device on COMn
     // (a front end that opened a port of its choice); false when none is open or one is busy.
     bool adoptOpenPort(int port);
@@ -104,6 +106,7 @@ signals:
 private:
     class Scope;
     bool mayStart(Operation operation) const;
+    std::optional<ConnectionScan::Result> connectDevice(int first, int last);
     void setConnected(bool connected, int port);
     void closeConnection();
     void onPortLost();

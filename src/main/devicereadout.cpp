@@ -124,7 +124,8 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
 
     if (deviceGone())
         return;
-    if (const std::optional<int> serial = code(m_protocol.DeviceQueryNumber(QStringLiteral("fnr"))))
+    view.serialValue = code(m_protocol.DeviceQueryNumber(QStringLiteral("fnr")));
+    if (const std::optional<int> serial = view.serialValue)
         view.serialNumber = QString::number(*serial).rightJustified(4, QLatin1Char('0'));
     report(view);
 
@@ -134,12 +135,15 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
     if (HasValue(lock)) {
         view.setupLock = lock >= 0.5 ? QStringLiteral("ein") : QStringLiteral("aus");
         view.setupLockHint = lock >= 0.5;
+        view.setupLocked = lock >= 0.5;
     }
     report(view);
 
     if (deviceGone())
         return;
     const double error = m_protocol.DeviceQueryNumber(QStringLiteral("fehl"));
+    if (HasValue(error))
+        view.errorCode = error > 0 ? NearestInt(error) : 0;
     if (error > 0) {
         if (const std::optional<int> errorCode = NearestInt(error))
             view.errorText = errorText(*errorCode);
@@ -153,6 +157,8 @@ void DeviceReadout::readInput(ReadoutView &view) {
     if (!view.strainGauge) {
         const double current = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
         if (HasValue(current))
+            view.inputValue = current;
+        if (HasValue(current))
             view.inputCurrentPanel = FormatFixed(current, 5, 2) + QLatin1String("mA");
         return;
     }
@@ -160,26 +166,30 @@ void DeviceReadout::readInput(ReadoutView &view) {
     if (!HasValue(withResistor) || !HasValue(signal))
         return;
     const double correction = (withResistor - signal) * CalibrationFactor;
+    view.inputValue = signal - correction;
     view.inputStrainGauge = FormatFixed(signal - correction, 5, 3) + QLatin1String("mV/V");
     view.inputCurrentPanel = view.inputStrainGauge;
 }
 
-QString DeviceReadout::askMilliamps(const QString &command) {
+QString DeviceReadout::askMilliamps(const QString &command, std::optional<double> &value) {
     if (deviceGone())
         return {};
-    const double value = m_protocol.DeviceQueryNumber(command);
-    return HasValue(value) ? FormatFixed(value, 5, 2) + QLatin1String("mA") : QString();
+    const double answer = m_protocol.DeviceQueryNumber(command);
+    if (!HasValue(answer))
+        return {};
+    value = answer;
+    return FormatFixed(answer, 5, 2) + QLatin1String("mA");
 }
 
 void DeviceReadout::readOutputs(ReadoutView &view) {
     if (deviceGone())
         return;
-    const QString output = askMilliamps(QStringLiteral("mas"));
+    const QString output = askMilliamps(QStringLiteral("mas"), view.outputValue);
     view.output = output.isEmpty() ? ReadoutView::NoOutput : output;
     report(view);
-    view.switchPoint1 = askMilliamps(QStringLiteral("al1ma"));
+    view.switchPoint1 = askMilliamps(QStringLiteral("al1ma"), view.switchPoint1Value);
     report(view);
-    view.switchPoint2 = askMilliamps(QStringLiteral("al2ma"));
+    view.switchPoint2 = askMilliamps(QStringLiteral("al2ma"), view.switchPoint2Value);
     report(view);
     if (deviceGone())
         return;

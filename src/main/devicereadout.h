@@ -30,6 +30,15 @@ struct ReadoutView {
     QString switchPoint2;
     // Bit value 1 relay 1, bit value 2 relay 2; nothing when the device gave no relay states.
     std::optional<int> relayBits;
+
+    // The device's values behind the texts; nothing where the device gave none.
+    std::optional<int> serialValue;
+    std::optional<bool> setupLocked;
+    std::optional<int> errorCode;     // 0: no error
+    std::optional<double> inputValue; // mV/V on strain-gauge models, mA otherwise
+    std::optional<double> outputValue;
+    std::optional<double> switchPoint1Value;
+    std::optional<double> switchPoint2Value;
 };
 
 // Asks the connected device for everything the main window shows, in the device's order:
@@ -55,7 +64,7 @@ private:
     void readIdentity(ReadoutView &view);
     void readInput(ReadoutView &view);
     void readOutputs(ReadoutView &view);
-    QString askMilliamps(const QString &command);
+    QString askMilliamps(const QString &command, std::optional<double> &value);
 
     DeviceProtocol &m_protocol;
     Progress m_progress;

@@ -28,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -63,6 +64,13 @@ const QString SampleSetupPrint =
                    " mvf: 2.215000e-03   usinf: 2.450000e-04\r\n"
                    " maif: 2.465600e-03   dackor: 59\r\n"
                    " poti[0]: 5135  poti[1]: 301  poti[2]: 6527  poti[3]: 5176  poti[4]: 773");
+
+// Whether "Setup im Gerät speichern" compares first; remembered between runs.
+constexpr const char *CompareBeforeWriteKey = "compareBeforeWrite";
+
+QSettings settings() {
+    return QSettings(QStringLiteral("vtk290"), QStringLiteral("vtk290"));
+}
 
 } // namespace
 
@@ -281,6 +289,12 @@ void Tform1::buildMenu() {
     Simulation1 = makeMenuCommand(extras, "Simulation1", QStringLiteral("Simulation"));
     Status1 = makeMenuCommand(extras, "Status1", QStringLiteral("Status"));
     LiveAnzeige1 = makeMenuCommand(extras, "LiveAnzeige1", QStringLiteral("Live-Anzeige"));
+    extras->addSeparator();
+    VorDemSchreibenVergleichen1 = makeMenuCommand(extras, "VorDemSchreibenVergleichen1",
+                                                  QStringLiteral("Vor dem Schreiben vergleichen"));
+    VorDemSchreibenVergleichen1->setCheckable(true);
+    VorDemSchreibenVergleichen1->setChecked(
+        settings().value(QLatin1String(CompareBeforeWriteKey), false).toBool());
     Logfile1->setEnabled(false);
     LiveAnzeige1->setEnabled(false);
     Simulation1->setEnabled(false);
@@ -302,6 +316,9 @@ void Tform1::buildMenu() {
     connect(Simulation1, &QAction::triggered, this, &Tform1::Simulation1Click);
     connect(Status1, &QAction::triggered, this, &Tform1::Status1Click);
     connect(LiveAnzeige1, &QAction::triggered, this, &Tform1::LiveAnzeige1Click);
+    connect(VorDemSchreibenVergleichen1, &QAction::toggled, this, [](bool checked) {
+        settings().setValue(QLatin1String(CompareBeforeWriteKey), checked);
+    });
     connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
     connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
 }

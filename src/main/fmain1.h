@@ -120,6 +120,8 @@ public:
     QAction *Simulation1 = nullptr;
     QAction *Status1 = nullptr;
     QAction *LiveAnzeige1 = nullptr;
+    // Checked: "Setup im Gerät speichern" shows the fields that would change and asks first.
+    QAction *VorDemSchreibenVergleichen1 = nullptr;
     QAction *Info1 = nullptr;
     QAction *Betriebsanleitung1 = nullptr;
 

@@ -3,6 +3,9 @@
 #include "link/allgem.h"
 #include "setuptext.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 // The device takes a moment to store each value before the next command.
@@ -15,7 +18,104 @@ QString polarity(bool deEnergised) {
     return QLatin1String(deEnergised ? "0" : "1");
 }
 
+// The items of the dialogs' lists.
+constexpr const char *HysteresisItems[] = {"0,0 mA", "0,1 mA", "0,5 mA", "1,0 mA", "2,0 mA"};
+constexpr const char *VPotiLeftItems[] = {"2,5 mV/V", "2,0 mV/V", "1,5 mV/V", "1,0 mV/V"};
+constexpr const char *VPotiRightItems[] = {"0,5 mV/V", "0,83 mV/V", "1,0 mV/V", "1,5 mV/V"};
+constexpr const char *ZeroRanges[] = {"-1,00 … 0,00 mV/V", "-0,75 … +0,25 mV/V",
+                                      "-0,50 … +0,50 mV/V", "-0,25 … +0,75 mV/V",
+                                      "0,00 … +1,00 mV/V"};
+constexpr const char *DirectionNames[] = {"Zug", "Druck/Zug", "Druck"};
+constexpr const char *PolarityNames[] = {"erregt", "stromlos"};
+constexpr const char *OnOff[] = {"aus", "ein"};
+constexpr const char *NoValueText = "(ohne Wert)";
+
+template <std::size_t N> QString listItem(const char *const (&items)[N], const QString &text) {
+    for (const char *item : items) {
+        if (text == QString::fromUtf8(item))
+            return text;
+    }
+    return {};
+}
+
+template <std::size_t N> QString itemName(const char *const (&names)[N], int index) {
+    return index >= 0 && index < int(N) ? QString::fromUtf8(names[index])
+                                        : QString::fromUtf8(NoValueText);
+}
+
+QString shown(const QString &item) {
+    return item.isEmpty() ? QString::fromUtf8(NoValueText) : item;
+}
+
 } // namespace
+
+SetupFields SetupFieldsFromText(const QString &text) {
+    SetupFields fields;
+    fields.safetyMode = ParseKeyValue(QStringLiteral("Sicherheitsmodus"), text) > 0.5;
+    // The safety mode needs both relays de-energised above their switch points.
+    fields.relay1DeEnergised =
+        fields.safetyMode || ParseKeyValue(QStringLiteral("Relais1pol"), text) < 0.5;
+    fields.relay2DeEnergised =
+        fields.safetyMode || ParseKeyValue(QStringLiteral("Relais2pol"), text) < 0.5;
+    const auto hysteresis = [&text](const char *key) {
+        const double value = ParseKeyValue(QLatin1String(key), text);
+        return listItem(HysteresisItems, FormatFixed(value, 15, 1) + QStringLiteral(" mA"));
+    };
+    fields.hysteresis1Item = hysteresis("Alarm1hysterese");
+    fields.hysteresis2Item = hysteresis("Alarm2hysterese");
+
+    const double left = ParseKeyValue(QStringLiteral("20mA Poti links"), text);
+    const double right = ParseKeyValue(QStringLiteral("20mA Poti rechts"), text);
+    fields.vPotiLeftItem =
+        listItem(VPotiLeftItems, FormatFixed(left, 15, 1) + QStringLiteral(" mV/V"));
+    // The device keeps the right end's 0.83 as 0.8333, which the list shows as "0,83".
+    const QString rightNumber =
+        right > 0.8 && right < 0.84 ? QStringLiteral("0,83") : FormatFixed(right, 15, 1);
+    fields.vPotiRightItem = listItem(VPotiRightItems, rightNumber + QStringLiteral(" mV/V"));
+
+    fields.zeroIndex = -1;
+    if (const std::optional<std::int32_t> hundredths =
+            NearestInt(100.0 * ParseKeyValue(QStringLiteral("Nullpotimitte"), text))) {
+        // Truncated toward zero, as the device's key codes are counted: 0.1 still gives item 2.
+        const qint64 item = (qint64(*hundredths) + 50) / 25;
+        if (item >= 0 && item < qint64(std::size(ZeroCentres)))
+            fields.zeroIndex = int(item);
+    }
+    fields.pressureIndex = -1;
+    if (const std::optional<std::int32_t> direction =
+            NearestInt(ParseKeyValue(QStringLiteral("Druckrichtung"), text))) {
+        // A direction beyond the last item takes the last item, as the radio group does; one
+        // whose item number fits no integer takes none.
+        const qint64 item = qint64(*direction) + 1;
+        if (item >= 0 && item <= std::numeric_limits<int>::max())
+            fields.pressureIndex = int(std::min<qint64>(item, std::size(DirectionNames) - 1));
+    }
+    return fields;
+}
+
+QList<SetupDifference> SetupDifferences(const SetupFields &from, const SetupFields &to,
+                                        bool strainGauge) {
+    QList<SetupDifference> differences;
+    const auto compare = [&differences](const char *field, const QString &a, const QString &b) {
+        if (a != b)
+            differences << SetupDifference{QString::fromUtf8(field), a, b};
+    };
+    compare("Relais 1 oberhalb SP1", itemName(PolarityNames, from.relay1DeEnergised),
+            itemName(PolarityNames, to.relay1DeEnergised));
+    compare("Relais 2 oberhalb SP2", itemName(PolarityNames, from.relay2DeEnergised),
+            itemName(PolarityNames, to.relay2DeEnergised));
+    compare("Hysterese Relais 1 / SP1", shown(from.hysteresis1Item), shown(to.hysteresis1Item));
+    compare("Hysterese Relais 2 / SP2", shown(from.hysteresis2Item), shown(to.hysteresis2Item));
+    compare("Sicherheitsmodus", itemName(OnOff, from.safetyMode), itemName(OnOff, to.safetyMode));
+    if (!strainGauge)
+        return differences;
+    compare("V - Poti links", shown(from.vPotiLeftItem), shown(to.vPotiLeftItem));
+    compare("V - Poti rechts", shown(from.vPotiRightItem), shown(to.vPotiRightItem));
+    compare("0 - Poti", itemName(ZeroRanges, from.zeroIndex), itemName(ZeroRanges, to.zeroIndex));
+    compare("Funktion (Zug/Druck)", itemName(DirectionNames, from.pressureIndex),
+            itemName(DirectionNames, to.pressureIndex));
+    return differences;
+}
 
 QString ItemNumber(const QString &itemText) {
     return ExtractNumber(CommaToPoint(itemText));

@@ -18,6 +18,28 @@ struct SetupFields {
     QString vPotiRightItem; // "0,5 mV/V" …
 };
 
+// The setup fields that a setup text (device print or setup file) gives, by the rules the setup
+// dialogs apply when they show it: a hysteresis or V potentiometer value that no list item shows
+// leaves that list without value (the right end's 0.8 < v < 0.84 is the item "0,83 mV/V"), a
+// polarity below 0.5 is "de-energised" (also when missing), the safety mode is on above 0.5 and
+// then both relays are de-energised, a direction beyond the last item takes the last one, and a
+// direction below the first or a zero centre without item has no choice.
+SetupFields SetupFieldsFromText(const QString &text);
+
+// A field in which two setups differ, with its German name and both values as shown to the user.
+struct SetupDifference {
+    QString field;
+    QString from;
+    QString to;
+
+    bool operator==(const SetupDifference &) const = default;
+};
+
+// The fields a write would send (the strain-gauge part only for strain-gauge models) in which
+// `to` differs from `from`, in the dialogs' order.
+QList<SetupDifference> SetupDifferences(const SetupFields &from, const SetupFields &to,
+                                        bool strainGauge);
+
 // One set command and the pause the device needs after it.
 struct SetupCommand {
     QString text;

@@ -5,6 +5,7 @@
 #include "main/deviceconversation.h"
 #include "main/fmain1.h"
 #include "radiogroup.h"
+#include "setupbackup.h"
 #include "setupfile.h"
 #include "setuptext.h"
 #include "ueinst.h"
@@ -41,6 +42,16 @@ constexpr const char *IncompleteText =
     "Das Setup wurde nicht in den KT 290 geschrieben: ohne Wert sind %1.\n\n"
     "Ein vollständiges Setup erhalten Sie mit \"Setup vom Gerät lesen\", mit \"Datei\" → "
     "\"Öffnen\" oder mit \"Extras\" → \"Default\".";
+
+constexpr const char *BackupFailedText =
+    "Das Setup im KT 290 konnte vor dem Schreiben nicht gesichert werden.\n%1\n\n"
+    "Soll das Setup ohne Sicherung in den KT 290 geschrieben werden?";
+constexpr const char *CompareCaption = "Vor dem Schreiben vergleichen";
+constexpr const char *NoDifferenceText =
+    "Das Setup im KT 290 stimmt mit dem eingestellten überein. Es wurde nichts geschrieben.";
+constexpr const char *DifferencesText =
+    "Diese Felder würden im KT 290 geändert (Gerät → neu):\n\n%1\n\nJetzt schreiben?";
+constexpr const char *DifferenceLine = "%1: %2 → %3";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -175,12 +186,49 @@ void SetupTransfer::download(QPushButton *button) {
     }
     m_form.ProgressBar1->setValue(0);
     m_form.ProgressBar1->show();
+    // The device's setup as it is before the write: compared with and kept as a backup.
+    const std::optional<QString> before = conversation.readSetup();
+    m_form.ProgressBar1->hide();
+    if (!before || conversation.lastOperationStopped())
+        return;
+    if (m_form.VorDemSchreibenVergleichen1->isChecked() && SetupTextAccepted(*before) &&
+        !confirmDifferences(SetupFieldsFromText(*before), setup))
+        return;
+    const SetupBackup::Result backup = SetupBackup::store(*before, QDateTime::currentDateTime());
+    if (!backup.error.isEmpty()) {
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                        text(BackupFailedText).arg(backup.error),
+                        QMessageBox::Yes | QMessageBox::No, &m_form);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
+    if (!conversation.deviceOperationsAllowed())
+        return;
+    m_form.ProgressBar1->show();
     conversation.writeSetup(setup);
     m_form.ProgressBar1->hide();
     if (conversation.lastOperationStopped())
         return;
     // The read-out shows what the device really took.
     m_form.BitBtnAktualisierenClick(m_form.BitBtnAktualisieren);
+}
+
+bool SetupTransfer::confirmDifferences(const SetupFields &device, const SetupFields &setup) {
+    const QList<SetupDifference> differences =
+        SetupDifferences(device, setup, m_form.conversation().isStrainGauge());
+    if (differences.isEmpty()) {
+        QMessageBox::information(&m_form, text(CompareCaption), text(NoDifferenceText));
+        return false;
+    }
+    QStringList lines;
+    for (const SetupDifference &difference : differences)
+        lines << text(DifferenceLine).arg(difference.field, difference.from, difference.to);
+    QMessageBox box(QMessageBox::Question, text(CompareCaption),
+                    text(DifferencesText).arg(lines.join(QLatin1Char('\n'))),
+                    QMessageBox::Ok | QMessageBox::Cancel, &m_form);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
 }
 
 void SetupTransfer::applyDefault() {

@@ -44,6 +44,8 @@ public:
 
 private:
     void clearForRead();
+    // Shows the fields a write would change; true when the user wants it written.
+    bool confirmDifferences(const SetupFields &device, const SetupFields &setup);
     void showUnreadableNumber(const QString &number);
 
     Tform1 &m_form;

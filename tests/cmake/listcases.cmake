@@ -90,7 +90,8 @@ foreach(entry IN LISTS entries)
     string(APPEND text
         "add_test([==[${test}]==] [==[${EXECUTABLE}]==] [==[${entry}]==])\n"
         "set_tests_properties([==[${test}]==] PROPERTIES TIMEOUT ${TIMEOUT} ENVIRONMENT "
-        "[==[${ENVIRONMENT};XDG_RUNTIME_DIR=${runtime}]==])\n")
+        "[==[${ENVIRONMENT};XDG_RUNTIME_DIR=${runtime};XDG_DATA_HOME=${runtime}/data;"
+        "XDG_CONFIG_HOME=${runtime}/config]==])\n")
 endforeach()
 if(uncovered)
     list(JOIN uncovered "\", \"" named)
