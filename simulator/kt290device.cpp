@@ -281,6 +281,27 @@ bool Kt290Device::setFault(std::string_view fault, std::string &error) {
     return true;
 }
 
+// "COMMAND [N]" of the control lines that act on the next N times a command arrives.
+std::optional<std::pair<std::string, int>>
+Kt290Device::commandAndCount(std::string_view verb, std::string_view rest, std::string &error) {
+    const auto space = rest.find(' ');
+    const std::string command(rest.substr(0, space));
+    int count = 1;
+    if (space != std::string_view::npos) {
+        const auto number = parseNumber(rest.substr(space));
+        if (!number || *number < 0) {
+            error = std::string(verb) + " needs a command and a count";
+            return std::nullopt;
+        }
+        count = static_cast<int>(*number);
+    }
+    if (command.empty()) {
+        error = std::string(verb) + " needs a command";
+        return std::nullopt;
+    }
+    return std::make_pair(command, count);
+}
+
 bool Kt290Device::control(std::string_view line, std::string &error) {
     line = trimBlanks(line);
     const auto blank = line.find(' ');
@@ -297,23 +318,10 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         return true;
     }
     if (verb == "mute") {
-        const auto space = rest.find(' ');
-        const std::string command(rest.substr(0, space));
-        int count = 1;
-        if (space != std::string_view::npos) {
-            const auto number = parseNumber(rest.substr(space));
-            if (!number || *number < 0) {
-                error = "mute needs a command and a count";
-                return false;
-            }
-            count = static_cast<int>(*number);
-        }
-        if (command.empty()) {
-            error = "mute needs a command";
-            return false;
-        }
-        muted_[command] = count;
-        return true;
+        const auto counted = commandAndCount(verb, rest, error);
+        if (counted)
+            muted_[counted->first] = counted->second;
+        return counted.has_value();
     }
     if (verb == "wave") {
         const auto space = rest.find(' ');
@@ -331,23 +339,10 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         return true;
     }
     if (verb == "ignore") {
-        const auto space = rest.find(' ');
-        const std::string command(rest.substr(0, space));
-        int count = 1;
-        if (space != std::string_view::npos) {
-            const auto number = parseNumber(rest.substr(space));
-            if (!number || *number < 0) {
-                error = "ignore needs a command and a count";
-                return false;
-            }
-            count = static_cast<int>(*number);
-        }
-        if (command.empty()) {
-            error = "ignore needs a command";
-            return false;
-        }
-        ignored_[command] = count;
-        return true;
+        const auto counted = commandAndCount(verb, rest, error);
+        if (counted)
+            ignored_[counted->first] = counted->second;
+        return counted.has_value();
     }
     if (verb == "set") {
         const auto space = rest.find(' ');

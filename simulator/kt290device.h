@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The behaviour of a KT 290 on its serial line: takes the bytes the program sends, one at a
@@ -67,6 +68,8 @@ private:
         bool piece = false; // part of a continuous stream: no line end added
     };
 
+    static std::optional<std::pair<std::string, int>>
+    commandAndCount(std::string_view verb, std::string_view rest, std::string &error);
     void applyTypeDefaults();
     void executeLine(const std::string &raw, Reaction &reaction);
     std::vector<Line> answerFor(const std::string &name, const std::string &argument);
