@@ -26,7 +26,7 @@ if [ "${VTK290_QUICK:-0}" != 1 ]; then
     echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     BUILD_DIR="$root/build-asan" BUILD_TYPE=Debug "$root/scripts/build.sh" -DVTK290_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        run_suite "$root/build-asan"
+        LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" run_suite "$root/build-asan"
 
     echo "== Fuzzing"
     "$root/scripts/fuzz.sh"
