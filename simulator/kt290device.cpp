@@ -252,7 +252,8 @@ bool Kt290Device::setFault(std::string_view fault, std::string &error) {
     static const std::map<std::string, Fault> names = {
         {"none", Fault::None},       {"silent", Fault::Silent}, {"nocrlf", Fault::NoCrLf},
         {"garbage", Fault::Garbage}, {"nul", Fault::Nul},       {"flood", Fault::Flood},
-        {"slow", Fault::Slow},       {"drop", Fault::Drop},     {"vanish", Fault::Vanish},
+        {"slow", Fault::Slow},       {"late", Fault::Late},     {"drop", Fault::Drop},
+        {"vanish", Fault::Vanish},
     };
     const auto found = names.find(name);
     if (found == names.end()) {
@@ -260,7 +261,8 @@ bool Kt290Device::setFault(std::string_view fault, std::string &error) {
         return false;
     }
     int value = 0;
-    if (found->second == Fault::Slow || found->second == Fault::Drop) {
+    if (found->second == Fault::Slow || found->second == Fault::Late ||
+        found->second == Fault::Drop) {
         const auto number = parseNumber(argument);
         if (argument.empty() && found->second == Fault::Drop) {
             value = 1;
@@ -383,10 +385,6 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
     }
     error = "unknown control line '" + std::string(line) + "'";
     return false;
-}
-
-void Kt290Device::resetLine() {
-    line_.clear();
 }
 
 std::string Kt290Device::newline() const {
@@ -535,6 +533,8 @@ void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction) 
         int delay = lines[i].delayMs;
         if (fault_ == Fault::Slow)
             delay += faultArg_ * static_cast<int>(i + 1);
+        if (fault_ == Fault::Late)
+            delay += faultArg_;
         const std::string text = lines[i].text + (lines[i].piece ? std::string() : newline());
         if (!reaction.chunks.empty() && reaction.chunks.back().delayMs == delay)
             reaction.chunks.back().bytes += text;

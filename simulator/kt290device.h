@@ -18,7 +18,7 @@
 class Kt290Device {
 public:
     enum class Type { X1, X2, T03, T01, T02 };
-    enum class Fault { None, Silent, NoCrLf, Garbage, Nul, Flood, Slow, Drop, Vanish };
+    enum class Fault { None, Silent, NoCrLf, Garbage, Nul, Flood, Slow, Late, Drop, Vanish };
 
     struct Chunk {
         int delayMs = 0; // after the byte that caused it was received
@@ -33,8 +33,9 @@ public:
 
     explicit Kt290Device(Type type = Type::X1);
 
+    // A half-received command stays in the input line when the port is closed: the device
+    // does not see the program go.
     Reaction receiveByte(char byte);
-    void resetLine(); // forgets a half-received command (the line was closed)
 
     // One piece of the endless stream while the fault "flood" (text) or "nul" (NUL bytes) is
     // active, else empty. The stream runs besides the echo and the answers.

@@ -41,6 +41,7 @@ Faults:
   nul               endless NUL bytes until the fault is changed (echo and answers go on)
   flood             endless text until the fault is changed (echo and answers go on)
   slow MS           each answer line MS ms later than the one before (the first MS ms late)
+  late MS           every answer MS ms after the command's CR (the echo comes at once)
   drop N            echo only for the next N commands (default 1), then normal again
   vanish            the port disappears at the next command, as if unplugged
 
@@ -94,7 +95,8 @@ int main(int argc, char **argv) {
             options.type = *type;
         } else if (arg == "--fault") {
             options.fault = value();
-            const bool counted = options.fault == "slow" || options.fault == "drop";
+            const bool counted =
+                options.fault == "slow" || options.fault == "late" || options.fault == "drop";
             if (counted && i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9')
                 options.fault += std::string(" ") + argv[++i];
         } else if (arg == "--link") {

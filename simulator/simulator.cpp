@@ -96,7 +96,6 @@ void Simulator::slaveClosed() {
     scheduled_.clear();
     outgoing_.clear();
     pty_.discardUnread();
-    device_.resetLine();
 }
 
 void Simulator::handleInput() {

@@ -1,3 +1,4 @@
+#include "link/interruptsignals.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/deviceconversation.h"
@@ -47,7 +48,21 @@ Rückgabewerte:
   3  das Gerät hat nicht oder nicht vollständig geantwortet
   4  eine Datei kann nicht gelesen oder geschrieben werden oder enthält kein Setup
   5  das zurückgelesene Setup weicht vom geschriebenen ab
+  130  abgebrochen (Strg+C, SIGTERM, SIGHUP): das Gerät bleibt an einer sicheren Stelle;
+       ein begonnenes Schreiben des Setups wird bis "swr1" fertig geschrieben, ein zweites
+       Strg+C bricht es nach dem laufenden Befehl ab
 )";
+
+constexpr const char *Stopping = "Wird abgebrochen …";
+constexpr const char *FinishingWrite =
+    "Das Setup wird noch fertig geschrieben … (ein zweites Strg+C bricht nach dem laufenden "
+    "Befehl ab; das im Gerät gespeicherte Setup ist dann womöglich unvollständig)";
+constexpr const char *ForcedStop = "Wird nach dem laufenden Befehl abgebrochen …";
+
+void message(const char *utf8) {
+    std::fputs((QString::fromUtf8(utf8) + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
 
 int usage(const QString &message) {
     std::fputs((message + QStringLiteral("\nHilfe: vtk290-cli --help\n")).toUtf8().constData(),
@@ -113,6 +128,20 @@ int main(int argc, char *argv[]) {
 
     ComLink link(std::make_unique<QtSerialPortIo>());
     DeviceConversation conversation(link);
+    // An interruption stops at the next safe point; a second one cuts even a setup write after
+    // the command under way.
+    InterruptSignals interruptions;
+    QObject::connect(&interruptions, &InterruptSignals::interrupted, &conversation,
+                     [&conversation](int count) {
+                         if (count == 1) {
+                             message(conversation.isFinishingWrite() ? FinishingWrite : Stopping);
+                             conversation.shutDown();
+                         } else {
+                             if (conversation.isFinishingWrite())
+                                 message(ForcedStop);
+                             conversation.forceStop();
+                         }
+                     });
     ServiceCommands commands(conversation, options);
     int result = ServiceCommands::Usage;
     if (command == QLatin1String("scan"))
@@ -130,5 +159,9 @@ int main(int argc, char *argv[]) {
     else
         result = commands.setupPut(words.at(2));
     conversation.disconnectDevice();
+    if (interruptions.count() > 0) {
+        commands.reportInterruption();
+        return ServiceCommands::Interrupted;
+    }
     return result;
 }

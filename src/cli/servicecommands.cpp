@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -21,6 +22,8 @@ namespace {
 constexpr const char *NotFound = "Kein KT 290 gefunden.";
 constexpr const char *NotFoundOnPort = "An %1 antwortet kein KT 290.";
 constexpr const char *Denied = "Die Schnittstelle %1 darf nicht geöffnet werden (Gruppe %2).";
+constexpr const char *PortBusy =
+    "Die Schnittstelle %1 ist belegt: ein anderes Programm hat sie geöffnet.";
 constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
 constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet.";
 constexpr const char *NoType = "Das Gerät hat seinen Typ nicht genannt.";
@@ -40,6 +43,19 @@ constexpr const char *Written = "Das Setup wurde geschrieben und stimmt mit der 
 constexpr const char *ReadBackDiffersText =
     "Das Gerät hat ein anderes Setup gespeichert als geschrieben wurde:";
 constexpr const char *Stopped = "Der Vorgang wurde abgebrochen.";
+constexpr const char *InterruptedSafely =
+    "Abgebrochen. Jeder Befehl hat das Gerät ganz erreicht, der Kalibrierwiderstand ist aus: "
+    "das Gerät arbeitet normal weiter.";
+constexpr const char *InterruptedAfterWrite =
+    "Abgebrochen, nachdem das Setup vollständig geschrieben und im Gerät gespeichert wurde "
+    "(\"swr1\"); es wurde nicht mehr zurückgelesen.";
+constexpr const char *WriteCutOff =
+    "Das Setup wurde nicht vollständig geschrieben: nach %1 von %2 Befehlen unterbrochen, ohne "
+    "\"swr1\". Das im Gerät gespeicherte Setup ist womöglich unvollständig.";
+constexpr const char *RestoreHint = "Die Sicherung des vorherigen Setups: %1\n"
+                                    "Zurückschreiben mit: vtk290-cli setup put %2";
+constexpr const char *BackupMade = "Das Setup des Geräts wurde gesichert: %1";
+constexpr const char *NoBackupHint = "Es gibt keine Sicherung des vorherigen Setups.";
 
 constexpr const char *ProgressReadout = "Gerät wird ausgelesen …";
 constexpr const char *ProgressReport = "Statusbericht: %1 Zeilen …";
@@ -76,6 +92,15 @@ void err(const QString &line) {
 
 QString native(const QString &path) {
     return QDir::toNativeSeparators(path);
+}
+
+// A path as a shell takes it as one word.
+QString shellWord(const QString &path) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+:=-]+$"));
+    if (plain.match(path).hasMatch())
+        return path;
+    return QLatin1Char('\'') + QString(path).replace(QLatin1String("'"), QLatin1String("'\\''")) +
+           QLatin1Char('\'');
 }
 
 QJsonValue number(const std::optional<double> &value) {
@@ -128,6 +153,29 @@ void ServiceCommands::endProgress() {
     m_progressShown = false;
 }
 
+// An operation refused because the program is ending says nothing of its own: the end of the
+// run tells what happened.
+int ServiceCommands::refused() const {
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    err(text(Busy));
+    return NoAnswer;
+}
+
+void ServiceCommands::reportInterruption() const {
+    const DeviceConversation::WriteProgress write = m_conversation.lastWrite();
+    if (write.cutOff()) {
+        err(text(WriteCutOff).arg(write.sent).arg(write.total));
+        err(m_backupPath.isEmpty()
+                ? text(NoBackupHint)
+                : text(RestoreHint).arg(native(m_backupPath), shellWord(native(m_backupPath))));
+    } else if (write.stored) {
+        err(text(InterruptedAfterWrite));
+    } else {
+        err(text(InterruptedSafely));
+    }
+}
+
 int ServiceCommands::connectDevice(QString *foundName) {
     std::optional<ConnectionScan::Result> result;
     const QString &port = m_options.port;
@@ -149,6 +197,8 @@ int ServiceCommands::connectDevice(QString *foundName) {
     if (!result || !result->found) {
         if (result && !result->deniedPort.isEmpty())
             err(text(Denied).arg(result->deniedPort, result->deniedGroup));
+        if (result && !result->busyPort.isEmpty())
+            err(text(PortBusy).arg(result->busyPort));
         err(port.isEmpty() ? text(NotFound) : text(NotFoundOnPort).arg(port));
         return NoDevice;
     }
@@ -162,8 +212,12 @@ int ServiceCommands::readModel() {
     progress(text(ProgressReadout));
     const std::optional<ReadoutView> view = m_conversation.readout();
     endProgress();
-    if (!view || view->typeText.isEmpty()) {
-        err(text(view ? NoType : Busy));
+    if (!view)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    if (view->typeText.isEmpty()) {
+        err(text(NoType));
         return NoAnswer;
     }
     return Done;
@@ -173,7 +227,11 @@ int ServiceCommands::readDeviceSetup(QString &print) {
     progress(text(ProgressSetup));
     const std::optional<QString> answer = m_conversation.readSetup();
     endProgress();
-    if (!answer || !SetupTextAccepted(*answer)) {
+    if (!answer)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    if (!SetupTextAccepted(*answer)) {
         err(text(NoSetup));
         return NoAnswer;
     }
@@ -262,10 +320,10 @@ int ServiceCommands::readout() {
             progress(text(ProgressReadout) + QStringLiteral(" %1").arg(++answers));
         });
     endProgress();
-    if (!view) {
-        err(text(Busy));
-        return NoAnswer;
-    }
+    if (!view)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
     if (m_options.json)
         write(stdout,
               QString::fromUtf8(QJsonDocument(readoutJson(*view)).toJson(QJsonDocument::Indented)));
@@ -289,8 +347,12 @@ int ServiceCommands::report() {
         progress(text(ProgressReport).arg(lines.size()));
     });
     endProgress();
-    if (!built || m_conversation.lastOperationStopped()) {
-        err(text(built ? Stopped : Busy));
+    if (!built)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    if (m_conversation.lastOperationStopped()) {
+        err(text(Stopped));
         return NoAnswer;
     }
     if (m_options.outputFile.isEmpty()) {
@@ -311,6 +373,8 @@ int ServiceCommands::log() {
     const std::optional<QString> logText = m_conversation.fetchLog(
         [this](const QString &so_far) { progress(text(ProgressLog).arg(so_far.size())); });
     endProgress();
+    if (m_conversation.isShutDown())
+        return Interrupted;
     if (!logText) {
         err(text(NoLog));
         return NoAnswer;
@@ -403,6 +467,11 @@ int ServiceCommands::setupPut(const QString &path) {
     }
 
     const SetupBackup::Result backup = SetupBackup::make(m_conversation);
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    m_backupPath = backup.path;
+    if (!m_backupPath.isEmpty())
+        err(text(BackupMade).arg(native(m_backupPath)));
     if (!backup.error.isEmpty() && !m_options.noBackup) {
         err(text(BackupFailed).arg(backup.error));
         return backup.noAnswer ? NoAnswer : BadFile;
@@ -411,8 +480,16 @@ int ServiceCommands::setupPut(const QString &path) {
     progress(text(ProgressWrite));
     const bool written = m_conversation.writeSetup(wanted);
     endProgress();
-    if (!written || m_conversation.lastOperationStopped()) {
-        err(text(written ? Stopped : Busy));
+    if (!written)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    if (m_conversation.lastWrite().cutOff()) {
+        reportInterruption();
+        return NoAnswer;
+    }
+    if (m_conversation.lastOperationStopped()) {
+        err(text(Stopped));
         return NoAnswer;
     }
     QString readBack;

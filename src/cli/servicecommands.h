@@ -20,6 +20,8 @@ public:
         NoAnswer = 3,
         BadFile = 4,
         ReadBackDiffers = 5,
+        // Ctrl+C or a signal: the device was left at a safe point (the shell's convention).
+        Interrupted = 130,
     };
 
     struct Options {
@@ -47,7 +49,11 @@ public:
     // The differences as a table: field, device value, file value.
     static QStringList differenceLines(const QList<SetupDifference> &differences);
 
+    // What an interrupted run prints last: the state the device was left in.
+    void reportInterruption() const;
+
 private:
+    int refused() const;
     int connectDevice(QString *foundName = nullptr);
     int readModel();
     int readDeviceSetup(QString &print);
@@ -57,5 +63,6 @@ private:
 
     DeviceConversation &m_conversation;
     Options m_options;
+    QString m_backupPath;
     bool m_progressShown = false;
 };

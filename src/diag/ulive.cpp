@@ -335,12 +335,22 @@ void Tflive::ButtonKalibrierenClick() {
     m_calibrationWanted = true;
 }
 
+// The file dialog opens beside the running view: its own event loop would halt the loop in the
+// middle of an exchange.
 void Tflive::ButtonCsvClick() {
-    QString path =
-        m_chooseFileName
-            ? m_chooseFileName()
-            : QFileDialog::getSaveFileName(this, QStringLiteral("Als CSV speichern"), QString(),
-                                           QStringLiteral("CSV-Datei (*.csv)"));
+    if (m_chooseFileName) {
+        saveCsvAs(m_chooseFileName());
+        return;
+    }
+    auto *dialog = new QFileDialog(this, QStringLiteral("Als CSV speichern"), QString(),
+                                   QStringLiteral("CSV-Datei (*.csv)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &Tflive::saveCsvAs);
+    dialog->open();
+}
+
+void Tflive::saveCsvAs(QString path) {
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -354,9 +364,12 @@ bool Tflive::saveCsv(const QString &path) {
     const QString reason = SetupFile::save(path, m_sampler->csv());
     if (reason.isEmpty())
         return true;
-    QMessageBox::critical(this, ApplicationTitle(),
-                          QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
-                              .arg(QDir::toNativeSeparators(path), reason));
+    auto *box = new QMessageBox(QMessageBox::Critical, ApplicationTitle(),
+                                QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                    .arg(QDir::toNativeSeparators(path), reason),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
     return false;
 }
 

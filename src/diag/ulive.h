@@ -57,6 +57,7 @@ public:
     void ButtonAnhaltenClick();
     void ButtonKalibrierenClick();
     void ButtonCsvClick();
+    void saveCsvAs(QString path);
 
     void done(int result) override;
 

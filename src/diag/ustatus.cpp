@@ -59,11 +59,13 @@ Tfstatus::Tfstatus(Tform1 &form, QWidget *parent)
     updateControls();
 }
 
-// "Aktualisieren" asks the device again: only while no other exchange runs. Typed keys wait
-// for the end of a running operation and go out then.
+// "Aktualisieren" asks the device again: only while connected and no other exchange runs, and
+// nothing is saved while the report is being built. Typed keys wait for the end of a running
+// operation and go out then.
 void Tfstatus::updateControls() {
     const DeviceConversation &conversation = m_form.conversation();
-    Aktualisieren1->setEnabled(!conversation.isBusy() && !conversation.isShutDown());
+    Aktualisieren1->setEnabled(conversation.deviceOperationsAllowed());
+    Speichernunter1->setEnabled(!m_building && !conversation.isBusy());
     if (!conversation.isBusy() && isVisible() && !m_heldKeys.isEmpty())
         sendHeldKeys();
 }
@@ -110,9 +112,14 @@ void Tfstatus::FormShow() {
     Timer1->start();
 }
 
+// Without a connection the report on screen stays as it is, until "Aktualisieren".
 void Tfstatus::Timer1Timer() {
     if (m_building)
         return;
+    if (!m_form.conversation().isConnected()) {
+        Timer1->stop();
+        return;
+    }
     BuildStatusReport();
 }
 
@@ -121,6 +128,7 @@ void Tfstatus::BuildStatusReport() {
     // The terminal's echo would take the answers away from the report's questions.
     Timer2->stop();
     m_building = true;
+    updateControls();
     Memo1->clear();
     m_receivedCr = false;
     const bool built = m_form.conversation().statusReport(
@@ -132,14 +140,16 @@ void Tfstatus::BuildStatusReport() {
         return;
     }
     // Another exchange still runs (a close of the main window): the report comes later.
-    if (!built && isVisible() && !m_form.conversation().isShutDown())
+    if (!built && isVisible() && !m_form.conversation().isShutDown() &&
+        m_form.conversation().isConnected())
         Timer1->start();
+    updateControls();
     // What the user typed during the build goes out now, in the order typed.
     sendHeldKeys();
 }
 
 void Tfstatus::Aktualisieren1Click() {
-    if (m_building || m_form.conversation().isBusy())
+    if (m_building || !m_form.conversation().deviceOperationsAllowed())
         return;
     Timer1->start();
     Timer2->stop();
@@ -186,16 +196,9 @@ void Tfstatus::sendHeldKeys() {
 
 // The echo never takes text away from another operation's questions.
 void Tfstatus::Timer2Timer() {
-    const DeviceConversation &conversation = m_form.conversation();
-    if (conversation.isBusy() &&
-        conversation.operation() != DeviceConversation::Operation::Terminal)
-        return;
-    ComLink &link = m_form.link();
-    link.ComPoll();
-    if (link.ComRxText.isEmpty())
-        return;
-    appendReceived(link.ComRxText);
-    link.ComRxText.clear();
+    const QString received = m_form.conversation().takeTerminalEcho();
+    if (!received.isEmpty())
+        appendReceived(received);
 }
 
 // The received text continues the last line; its line ends (CR LF, CR or LF, also when CR and

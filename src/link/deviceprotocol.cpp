@@ -4,6 +4,9 @@
 #include "ucom.h"
 
 #include <QDeadlineTimer>
+#include <QStringList>
+
+#include <thread>
 
 namespace {
 
@@ -21,32 +24,39 @@ DeviceProtocol::DeviceProtocol(ComLink &link)
     : m_link(link) {}
 
 QString DeviceProtocol::DeviceQuery(const QString &command) {
+    return query(command, Kind::Text);
+}
+
+double DeviceProtocol::DeviceQueryNumber(const QString &command) {
+    return ReadNumberAnswer(command, query(command, Kind::Number));
+}
+
+QString DeviceProtocol::query(const QString &command, Kind kind) {
     QString answer;
     m_lastAnswerEnd.clear();
+    cleanLine();
     // A closed port (the device was unplugged) has nothing to answer: the question ends at once
     // instead of waiting out both attempts, so long operations end promptly too.
     for (int attempt = 0; attempt < 2 && !ended(); ++attempt) {
         drain();
         if (ended())
             break;
-        m_link.ComSendText(command + QLatin1Char('\r'));
-        if (waitForAnswer(command)) {
-            const QString received = m_link.ComRxText.mid(command.size());
-            m_link.ComRxText.clear();
-            answer = TrimControl(received);
-            const qsizetype start = answer.isEmpty() ? received.size() : received.indexOf(answer);
-            m_lastAnswerEnd = received.mid(start + answer.size());
-        } else {
-            answer.clear();
-        }
-        if (!answer.isEmpty())
+        m_link.ComSendText(command);
+        // What came until now is the echo of the command's characters, or left over from before:
+        // the answer can only follow the CR.
+        m_link.ComPoll();
+        const qsizetype echoMark = m_link.ComRxText.size();
+        m_link.ComSendText(QStringLiteral("\r"));
+        if (waitForAnswer(command, kind, echoMark, answer))
             break;
     }
     return answer;
 }
 
 bool DeviceProtocol::stopping() const {
-    return m_stopRequested || WaitsAborted();
+    if (m_stop == Stop::Now)
+        return true;
+    return !m_finishing && (m_stop == Stop::AtSafePoint || WaitsAborted());
 }
 
 bool DeviceProtocol::ended() const {
@@ -54,6 +64,9 @@ bool DeviceProtocol::ended() const {
 }
 
 bool DeviceProtocol::Send(const QString &command, double pauseSeconds) {
+    if (ended())
+        return false;
+    cleanLine();
     if (ended())
         return false;
     SendAlways(command, pauseSeconds);
@@ -68,8 +81,15 @@ void DeviceProtocol::SendAlways(const QString &command, double pauseSeconds) {
 void DeviceProtocol::Pause(double seconds) {
     const QDeadlineTimer deadline(std::chrono::nanoseconds(qint64(seconds * 1e9)),
                                   Qt::PreciseTimer);
-    while (!stopping() && !deadline.hasExpired())
-        WaitSeconds(std::min(PauseSlice, deadline.remainingTimeNSecs() / 1e9));
+    while (!stopping() && !deadline.hasExpired()) {
+        const double slice = std::min(PauseSlice, deadline.remainingTimeNSecs() / 1e9);
+        // While the program ends the event loops no longer wait; a sequence that is being
+        // finished still gives the device its pauses.
+        if (WaitsAborted())
+            std::this_thread::sleep_for(std::chrono::nanoseconds(qint64(slice * 1e9)));
+        else
+            WaitSeconds(slice);
+    }
 }
 
 DeviceProtocol::CalibrationReadings
@@ -91,6 +111,19 @@ DeviceProtocol::ReadWithCalibration(bool secondNeedsFirst,
     return readings;
 }
 
+// A CR ends whatever typed keys or a cut-off exchange left in the device's input line; its echo
+// and any answer are drained with the rest.
+void DeviceProtocol::cleanLine() {
+    if (!m_link.ComHandleValid())
+        return;
+    if (!m_lineUnclean && m_cleanedOpening == m_link.ComOpenings())
+        return;
+    m_lineUnclean = false;
+    m_cleanedOpening = m_link.ComOpenings();
+    m_link.ComSendText(QStringLiteral("\r"));
+    drain();
+}
+
 // Everything the device sent before the question is discarded, until a quiet tenth of a second.
 void DeviceProtocol::drain() {
     const QDeadlineTimer deadline(DrainTimeoutMs, Qt::PreciseTimer);
@@ -102,34 +135,99 @@ void DeviceProtocol::drain() {
     } while (!m_link.ComRxText.isEmpty() && !deadline.hasExpired() && !ended());
 }
 
-// Polls in steps of 0.1 s: the step keeps the echo's own line end from being taken for the
-// answer, since the answer follows the echo within that time.
-bool DeviceProtocol::waitForAnswer(const QString &command) {
+namespace {
+
+// The number questions: a line that begins with one of their names and a number is an answer to
+// that question.
+const QStringList &numberQuestions() {
+    static const QStringList names{
+        QStringLiteral("inpmv"), QStringLiteral("inpv"),  QStringLiteral("p0"),
+        QStringLiteral("fnr"),   QStringLiteral("tasp"),  QStringLiteral("fehl"),
+        QStringLiteral("mvv0"),  QStringLiteral("mas"),   QStringLiteral("al1ma"),
+        QStringLiteral("al2ma"), QStringLiteral("P2"),    QStringLiteral("uspv"),
+        QStringLiteral("ispma"), QStringLiteral("ispk"),  QStringLiteral("umv"),
+        QStringLiteral("usinv"), QStringLiteral("rar"),   QStringLiteral("maist"),
+    };
+    return names;
+}
+
+bool beginsWithName(const QString &line, const QString &name) {
+    if (!line.startsWith(name))
+        return false;
+    return line.size() == name.size() || !line.at(name.size()).isLetterOrNumber();
+}
+
+// A line that cannot be this question's answer: empty, the rest of the question's own echo, or
+// the answer to another number question that came late.
+bool notAnAnswer(const QString &line, const QString &command) {
+    if (line.isEmpty() || command.endsWith(line))
+        return true;
+    for (const QString &name : numberQuestions())
+        if (name != command && beginsWithName(line, name) &&
+            HasValue(DeviceProtocol::ReadNumberAnswer(name, line)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+// Polls in steps of 0.1 s until the answer has come after the echo, for at most one second. A
+// number answer is the first line that begins with the command's name; a text answer runs from
+// the first line that is not passed over to the end of what came.
+bool DeviceProtocol::waitForAnswer(const QString &command, Kind kind, qsizetype echoMark,
+                                   QString &answer) {
     const bool isVersion = command == QLatin1String("ver");
     const bool isSetupPrint = command == QLatin1String("spr");
     const QDeadlineTimer deadline(AnswerTimeoutMs, Qt::PreciseTimer);
-    bool complete = false;
+    qsizetype start = -1;
+    qsizetype end = -1;
     do {
         WaitSeconds(PollStep);
         m_link.ComPoll();
-        complete = m_link.ComRxText.contains(CrLf);
         if (isVersion) {
             // The version answer has several lines; one more step collects the rest.
             WaitSeconds(PollStep);
             m_link.ComPoll();
         }
-        if (isSetupPrint) {
-            complete = m_link.ComRxText.contains(QLatin1String("Version")) &&
-                       m_link.ComRxText.contains(QLatin1String("poti[0]"));
-            WaitSeconds(PollStep);
-            m_link.ComPoll();
+        const QString &received = m_link.ComRxText;
+        start = -1;
+        end = -1;
+        for (qsizetype from = echoMark; from < received.size();) {
+            const qsizetype lineEnd = received.indexOf(CrLf, from);
+            if (lineEnd < 0)
+                break;
+            const QString line = TrimControl(received.mid(from, lineEnd - from));
+            const qsizetype next = lineEnd + CrLf.size();
+            if (kind == Kind::Number ? beginsWithName(line, command) && line != command
+                                     : !notAnAnswer(line, command)) {
+                start = from;
+                end = kind == Kind::Number ? next : received.size();
+                break;
+            }
+            from = next;
         }
-    } while (!complete && !deadline.hasExpired() && !ended());
-    return complete;
-}
-
-double DeviceProtocol::DeviceQueryNumber(const QString &command) {
-    return ReadNumberAnswer(command, DeviceQuery(command));
+        if (start >= 0 && isSetupPrint) {
+            const QString print = received.mid(start);
+            if (!print.contains(QLatin1String("Version")) ||
+                !print.contains(QLatin1String("poti[0]"))) {
+                start = -1;
+            } else {
+                WaitSeconds(PollStep);
+                m_link.ComPoll();
+                end = m_link.ComRxText.size();
+            }
+        }
+    } while (start < 0 && !deadline.hasExpired() && !ended());
+    if (start < 0) {
+        answer.clear();
+        return false;
+    }
+    const QString received = m_link.ComRxText.mid(start, end - start);
+    m_link.ComRxText.remove(0, end);
+    answer = TrimControl(received);
+    const qsizetype answerStart = answer.isEmpty() ? received.size() : received.indexOf(answer);
+    m_lastAnswerEnd = received.mid(answerStart + answer.size());
+    return !answer.isEmpty();
 }
 
 double DeviceProtocol::ReadNumberAnswer(const QString &command, QString answer) {

@@ -12,7 +12,13 @@ class ComLink;
 // A conversation that is asked to stop ends at its next safe point: a command being sent is
 // finished, CR included, but no new question or set command starts and pauses end early.
 // Only SendAlways still goes out, for the commands that bring the device back to its normal
-// state ("kalr 0").
+// state ("kalr 0"). A sequence that the device must get whole (a setup write through "swr1")
+// is marked as finishing: a stop at the safe point waits for its end, only a forced stop cuts it
+// after the command under way.
+//
+// An answer belongs to its question: it is what the device sends after the echo of the
+// question's CR; a number answer begins with the command's name; lines that an earlier, slow
+// answer left on the line are passed over, never taken for this question's answer.
 class DeviceProtocol final {
 public:
     explicit DeviceProtocol(ComLink &link);
@@ -49,19 +55,34 @@ public:
     CalibrationReadings ReadWithCalibration(bool secondNeedsFirst,
                                             const std::function<void(double)> &afterFirst = {});
 
+    enum class Stop { None, AtSafePoint, Now };
     // The stop request of the conversation; the check also counts the program's end.
-    void setStopRequested(bool stop) { m_stopRequested = stop; }
+    void setStop(Stop stop) { m_stop = stop; }
+    Stop stop() const { return m_stop; }
+    // While set, a stop at the safe point lets the sequence under way run to its end.
+    void setFinishing(bool finishing) { m_finishing = finishing; }
+    bool isFinishing() const { return m_finishing; }
     bool stopping() const;
     // The port is closed or the conversation stops: nothing more is asked.
     bool ended() const;
 
     ComLink &link() const { return m_link; }
 
+    // Characters typed without CR, or an exchange cut off, may be left in the device's input
+    // line: the next question or set command first ends that line with a CR of its own.
+    void markLineUnclean() { m_lineUnclean = true; }
+
 private:
+    enum class Kind { Text, Number };
+    QString query(const QString &command, Kind kind);
+    void cleanLine();
     void drain();
-    bool waitForAnswer(const QString &command);
+    bool waitForAnswer(const QString &command, Kind kind, qsizetype echoMark, QString &answer);
 
     ComLink &m_link;
-    bool m_stopRequested = false;
+    Stop m_stop = Stop::None;
+    bool m_finishing = false;
+    bool m_lineUnclean = false;
+    quint64 m_cleanedOpening = 0;
     QString m_lastAnswerEnd;
 };

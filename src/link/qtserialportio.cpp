@@ -1,5 +1,6 @@
 #include "qtserialportio.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 QtSerialPortIo::QtSerialPortIo(QObject *parent)
@@ -10,12 +11,22 @@ QtSerialPortIo::QtSerialPortIo(QObject *parent)
 }
 
 QString QtSerialPortIo::open(const QString &path, int baudRate) {
-    m_closePending = false;
+    // A port lost a moment ago may still wait for its close.
+    close();
     m_openDenied = false;
+    m_openBusy = false;
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_openDenied = m_port.error() == QSerialPort::PermissionError;
-        const QString reason = m_port.errorString();
+        // Qt reports a port that another program holds (its lock) as a permission error too:
+        // a port this user may read and write is busy, not forbidden.
+        const QFileInfo file(path);
+        const bool permission = m_port.error() == QSerialPort::PermissionError;
+        m_openBusy = permission && file.isReadable() && file.isWritable();
+        m_openDenied = permission && !m_openBusy;
+        const QString reason = m_openBusy ? tr("Die Schnittstelle %1 ist belegt: ein anderes "
+                                               "Programm hat sie geöffnet.")
+                                                .arg(path)
+                                          : m_port.errorString();
         m_port.clearError();
         return reason.isEmpty() ? tr("Die Schnittstelle %1 kann nicht geöffnet werden.").arg(path)
                                 : reason;

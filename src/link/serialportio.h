@@ -23,8 +23,10 @@ public:
     virtual qint64 bytesToWrite() const = 0;
     virtual void write(const QByteArray &data) = 0;
 
-    // Whether the last failed open was refused for lack of permission.
+    // Whether the last failed open was refused for lack of permission, or because another
+    // program holds the port.
     bool openDenied() const { return m_openDenied; }
+    bool openBusy() const { return m_openBusy; }
 
 signals:
     // The port reported that the device is gone (adapter removed, peer closed); it is closed now.
@@ -32,4 +34,5 @@ signals:
 
 protected:
     bool m_openDenied = false;
+    bool m_openBusy = false;
 };

@@ -62,7 +62,10 @@ QString ComLink::ComOpen(const QString &portName, int baudRate) {
     const QString path = PortNames::systemLocation(portName);
     if (path.isEmpty())
         return tr("Die Schnittstelle %1 ist nicht vorhanden.").arg(portName);
-    return m_port->open(path, baudRate);
+    const QString error = m_port->open(path, baudRate);
+    if (m_port->isOpen())
+        ++m_openings;
+    return error;
 }
 
 void ComLink::ComClose() {

@@ -37,14 +37,18 @@ public:
 
     // True while a port is open (the handle is valid).
     bool ComHandleValid() const;
+    // How many times a port was opened: a new count means a line whose state is not known.
+    quint64 ComOpenings() const { return m_openings; }
 
     // Closes any open port, empties both texts, opens the port ("COM1" … "COM8") and configures
     // it. Empty text on success, otherwise an error text; a port whose configuration failed
     // stays open until ComClose.
     QString ComOpen(const QString &portName, int baudRate);
     void ComClose();
-    // After a failed ComOpen: the port exists but this user may not open it.
+    // After a failed ComOpen: the port exists but this user may not open it, or another
+    // program holds it.
     bool ComOpenDenied() const { return m_port->openDenied(); }
+    bool ComOpenBusy() const { return m_port->openBusy(); }
     // Moves at most 255 received bytes to the end of ComRxText.
     void ComPoll();
     // Writes the start of ComTxText (at most 998 characters) when the output queue is empty.
@@ -59,4 +63,5 @@ signals:
 
 private:
     std::unique_ptr<SerialPortIo> m_port;
+    quint64 m_openings = 0;
 };

@@ -25,6 +25,8 @@ ConnectionScan::Result ConnectionScan::run(int first, int last) {
                 result.deniedGroup =
                     QFileInfo(PortNames::systemLocation(result.deniedPort)).group();
             }
+            if (link.ComOpenBusy() && result.busyPort.isEmpty())
+                result.busyPort = QStringLiteral("COM%1").arg(n);
             link.ComClose();
             m_protocol.Pause(FailedPortPause);
             continue;

@@ -19,6 +19,8 @@ public:
         // The first port that exists but may not be opened by this user, and its group.
         QString deniedPort;
         QString deniedGroup;
+        // The first port that another program holds.
+        QString busyPort;
         // The found device's answer to "Name".
         QString name;
     };

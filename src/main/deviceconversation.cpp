@@ -14,14 +14,19 @@ class DeviceConversation::Scope final {
 public:
     Scope(DeviceConversation &owner, Operation operation)
         : m_owner(owner) {
-        m_owner.m_protocol.setStopRequested(m_owner.m_shutDown);
+        m_owner.m_protocol.setStop(m_owner.m_shutDown ? DeviceProtocol::Stop::AtSafePoint
+                                                      : DeviceProtocol::Stop::None);
         m_owner.m_operation = operation;
         emit m_owner.operationChanged(operation);
     }
 
     ~Scope() {
+        m_owner.m_protocol.setFinishing(false);
         m_owner.m_lastStopped = m_owner.m_protocol.stopping() || m_owner.m_disconnectPending;
-        m_owner.m_protocol.setStopRequested(m_owner.m_shutDown);
+        // A forced stop stays in force while the program ends.
+        if (m_owner.m_protocol.stop() != DeviceProtocol::Stop::Now)
+            m_owner.m_protocol.setStop(m_owner.m_shutDown ? DeviceProtocol::Stop::AtSafePoint
+                                                          : DeviceProtocol::Stop::None);
         m_owner.m_operation = Operation::None;
         if (m_owner.m_disconnectPending) {
             m_owner.m_disconnectPending = false;
@@ -106,7 +111,7 @@ bool DeviceConversation::adoptOpenPort(int port) {
 void DeviceConversation::disconnectDevice() {
     if (isBusy()) {
         m_disconnectPending = true;
-        m_protocol.setStopRequested(true);
+        requestStop();
         return;
     }
     closeConnection();
@@ -149,12 +154,18 @@ bool DeviceConversation::writeSetup(const SetupFields &fields) {
     if (!mayStart(Operation::SetupWrite))
         return false;
     Scope scope(*this, Operation::SetupWrite);
-    for (const SetupCommand &command : SetupCommands(fields, m_strainGauge)) {
-        // A write that stopped half-way is not stored.
+    const QList<SetupCommand> commands = SetupCommands(fields, m_strainGauge);
+    m_lastWrite = WriteProgress{0, int(commands.size()), false};
+    for (const SetupCommand &command : commands) {
+        // A write that stopped half-way (port lost, forced stop) is not stored.
         if (!m_protocol.Send(command.text, command.pauseSeconds))
             return true;
+        ++m_lastWrite.sent;
+        // Half a setup in the device is worse than a few more seconds: once the first set
+        // command is out, the write is finished through "swr1".
+        m_protocol.setFinishing(true);
     }
-    m_protocol.Send(QStringLiteral("swr1"), StoreSetupSeconds);
+    m_lastWrite.stored = m_protocol.Send(QStringLiteral("swr1"), StoreSetupSeconds);
     return true;
 }
 
@@ -185,7 +196,19 @@ bool DeviceConversation::sendKeys(const QString &keys) {
             break;
         m_link.ComSendText(QString(key));
     }
+    // What was typed is left in the device's input line (Esc, a word without CR): the next
+    // question begins with a clean line.
+    m_protocol.markLineUnclean();
     return true;
+}
+
+QString DeviceConversation::takeTerminalEcho() {
+    if ((isBusy() && m_operation != Operation::Terminal) || !m_connected)
+        return {};
+    m_link.ComPoll();
+    const QString received = m_link.ComRxText;
+    m_link.ComRxText.clear();
+    return received;
 }
 
 bool DeviceConversation::run(Operation operation, const std::function<void()> &steps) {
@@ -207,11 +230,16 @@ bool DeviceConversation::endSimulation() {
 }
 
 void DeviceConversation::requestStop() {
-    if (isBusy())
-        m_protocol.setStopRequested(true);
+    if (isBusy() && m_protocol.stop() == DeviceProtocol::Stop::None)
+        m_protocol.setStop(DeviceProtocol::Stop::AtSafePoint);
+}
+
+void DeviceConversation::forceStop() {
+    m_protocol.setStop(DeviceProtocol::Stop::Now);
 }
 
 void DeviceConversation::shutDown() {
     m_shutDown = true;
-    m_protocol.setStopRequested(true);
+    if (m_protocol.stop() == DeviceProtocol::Stop::None)
+        m_protocol.setStop(DeviceProtocol::Stop::AtSafePoint);
 }

@@ -63,6 +63,20 @@ public:
     // The last operation that ended was stopped before its end (by a stop request, the
     // program's end or a disconnection asked for while it ran).
     bool lastOperationStopped() const { return m_lastStopped; }
+
+    // How far the last setup write came: set commands sent of all, and whether "swr1" (the
+    // device stores the setup) went out after the last of them.
+    struct WriteProgress {
+        int sent = 0;
+        int total = 0;
+        bool stored = false;
+        // Started but not stored: the device's stored setup may be incomplete.
+        bool cutOff() const { return sent > 0 && !stored; }
+    };
+    WriteProgress lastWrite() const { return m_lastWrite; }
+    // A setup write has sent its first set command and is being finished through "swr1": a stop
+    // at the safe point waits for it.
+    bool isFinishingWrite() const { return m_protocol.isFinishing(); }
     bool isShutDown() const { return m_shutDown; }
 
     // The operations. Each gives nothing (or false) when it was refused.
@@ -79,13 +93,18 @@ public:
     // The device's setup print (the answer to "spr"); empty when the device gave none.
     std::optional<QString> readSetup();
     // Sends the set commands of a setup with the pauses the device needs and stores it with
-    // "swr1". The caller makes sure that the setup is complete.
+    // "swr1". The caller makes sure that the setup is complete. Once the first set command is
+    // out, a stop request lets the write run to its "swr1"; only forceStop cuts it after the
+    // command under way (lastWrite tells how far it came).
     bool writeSetup(const SetupFields &fields);
     bool statusReport(const StatusReport::LineSink &addLine);
     // The device's log; nothing when refused or when the device did not answer.
     std::optional<QString> fetchLog(const LogFetch::Progress &progress = {});
     // Characters typed into the status window's terminal, each sent alone without CR.
     bool sendKeys(const QString &keys);
+    // What the device sent in answer to typed keys; nothing while another operation runs, whose
+    // answers it would take away.
+    QString takeTerminalEcho();
     // A window's own sequence of exchanges (the simulation, the live view) as one operation.
     bool run(Operation operation, const std::function<void()> &steps);
     // Ends a simulation on the device ("res"); also while the program ends. A disconnection
@@ -94,7 +113,9 @@ public:
 
     // The running operation ends at its next safe point.
     void requestStop();
-    // The program ends: the running operation stops and no other starts.
+    // The running operation ends after the command under way, a setup write too.
+    void forceStop();
+    // The program ends: the running operation stops at its next safe point and no other starts.
     void shutDown();
 
 signals:
@@ -121,4 +142,5 @@ private:
     bool m_simulationActive = false;
     bool m_lastStopped = false;
     bool m_shutDown = false;
+    WriteProgress m_lastWrite;
 };

@@ -33,6 +33,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int ClientWidth = 922;
@@ -107,15 +109,21 @@ Tform1::Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *pa
     m_closeGuard = new QTimer(this);
     m_closeGuard->setSingleShot(true);
     m_closeGuard->setInterval(CloseWaitMs);
-    connect(m_closeGuard, &QTimer::timeout, this, [] { AbortWaits(); });
+    connect(m_closeGuard, &QTimer::timeout, this, [this] {
+        // A setup write runs to its "swr1" (a few seconds at most) with its pauses intact.
+        if (m_conversation.isFinishingWrite())
+            m_closeGuard->start();
+        else
+            AbortWaits();
+    });
 
     connect(&m_conversation, &DeviceConversation::connectedChanged, this,
             &Tform1::onConnectedChanged);
     connect(&m_conversation, &DeviceConversation::operationChanged, this,
             &Tform1::onOperationChanged);
-    connect(&m_conversation, &DeviceConversation::strainGaugeChanged,
-            EinstellbereichNullpunktKennwert1, &QAction::setEnabled);
-    EinstellbereichNullpunktKennwert1->setEnabled(m_conversation.isStrainGauge());
+    connect(&m_conversation, &DeviceConversation::strainGaugeChanged, this,
+            &Tform1::updateDeviceControls);
+    updateDeviceControls();
     FormCreate();
 }
 
@@ -364,21 +372,56 @@ void Tform1::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
 }
 
-// Ending the program stops a running operation at its next safe point; the window closes when
-// the operation has ended.
+// Ending the program (menu, title bar, a desktop logout, a signal) stops a running operation at
+// its next safe point; the window closes when the operation has ended. A setup write that has
+// begun is finished through "swr1" first; asked again meanwhile, the user may cut it off.
 void Tform1::closeEvent(QCloseEvent *event) {
-    m_conversation.shutDown();
     if (m_conversation.isBusy()) {
+        if (m_closePending && m_conversation.isFinishingWrite())
+            askToCutWrite();
+        m_conversation.shutDown();
         m_closePending = true;
+        if (m_conversation.isFinishingWrite())
+            setStatusPanelText(0, QStringLiteral("Das Setup wird noch fertig geschrieben …"));
         if (!m_closeGuard->isActive())
             m_closeGuard->start();
         event->ignore();
         return;
     }
+    m_conversation.shutDown();
     m_closeGuard->stop();
     closeDialogs();
     FormClose();
     QMainWindow::closeEvent(event);
+}
+
+// The question opens beside the write, which goes on meanwhile: "Nein" is the default.
+void Tform1::askToCutWrite() {
+    if (m_cutWriteQuestion)
+        return;
+    m_cutWriteQuestion = new QMessageBox(
+        QMessageBox::Question, ApplicationTitle(),
+        QStringLiteral("Das Setup wird gerade in den KT 290 geschrieben und ist in wenigen "
+                       "Sekunden fertig.\n\nTrotzdem sofort beenden? Das im KT 290 gespeicherte "
+                       "Setup ist dann womöglich unvollständig."),
+        QMessageBox::Yes | QMessageBox::No, this);
+    m_cutWriteQuestion->setDefaultButton(QMessageBox::No);
+    m_cutWriteQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_cutWriteQuestion, &QMessageBox::finished, this, [this](int result) {
+        if (result == QMessageBox::Yes)
+            m_conversation.forceStop();
+    });
+    m_cutWriteQuestion->open();
+}
+
+// Ctrl+C, SIGTERM or SIGHUP: the first ends the program as "Beenden" does, a second one cuts
+// even a setup write after the command under way.
+void Tform1::interrupt(int count) {
+    if (count > 1)
+        m_conversation.forceStop();
+    if (m_conversation.isFinishingWrite() && count == 1)
+        std::fputs("Das Setup wird noch fertig geschrieben …\n", stderr);
+    close();
 }
 
 // A window opened by code while the program ends (its own close ends the simulation).
@@ -491,6 +534,12 @@ QString Tform1::notFoundMessage(const ConnectionScan::Result &result) {
                               "sich danach neu an.")
             .arg(result.deniedPort, group);
     }
+    // Another program (a second vtk290, a terminal program) holds a port.
+    if (!result.busyPort.isEmpty())
+        return QStringLiteral("Kein KT 290 gefunden. Die Schnittstelle %1 ist belegt: ein "
+                              "anderes Programm hat sie geöffnet. Beenden Sie das andere "
+                              "Programm und versuchen Sie es neu.")
+            .arg(result.busyPort);
     if (result.somePortOpened)
         return QStringLiteral("Kein KT 290 gefunden. Verbinden Sie den Computer mit dem KT 290 "
                               "und schließen Sie den KT 290 an die Spannungsversorgung an.");
@@ -517,11 +566,20 @@ void Tform1::onOperationChanged(DeviceConversation::Operation operation) {
     }
 }
 
-// While an operation runs, nothing else that talks to the device can be started.
+// While an operation runs, nothing else that talks to the device can be started, and nothing
+// opens a window of its own (whose event loop would halt the operation where it stands) or
+// changes the setup. "Trennen" stops the operation at its next safe point.
 void Tform1::updateDeviceControls() {
-    const bool idle = !m_conversation.isBusy() && !m_conversation.isShutDown();
+    const bool busy = m_conversation.isBusy();
+    const bool idle = !busy && !m_conversation.isShutDown();
     const bool enabled = m_conversation.deviceOperationsAllowed();
-    BitBtnVerbinden->setEnabled(idle);
+    BitBtnVerbinden->setEnabled(
+        !m_conversation.isShutDown() &&
+        (idle || (m_conversation.isConnected() &&
+                  m_conversation.operation() != DeviceConversation::Operation::Scan)));
+    for (QAction *action : {ffnen1, Speichern1, Default1, Relais1, Info1})
+        action->setEnabled(idle);
+    EinstellbereichNullpunktKennwert1->setEnabled(idle && m_conversation.isStrainGauge());
     BitBtnAktualisieren->setEnabled(enabled);
     BitBtnUpload->setEnabled(enabled);
     Logfile1->setEnabled(enabled);
@@ -611,10 +669,6 @@ SetupTransfer &Tform1::setupTransfer() {
 
 void Tform1::ApplySetupText(const QString &text) {
     setupTransfer().ApplySetupText(text);
-}
-
-void Tform1::SendSetup() {
-    setupTransfer().SendSetup();
 }
 
 void Tform1::BitBtnUploadClick() {

@@ -5,6 +5,8 @@
 #include "main/deviceconversation.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 
 #include <optional>
 
@@ -47,9 +49,8 @@ public:
     DeviceProtocol &protocol() { return m_conversation.protocol(); }
     ComLink &link() { return m_conversation.link(); }
 
-    // The setup held by the two setup dialogs: applying a setup text to them and sending it.
+    // The setup held by the two setup dialogs: applying a setup text to them.
     void ApplySetupText(const QString &text);
-    void SendSetup();
     SetupTransfer &setupTransfer();
 
     // The live view's values in the input, output and relay pictures.
@@ -145,6 +146,8 @@ public:
     void Beenden1Click();
     void Timer1Timer();
     void Timer2Timer();
+    // The n-th interruption of the program (Ctrl+C, SIGTERM, SIGHUP).
+    void interrupt(int count);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -162,6 +165,7 @@ private:
     void onOperationChanged(DeviceConversation::Operation operation);
     void updateDeviceControls();
     void closeDialogs();
+    void askToCutWrite();
     void clearIdentityFields();
     void showReadout(const ReadoutView &view);
     void showRelays(std::optional<int> relayBits);
@@ -174,5 +178,6 @@ private:
     // The program ends as soon as the running operation has stopped.
     bool m_closePending = false;
     QTimer *m_closeGuard = nullptr;
+    QPointer<QMessageBox> m_cutWriteQuestion;
     std::unique_ptr<SetupTransfer> m_setupTransfer;
 };

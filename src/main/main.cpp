@@ -1,11 +1,27 @@
 #include "deviceconversation.h"
 #include "fmain1.h"
 #include "germantexts.h"
+#include "link/interruptsignals.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
+#include "setup/setuptransfer.h"
 #include "startup.h"
 
 #include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+// The exit code after Ctrl+C, SIGTERM or SIGHUP (the shell's convention for an interruption).
+constexpr int Interrupted = 130;
+
+void tell(const QString &text) {
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -17,8 +33,19 @@ int main(int argc, char *argv[]) {
     DeviceConversation conversation(link);
     WindowSet windows;
     createWindows(conversation, windows);
+    InterruptSignals interruptions;
+    QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
+                     &Tform1::interrupt);
     windows.form1->show();
-    const int result = QApplication::exec();
+    int result = QApplication::exec();
+    if (interruptions.count() > 0) {
+        result = Interrupted;
+        if (conversation.lastWrite().cutOff())
+            tell(windows.form1->setupTransfer().cutOffText());
+        else
+            tell(QStringLiteral("vtk290 wurde beendet. Jeder Befehl hat das Gerät ganz erreicht, "
+                                "der Kalibrierwiderstand ist aus."));
+    }
     delete windows.form1;
     return result;
 }

@@ -46,6 +46,16 @@ constexpr const char *IncompleteText =
 constexpr const char *BackupFailedText =
     "Das Setup im KT 290 konnte vor dem Schreiben nicht gesichert werden.\n%1\n\n"
     "Soll das Setup ohne Sicherung in den KT 290 geschrieben werden?";
+constexpr const char *CutOffCaption = "Setup nicht vollständig geschrieben";
+constexpr const char *CutOffText =
+    "Das Setup wurde nicht vollständig in den KT 290 geschrieben: nach %1 von %2 Befehlen "
+    "unterbrochen, ohne \"swr1\". Das im KT 290 gespeicherte Setup ist womöglich "
+    "unvollständig.";
+constexpr const char *CutOffBackup =
+    "\n\nDas Setup von vor dem Schreiben ist gesichert in\n%1\n\nSo schreiben Sie es zurück: "
+    "\"Datei\" → \"Öffnen\" mit dieser Datei, dann \"Setup im Gerät speichern\".";
+constexpr const char *CutOffNoBackup =
+    "\n\nEine Sicherung des Setups von vor dem Schreiben gibt es nicht.";
 constexpr const char *CompareCaption = "Vor dem Schreiben vergleichen";
 constexpr const char *NoDifferenceText =
     "Das Setup im KT 290 stimmt mit dem eingestellten überein. Es wurde nichts geschrieben.";
@@ -129,12 +139,12 @@ void SetupTransfer::ApplySetupText(const QString &setupText) {
     m_relais.ApplyText(setupText);
 }
 
-// The set commands of the current setup, as a step of an operation that already runs.
-void SetupTransfer::SendSetup() {
-    DeviceProtocol &protocol = m_form.protocol();
-    for (const SetupCommand &command : SetupCommands(fields(), m_form.isStrainGaugeModel()))
-        if (!protocol.Send(command.text, command.pauseSeconds))
-            return;
+QString SetupTransfer::cutOffText() const {
+    const DeviceConversation::WriteProgress write = m_form.conversation().lastWrite();
+    QString message = text(CutOffText).arg(write.sent).arg(write.total);
+    message += m_lastBackupPath.isEmpty() ? text(CutOffNoBackup)
+                                          : text(CutOffBackup).arg(fullPath(m_lastBackupPath));
+    return message;
 }
 
 // A failed read leaves the dialogs in this state, so nothing of an older setup can pass for
@@ -195,6 +205,7 @@ void SetupTransfer::download(QPushButton *button) {
         !confirmDifferences(SetupFieldsFromText(*before), setup))
         return;
     const SetupBackup::Result backup = SetupBackup::store(*before, QDateTime::currentDateTime());
+    m_lastBackupPath = backup.path;
     if (!backup.error.isEmpty()) {
         QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                         text(BackupFailedText).arg(backup.error),
@@ -208,6 +219,11 @@ void SetupTransfer::download(QPushButton *button) {
     m_form.ProgressBar1->show();
     conversation.writeSetup(setup);
     m_form.ProgressBar1->hide();
+    // The port was lost in the middle (a forced stop ends the program, which says it there).
+    if (conversation.lastWrite().cutOff() && !conversation.isShutDown()) {
+        QMessageBox::warning(&m_form, text(CutOffCaption), cutOffText());
+        return;
+    }
     if (conversation.lastOperationStopped())
         return;
     // The read-out shows what the device really took.

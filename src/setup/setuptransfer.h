@@ -24,8 +24,11 @@ public:
 
     // Applies a setup text (device print or file) to both dialogs, or shows an error box.
     void ApplySetupText(const QString &text);
-    // Sends the set commands of the current setup, each with the pause the device needs.
-    void SendSetup();
+    // The backup made before the last write (empty when none was made).
+    QString lastBackupPath() const { return m_lastBackupPath; }
+    // What to tell when a write did not end with "swr1": how far it came, the backup, and how
+    // to put it back.
+    QString cutOffText() const;
 
     void upload(QPushButton *button);
     void download(QPushButton *button);
@@ -51,4 +54,5 @@ private:
     Tform1 &m_form;
     Tfrelais &m_relais;
     Tfeinst &m_einst;
+    QString m_lastBackupPath;
 };

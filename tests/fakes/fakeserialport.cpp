@@ -39,9 +39,12 @@ void FakeSerialPort::write(const QByteArray &data) {
             m_line += c;
             continue;
         }
-        commands << m_line;
-        if (answer)
-            incoming += answer(m_line);
+        // An empty line (the CR that ends whatever an interrupted exchange left) is no command.
+        if (!m_line.isEmpty()) {
+            commands << m_line;
+            if (answer)
+                incoming += answer(m_line);
+        }
         m_line.clear();
     }
 }
