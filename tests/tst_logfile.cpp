@@ -137,15 +137,16 @@ void TestLogfile::silentDeviceIsAskedAgainWhileOpen() {
 }
 
 // Between the last try of one attempt and the first of the next lie the CR's pause (0.05 s), the
-// poll that finds the echo alone (0.1 s), the window's 0.2 s and the drain (0.1 s). Delays only
-// make a gap longer, so the shortest of three stays well below what a second's pause would give.
+// second in which the echo alone brings no answer, the window's 0.2 s and the drain (0.1 s).
+// Delays only make a gap longer, so the shortest of three stays well below what a further
+// second's pause would give.
 void TestLogfile::askedAgainAFifthOfASecondLater() {
     const auto rig = DiagRig::onFake();
     QVERIFY(rig->opened());
     Tflogfile *logfile = rig->windows.flogfile;
     logfile->show();
     // Each attempt asks twice; three gaps between attempts need eight questions.
-    QTRY_VERIFY_WITH_TIMEOUT(rig->fakeCommands().size() >= 8, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig->fakeCommands().size() >= 8, 30000);
     logfile->close();
 
     QList<qint64> starts; // of each question
@@ -159,10 +160,10 @@ void TestLogfile::askedAgainAFifthOfASecondLater() {
     qint64 shortest = std::numeric_limits<qint64>::max();
     for (int attempt = 1; attempt <= 3; ++attempt) {
         const qint64 gap = starts.at(2 * attempt) - ends.at(2 * attempt - 1);
-        QVERIFY2(gap >= 400, qPrintable(QString::number(gap)));
+        QVERIFY2(gap >= 1250, qPrintable(QString::number(gap)));
         shortest = std::min(shortest, gap);
     }
-    QVERIFY2(shortest < 900, qPrintable(QString::number(shortest)));
+    QVERIFY2(shortest < 2300, qPrintable(QString::number(shortest)));
 }
 
 void TestLogfile::endlessLogStopsAtDeadline() {

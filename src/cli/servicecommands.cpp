@@ -194,6 +194,8 @@ int ServiceCommands::connectDevice(QString *foundName) {
         qputenv("VTK290_PORTS", QFile::encodeName(port));
         result = m_conversation.connectDevice(ConnectionScan::FirstPort);
     }
+    if (m_conversation.isShutDown())
+        return Interrupted;
     if (!result || !result->found) {
         if (result && !result->deniedPort.isEmpty())
             err(text(Denied).arg(result->deniedPort, result->deniedGroup));

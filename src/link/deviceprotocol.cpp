@@ -48,8 +48,10 @@ QString DeviceProtocol::query(const QString &command, Kind kind) {
         const qsizetype echoMark = m_link.ComRxText.size();
         m_link.ComSendText(QStringLiteral("\r"));
         if (waitForAnswer(command, kind, echoMark, answer))
-            break;
+            return answer;
     }
+    // The echo of an unanswered question is nobody's answer, nor something for the terminal.
+    m_link.ComRxText.clear();
     return answer;
 }
 

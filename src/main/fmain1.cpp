@@ -417,9 +417,13 @@ void Tform1::askToCutWrite() {
 // Ctrl+C, SIGTERM or SIGHUP: the first ends the program as "Beenden" does, a second one cuts
 // even a setup write after the command under way.
 void Tform1::interrupt(int count) {
-    if (count > 1)
+    if (count > 1) {
         m_conversation.forceStop();
-    if (m_conversation.isFinishingWrite() && count == 1)
+        if (!m_closePending)
+            close();
+        return;
+    }
+    if (m_conversation.isFinishingWrite())
         std::fputs("Das Setup wird noch fertig geschrieben …\n", stderr);
     close();
 }

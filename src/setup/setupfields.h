@@ -16,6 +16,8 @@ struct SetupFields {
     int zeroIndex = 2;      // zero potentiometer item 0 … 4, -1 without selection
     QString vPotiLeftItem;  // "2,5 mV/V" …
     QString vPotiRightItem; // "0,5 mV/V" …
+
+    bool operator==(const SetupFields &) const = default;
 };
 
 // The setup fields that a setup text (device print or setup file) gives, by the rules the setup

@@ -1,0 +1,600 @@
+#include "diag/ulive.h"
+#include "diag/ustatus.h"
+#include "link/interruptsignals.h"
+#include "link/qtserialportio.h"
+#include "link/ucom.h"
+#include "main/deviceconversation.h"
+#include "main/fmain1.h"
+#include "main/startup.h"
+#include "setup/setupfields.h"
+#include "setup/setupfile.h"
+#include "setup/setuptransfer.h"
+#include "simulatorprocess.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Interruptions as a technician meets them: Ctrl+C, SIGTERM and SIGHUP to both programs, a
+// device that answers late, controls that would open a window or change the setup while the
+// device is busy, "Trennen", a busy port and a port lost in the middle of a write. The device
+// must end in a known state: every command whole, "kalr 0" after every "kalr 1", a started setup
+// write finished through "swr1" (unless forced), and the next program finds it at once.
+class TestInterruptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cliSignals_data();
+    void cliSignals();
+    void windowSignals_data();
+    void windowSignals();
+    void lateAnswers_data();
+    void lateAnswers();
+    void lateReport();
+    void nothingHaltsAnOperation_data();
+    void nothingHaltsAnOperation();
+    void liveCsvDialogLetsTheViewRun();
+    void statusWindowWaitsForConnection();
+    void busyPort();
+    void windowWriteCutByLostPort();
+
+private:
+    struct Run {
+        int code = -1;
+        QString out;
+        QString err;
+    };
+    QProcess *startCli(const QStringList &args);
+    Run finish(QProcess *process);
+    Run cli(const QStringList &args);
+    void sendSignal(qint64 pid, const QString &name);
+    bool waitForCommand(const QRegularExpression &trigger, qsizetype from, int timeoutMs);
+    QString receivedText() const;
+    QString setupFile();
+    void openWindow();
+    void checkDeviceLeftWhole(qsizetype from);
+    void checkNextScanFindsDevice();
+
+    SimulatorProcess m_device;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcessEnvironment m_env;
+    std::unique_ptr<ComLink> m_link;
+    std::unique_ptr<DeviceConversation> m_conversation;
+    WindowSet m_windows;
+    Tform1 *m_form = nullptr;
+    std::list<QProcess> m_processes;
+};
+
+namespace {
+
+// Every command the program may send, whole.
+const QRegularExpression WholeCommand(QStringLiteral(
+    "^(Name|name|ver|spr|log|poti|inpmv|inpv|p0|fnr|tasp|fehl|mvv0|mas|al[12]ma|P2|uspv|ispma|"
+    "ispk|umv|usinv|rar|maist|res|swr1|kalr [01]|input [01]|maaus [01]|R[12]POL [01]|"
+    "al[12]hy \\d+\\.\\d+|druck -?[012]|vpoa \\d+\\.\\d+|vpoe \\d+\\.\\d+|"
+    "nullpo -?\\d+\\.\\d+|sich [01]|mvv0 \\S+|mas \\S+)$"));
+
+const QStringList SetCommandNames{"R1POL", "R2POL", "al1hy",  "al2hy", "druck",
+                                  "vpoa",  "vpoe",  "nullpo", "sich"};
+
+// Distinct values, so that an answer shown under another field's name would be seen.
+const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
+                                    "set tasp 0",       "set fehl 3",    "set P2 2",
+                                    "set mas 12.5",     "set al1ma 8",   "set al2ma 16.25"};
+
+int setCommandCount(const QStringList &commands) {
+    int count = 0;
+    for (const QString &command : commands)
+        count += SetCommandNames.contains(command.section(QLatin1Char(' '), 0, 0));
+    return count;
+}
+
+QRegularExpression commandPattern(const QString &pattern) {
+    return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$'));
+}
+
+} // namespace
+
+void TestInterruptions::initTestCase() {
+    // The windows of one test end without ending the test's own event loops.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestInterruptions::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_device.start({}));
+    for (const char *line : DeviceValues)
+        QVERIFY(m_device.control(QLatin1String(line)));
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("VTK290_PORTS", m_device.portPath().toLocal8Bit());
+}
+
+void TestInterruptions::cleanup() {
+    for (QProcess &process : m_processes) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    m_processes.clear();
+    delete m_form;
+    m_form = nullptr;
+    m_conversation.reset();
+    m_link.reset();
+    m_device.stop();
+    qunsetenv("VTK290_PORTS");
+}
+
+QProcess *TestInterruptions::startCli(const QStringList &args) {
+    QProcess &process = m_processes.emplace_back();
+    process.setProcessEnvironment(m_env);
+    process.start(QStringLiteral(VTK290_CLI_PATH), args);
+    process.waitForStarted(5000);
+    return &process;
+}
+
+TestInterruptions::Run TestInterruptions::finish(QProcess *process) {
+    Run run;
+    if (!process->waitForFinished(90000))
+        return run;
+    run.code = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+    run.out = QString::fromUtf8(process->readAllStandardOutput());
+    run.err = QString::fromUtf8(process->readAllStandardError());
+    return run;
+}
+
+TestInterruptions::Run TestInterruptions::cli(const QStringList &args) {
+    return finish(startCli(args));
+}
+
+void TestInterruptions::sendSignal(qint64 pid, const QString &name) {
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"),
+                               {QStringLiteral("-") + name, QString::number(pid)}),
+             0);
+}
+
+// Waits until a command matching `trigger` has reached the device (after the first `from`).
+bool TestInterruptions::waitForCommand(const QRegularExpression &trigger, qsizetype from,
+                                       int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        for (const QString &command : m_device.commands().mid(from))
+            if (trigger.match(command).hasMatch())
+                return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+}
+
+// Every byte the device received, as text.
+QString TestInterruptions::receivedText() const {
+    QString text;
+    for (const auto &[time, byte] : m_device.bytes())
+        text += QLatin1Char(byte);
+    return text;
+}
+
+// A setup that differs from the simulator's in every field, so that a put writes all of it.
+QString TestInterruptions::setupFile() {
+    SetupFields fields;
+    fields.relay1DeEnergised = false;
+    fields.relay2DeEnergised = false;
+    fields.hysteresis1Item = QStringLiteral("1,0 mA");
+    fields.hysteresis2Item = QStringLiteral("0,5 mA");
+    fields.safetyMode = true;
+    fields.pressureIndex = 0;
+    fields.zeroIndex = 0;
+    fields.vPotiLeftItem = QStringLiteral("1,5 mV/V");
+    fields.vPotiRightItem = QStringLiteral("0,5 mV/V");
+    const QString path = m_dir->filePath(QStringLiteral("anders.txt"));
+    const QString error = SetupFile::save(
+        path, SetupFile::encode(SetupFile::lines(fields, QDateTime::currentDateTime())));
+    return error.isEmpty() ? path : QString();
+}
+
+void TestInterruptions::openWindow() {
+    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
+    m_conversation = std::make_unique<DeviceConversation>(*m_link);
+    m_windows = {};
+    createWindows(*m_conversation, m_windows);
+    m_form = m_windows.form1;
+    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_form->show();
+    m_form->BitBtnVerbinden->click();
+    QVERIFY(m_conversation->isConnected());
+}
+
+// Since command `from`: whole commands only, the line left without a half command, and the
+// calibration resistor switched off after every time it was switched on.
+void TestInterruptions::checkDeviceLeftWhole(qsizetype from) {
+    const QStringList commands = m_device.commands().mid(from);
+    for (const QString &command : commands)
+        QVERIFY2(WholeCommand.match(command).hasMatch(), qPrintable(commands.join(" | ")));
+    const QList<QPair<double, char>> bytes = m_device.bytes();
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(bytes.last().second, '\r');
+    int resistorOn = 0;
+    for (const QString &command : commands) {
+        if (command == QLatin1String("kalr 1"))
+            ++resistorOn;
+        else if (command == QLatin1String("kalr 0"))
+            resistorOn = 0;
+    }
+    QVERIFY2(resistorOn == 0, qPrintable(commands.join(" | ")));
+}
+
+// The next program finds the device with its first "Name".
+void TestInterruptions::checkNextScanFindsDevice() {
+    const qsizetype before = m_device.commands().size();
+    const Run scan = cli({QStringLiteral("scan")});
+    QCOMPARE(scan.code, 0);
+    QCOMPARE(m_device.commands().mid(before), QStringList{QStringLiteral("Name")});
+}
+
+void TestInterruptions::cliSignals_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("setCommands"); // -1: not a write
+    QTest::addColumn<bool>("stored");
+
+    const QStringList put{QStringLiteral("setup"), QStringLiteral("put"), QStringLiteral("FILE")};
+    // In the middle of the scan's "Name": the command is finished all the same.
+    QTest::newRow("scan, SIGINT") << QStringList{"scan"} << "bytes:Na"
+                                  << "INT" << 1 << "Abgebrochen" << -1 << false;
+    QTest::newRow("read-out after kalr 1, SIGINT")
+        << QStringList{"readout"} << "kalr 1"
+        << "INT" << 1 << "Kalibrierwiderstand ist aus" << -1 << false;
+    QTest::newRow("read-out after kalr 1, SIGHUP twice")
+        << QStringList{"readout"} << "kalr 1"
+        << "HUP" << 2 << "Kalibrierwiderstand ist aus" << -1 << false;
+    QTest::newRow("report, SIGTERM") << QStringList{"report"} << "umv"
+                                     << "TERM" << 1 << "Abgebrochen" << -1 << false;
+    QTest::newRow("setup put before writing, SIGTERM")
+        << put << "spr"
+        << "TERM" << 1 << "Abgebrochen" << 0 << false;
+    QTest::newRow("setup put mid-write, SIGINT")
+        << put << "al1hy .*"
+        << "INT" << 1 << "Das Setup wird noch fertig geschrieben" << 9 << true;
+    QTest::newRow("setup put mid-write, SIGTERM")
+        << put << "al1hy .*"
+        << "TERM" << 1 << "vollständig geschrieben und im Gerät gespeichert" << 9 << true;
+    QTest::newRow("setup put mid-write, SIGINT twice")
+        << put << "al1hy .*"
+        << "INT" << 2 << "von 9 Befehlen unterbrochen" << 3 << false;
+}
+
+void TestInterruptions::cliSignals() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, trigger);
+    QFETCH(QString, signal);
+    QFETCH(int, count);
+    QFETCH(QString, message);
+    QFETCH(int, setCommands);
+    QFETCH(bool, stored);
+    if (const qsizetype file = args.indexOf(QStringLiteral("FILE")); file >= 0) {
+        args[file] = setupFile();
+        QVERIFY(!args[file].isEmpty());
+    }
+
+    QProcess *process = startCli(args);
+    if (trigger.startsWith(QLatin1String("bytes:"))) {
+        trigger = trigger.mid(6);
+        QTRY_VERIFY_WITH_TIMEOUT(receivedText().contains(trigger), 30000);
+    } else {
+        QVERIFY(waitForCommand(commandPattern(trigger), 0, 30000));
+    }
+    for (int i = 0; i < count; ++i)
+        sendSignal(process->processId(), signal);
+    const Run run = finish(process);
+
+    QCOMPARE(run.code, 130);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    checkDeviceLeftWhole(0);
+    const QStringList commands = m_device.commands();
+    // Nothing new is asked after the trigger: the command under way, and "kalr 0" where the
+    // resistor was on.
+    qsizetype at = commands.indexOf(commandPattern(trigger));
+    if (at < 0)
+        at = commands.indexOf(QRegularExpression(QRegularExpression::escape(trigger) + ".*"));
+    QVERIFY2(at >= 0, qPrintable(commands.join(" | ") + QLatin1String(" / ") + run.err));
+    if (setCommands < 0) {
+        QStringList after = commands.mid(at + 1);
+        after.removeAll(QStringLiteral("kalr 0"));
+        QVERIFY2(after.size() <= 1, qPrintable(commands.join(" | ")));
+    } else {
+        // A second signal stops after the command under way: the third, or the fourth when it
+        // had just begun.
+        const int sets = setCommandCount(commands);
+        QVERIFY2(sets == setCommands || (!stored && sets == setCommands + 1),
+                 qPrintable(commands.join(" | ")));
+        QCOMPARE(commands.contains(QStringLiteral("swr1")), stored);
+        if (stored) {
+            QCOMPARE(commands.last(), QStringLiteral("swr1"));
+        }
+        if (setCommands > 0 && !stored) {
+            QVERIFY2(run.err.contains(QLatin1String("vtk290-cli setup put ")),
+                     qPrintable(run.err));
+            const QString backups = m_dir->filePath(QStringLiteral("data/vtk290/backups"));
+            QVERIFY2(run.err.contains(QDir::toNativeSeparators(backups)), qPrintable(run.err));
+        }
+    }
+    checkNextScanFindsDevice();
+}
+
+void TestInterruptions::windowSignals_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("read-out after kalr 1, once") << "read-out" << "kalr 1" << 1 << false;
+    QTest::newRow("setup write, once") << "setup write" << "al1hy .*" << 1 << true;
+    QTest::newRow("setup write, twice") << "setup write" << "al1hy .*" << 2 << false;
+}
+
+// The window program gets SIGTERM (a desktop logout) while it talks to the device.
+void TestInterruptions::windowSignals() {
+    QFETCH(QString, operation);
+    QFETCH(QString, trigger);
+    QFETCH(int, count);
+    QFETCH(bool, stored);
+    InterruptSignals interruptions;
+    openWindow();
+    connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
+    const bool write = operation == QLatin1String("setup write");
+    if (write)
+        m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
+    const qsizetype before = m_device.commands().size();
+
+    bool sent = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (sent)
+            return;
+        for (const QString &command : m_device.commands().mid(before))
+            if (commandPattern(trigger).match(command).hasMatch()) {
+                sent = true;
+                for (int i = 0; i < count; ++i)
+                    sendSignal(QCoreApplication::applicationPid(), QStringLiteral("TERM"));
+                return;
+            }
+    });
+    watch.start(10);
+    (write ? m_form->BitBtnDownload : m_form->BitBtnAktualisieren)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sent, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->isVisible(), 15000);
+    watch.stop();
+
+    QVERIFY(!m_link->ComHandleValid());
+    QCOMPARE(interruptions.count(), count);
+    checkDeviceLeftWhole(before);
+    const QStringList commands = m_device.commands().mid(before);
+    if (write) {
+        QCOMPARE(commands.contains(QStringLiteral("swr1")), stored);
+        const int sets = setCommandCount(commands);
+        QVERIFY2(stored ? sets == 9 : sets == 3 || sets == 4, qPrintable(commands.join(" | ")));
+        QCOMPARE(m_conversation->lastWrite().cutOff(), !stored);
+        if (!stored)
+            QVERIFY(m_form->setupTransfer().cutOffText().contains(
+                QDir::toNativeSeparators(m_form->setupTransfer().lastBackupPath())));
+    }
+    checkNextScanFindsDevice();
+}
+
+void TestInterruptions::lateAnswers_data() {
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("allRight");
+    QTest::newRow("0.5 s") << 500 << true;
+    QTest::newRow("0.9 s") << 900 << true;
+    QTest::newRow("1.3 s") << 1300 << false;
+}
+
+// A slow device (or one behind a network server) answers well after the echo: each value is
+// read right, or left empty when it comes too late; never shown under another field's name.
+void TestInterruptions::lateAnswers() {
+    QFETCH(int, delayMs);
+    QFETCH(bool, allRight);
+    const Run reference = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    QCOMPARE(reference.code, 0);
+    const QJsonObject expected = QJsonDocument::fromJson(reference.out.toUtf8()).object();
+    QVERIFY(m_device.control(QStringLiteral("fault late %1").arg(delayMs)));
+    const Run late = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const QJsonObject seen = QJsonDocument::fromJson(late.out.toUtf8()).object();
+    if (allRight) {
+        QCOMPARE(late.code, 0);
+        QCOMPARE(seen, expected);
+        return;
+    }
+    // Too late for the scan's one-second wait: the device is not found at all, or found and
+    // read with empty fields.
+    if (late.code == 2)
+        return;
+    QCOMPARE(seen.keys(), expected.keys());
+    for (const QString &key : expected.keys())
+        QVERIFY2(seen.value(key).isNull() || seen.value(key) == expected.value(key),
+                 qPrintable(key + QLatin1String(": ") + late.out));
+}
+
+void TestInterruptions::lateReport() {
+    const Run reference = cli({QStringLiteral("report")});
+    QCOMPARE(reference.code, 0);
+    QVERIFY(m_device.control(QStringLiteral("fault late 500")));
+    const Run late = cli({QStringLiteral("report")});
+    QCOMPARE(late.code, 0);
+    QCOMPARE(late.out, reference.out);
+}
+
+void TestInterruptions::nothingHaltsAnOperation_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("read-out") << "read-out";
+    QTest::newRow("setup write") << "setup write";
+}
+
+// While the device is busy, the controls that would open a window of their own (whose event
+// loop would halt the operation in the middle of a command) or change the setup are held back;
+// "Trennen" is not.
+void TestInterruptions::nothingHaltsAnOperation() {
+    QFETCH(QString, operation);
+    openWindow();
+    const bool write = operation == QLatin1String("setup write");
+    if (write)
+        m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
+    const SetupFields atStart = m_form->setupTransfer().fields();
+    QList<QAction *> heldBack{m_form->ffnen1, m_form->Speichern1, m_form->Default1,
+                              m_form->Relais1, m_form->Info1,
+                              m_form->EinstellbereichNullpunktKennwert1};
+    bool checked = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (checked || !m_conversation->isBusy() ||
+            m_conversation->operation() == DeviceConversation::Operation::Scan)
+            return;
+        if (write && m_conversation->operation() != DeviceConversation::Operation::SetupWrite)
+            return;
+        checked = true;
+        for (QAction *action : heldBack) {
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+            action->trigger();
+        }
+        QVERIFY(m_form->BitBtnVerbinden->isEnabled());
+        QCOMPARE(m_form->BitBtnVerbinden->text(), QStringLiteral("Trennen"));
+        QVERIFY(!QApplication::activeModalWidget());
+    });
+    watch.start(20);
+    (write ? m_form->BitBtnDownload : m_form->BitBtnAktualisieren)->click();
+    watch.stop();
+    QVERIFY(checked);
+    QVERIFY(m_conversation->isConnected());
+    // Afterwards they are back, and the setup is the one the write began with.
+    for (QAction *action : heldBack)
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    QCOMPARE(m_form->setupTransfer().fields(), atStart);
+    if (write)
+        QCOMPARE(m_device.commands().count(QStringLiteral("swr1")), 1);
+}
+
+// "Als CSV speichern" opens its file dialog beside the running view: the view goes on asking.
+void TestInterruptions::liveCsvDialogLetsTheViewRun() {
+    openWindow();
+    Tflive *live = m_windows.flive;
+    QFileDialog *dialog = nullptr;
+    qsizetype whileOpen = -1;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (!dialog && live->ButtonCsv->isEnabled()) {
+            live->ButtonCsv->click();
+            dialog = live->findChild<QFileDialog *>();
+            if (dialog)
+                whileOpen = m_device.commands().size();
+            return;
+        }
+        if (dialog && m_device.commands().size() >= whileOpen + 6) {
+            dialog->reject();
+            live->close();
+        }
+    });
+    driver.start(100);
+    QTimer::singleShot(30000, live, [live] {
+        for (QFileDialog *open : live->findChildren<QFileDialog *>())
+            open->reject();
+        live->close();
+    });
+    m_form->LiveAnzeige1->trigger();
+    driver.stop();
+    QVERIFY(dialog);
+    QVERIFY2(m_device.commands().size() >= whileOpen + 6,
+             qPrintable(m_device.commands().join(" | ")));
+}
+
+// Without a connection "Aktualisieren" waits: the report on the screen stays.
+void TestInterruptions::statusWindowWaitsForConnection() {
+    openWindow();
+    Tfstatus *status = m_windows.fstatus;
+    QString report;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        // Once the report is there.
+        if (!report.isEmpty() || m_conversation->isBusy() ||
+            !status->Memo1->toPlainText().contains(QLatin1String("poti")))
+            return;
+        report = status->Memo1->toPlainText();
+        QVERIFY(status->Aktualisieren1->isEnabled());
+        QVERIFY(status->Speichernunter1->isEnabled());
+        m_conversation->disconnectDevice();
+        QVERIFY(!status->Aktualisieren1->isEnabled());
+        status->Aktualisieren1Click();
+        status->Timer1Timer();
+        QTimer::singleShot(500, status, &QWidget::close);
+    });
+    driver.start(50);
+    QTimer::singleShot(60000, status, &QWidget::close);
+    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_form->Status1->isEnabled());
+    m_form->Status1->trigger();
+    driver.stop();
+    QVERIFY(report.contains(QLatin1String("poti")));
+    QCOMPARE(status->Memo1->toPlainText(), report);
+}
+
+// A second program on the same port: the port is busy, not forbidden.
+void TestInterruptions::busyPort() {
+    QSerialPort holder(m_device.portPath());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    const Run scan = cli({QStringLiteral("scan")});
+    QCOMPARE(scan.code, 2);
+    QVERIFY2(scan.err.contains(QLatin1String("belegt")), qPrintable(scan.err));
+    QVERIFY2(!scan.err.contains(QLatin1String("darf nicht")), qPrintable(scan.err));
+}
+
+// The adapter is pulled after the third set command: the window says that the setup was not
+// completely written, where the backup is and how to put it back.
+void TestInterruptions::windowWriteCutByLostPort() {
+    openWindow();
+    m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
+    const qsizetype before = m_device.commands().size();
+    QStringList boxes;
+    bool pulled = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        }
+        if (!pulled && waitForCommand(commandPattern(QStringLiteral("al1hy .*")), before, 0)) {
+            pulled = true;
+            QVERIFY(m_device.control(QStringLiteral("unplug")));
+        }
+    });
+    watch.start(10);
+    m_form->BitBtnDownload->click();
+    watch.stop();
+    QVERIFY(pulled);
+    QVERIFY(!m_conversation->isConnected());
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")), qPrintable(boxes.first()));
+    QVERIFY2(boxes.first().contains(QLatin1String("von 9 Befehlen")), qPrintable(boxes.first()));
+    const QString backup = m_form->setupTransfer().lastBackupPath();
+    QVERIFY(QFileInfo::exists(backup));
+    QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(backup)), qPrintable(boxes.first()));
+    QVERIFY(!m_device.commands().contains(QStringLiteral("swr1")));
+}
+
+QTEST_MAIN(TestInterruptions)
+#include "tst_interruptions.moc"
