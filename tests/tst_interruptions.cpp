@@ -48,6 +48,7 @@ private slots:
     void nothingHaltsAnOperation();
     void liveCsvDialogLetsTheViewRun();
     void statusWindowWaitsForConnection();
+    void typedKeysLeaveNoPrefix();
     void busyPort();
     void windowWriteCutByLostPort();
 
@@ -551,6 +552,43 @@ void TestInterruptions::statusWindowWaitsForConnection() {
     driver.stop();
     QVERIFY(report.contains(QLatin1String("poti")));
     QCOMPARE(status->Memo1->toPlainText(), report);
+}
+
+// Esc and letters typed into the status window's terminal stay in the device's input line; the
+// next report's first question still reaches the device alone and is answered.
+void TestInterruptions::typedKeysLeaveNoPrefix() {
+    openWindow();
+    Tfstatus *status = m_windows.fstatus;
+    QStringList reports;
+    qsizetype beforeKeys = -1;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (m_conversation->isBusy() ||
+            !status->Memo1->toPlainText().contains(QLatin1String("Status Ende")))
+            return;
+        reports << status->Memo1->toPlainText();
+        if (reports.size() == 1) {
+            beforeKeys = m_device.commands().size();
+            status->FormKeyPress(QChar(0x1b));
+            status->FormKeyPress(QLatin1Char('a'));
+            status->Aktualisieren1Click();
+            status->Memo1->clear();
+        } else {
+            status->close();
+        }
+    });
+    driver.start(50);
+    QTimer::singleShot(90000, status, &QWidget::close);
+    m_form->Status1->trigger();
+    driver.stop();
+    QCOMPARE(reports.size(), 2);
+    const QStringList after = m_device.commands().mid(beforeKeys);
+    QVERIFY2(after.size() >= 2 && after.at(0) == QStringLiteral("\x1b" "a") &&
+                 after.at(1) == QStringLiteral("name"),
+             qPrintable(after.join(" | ")));
+    // The name line is the device's answer both times.
+    QCOMPARE(reports.at(1).split(QLatin1Char('\n')).value(1),
+             reports.at(0).split(QLatin1Char('\n')).value(1));
 }
 
 // A second program on the same port: the port is busy, not forbidden.
