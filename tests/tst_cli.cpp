@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 // vtk290-cli as a user runs it, against the simulator; and the backup and comparison before the
 // main window writes a setup.
 class TestCli : public QObject {
@@ -32,12 +35,15 @@ private slots:
     void cleanup();
     void scan();
     void readoutJson();
+    void readoutIncomplete_data();
+    void readoutIncomplete();
     void readoutMatchesWindow_data();
     void readoutMatchesWindow();
     void report();
     void log();
     void setupGetThenPutSame();
-    void setupPutTwoFields();
+    void setupDiffAndPut_data();
+    void setupDiffAndPut();
     void exitCodes_data();
     void exitCodes();
     void windowWriteMakesBackup();
@@ -50,7 +56,8 @@ private:
         QString out;
         QString err;
     };
-    Run cli(const QStringList &args);
+    // Runs vtk290-cli; `whileRunning` is called every 20 ms until it ends.
+    Run cli(const QStringList &args, const std::function<void()> &whileRunning = {});
     QStringList setCommands() const;
     QString writeSetupFile(const QString &name, const SetupFields &fields);
     QStringList backups() const;
@@ -98,6 +105,20 @@ SetupFields twoFieldsChanged() {
     return fields;
 }
 
+// Only the zero potentiometer differs from the device: "-0,25 … +0,75 mV/V", centre 0.25.
+SetupFields zeroPotiChanged() {
+    SetupFields fields = deviceSetup();
+    fields.zeroIndex = 3;
+    return fields;
+}
+
+// Only the left end of the V potentiometer differs.
+SetupFields vPotiLeftChanged() {
+    SetupFields fields = deviceSetup();
+    fields.vPotiLeftItem = QStringLiteral("2,0 mV/V");
+    return fields;
+}
+
 const QString CompareKey = QStringLiteral("compareBeforeWrite");
 
 const QStringList SetCommandNames{"R1POL", "R2POL", "al1hy",  "al2hy", "druck",
@@ -114,6 +135,8 @@ QMap<QString, QString> fieldsOf(const QString &text) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(SetupFields)
 
 void TestCli::init() {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -136,12 +159,19 @@ void TestCli::cleanup() {
     qunsetenv("VTK290_PORTS");
 }
 
-TestCli::Run TestCli::cli(const QStringList &args) {
+TestCli::Run TestCli::cli(const QStringList &args, const std::function<void()> &whileRunning) {
     QProcess process;
     process.setProcessEnvironment(m_env);
     process.start(QStringLiteral(VTK290_CLI_PATH), args);
     Run run;
-    if (!process.waitForFinished(90000)) {
+    const QDeadlineTimer deadline(90000);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (!process.waitForFinished(whileRunning ? 20 : 90000) && whileRunning)
+            whileRunning();
+    }
+    if (process.error() == QProcess::FailedToStart)
+        return run;
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
         return run;
@@ -243,14 +273,36 @@ void TestCli::readoutJson() {
     QCOMPARE(json.value("relay2Closed").toBool(false), true);
     QVERIFY(!json.value("softwareVersion").toString().isEmpty());
     QVERIFY(!json.value("hardwareVersion").toString().isEmpty());
+}
 
-    // A value the device does not give is null, and the read-out counts as incomplete.
-    QVERIFY(m_device.control(QStringLiteral("set al2ma missing")));
-    const Run partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
-    QCOMPARE(partial.code, 3);
-    const QJsonObject partialJson = QJsonDocument::fromJson(partial.out.toUtf8()).object();
-    QVERIFY(partialJson.value("sp2").isNull());
-    QCOMPARE(partialJson.value("sp1").toDouble(), 8.0);
+void TestCli::readoutIncomplete_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QStringList>("nullKeys");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("SP2") << "set al2ma missing" << QStringList{"sp2"} << "SP2";
+    QTest::newRow("relays") << "set P2 missing" << QStringList{"relay1Closed", "relay2Closed"}
+                            << "Relais 1, Relais 2";
+    QTest::newRow("F.Nr") << "set fnr missing" << QStringList{"serialNumber"} << "F.Nr";
+}
+
+// A value the device does not give is null, and the read-out counts as incomplete and names it.
+void TestCli::readoutIncomplete() {
+    QFETCH(QString, control);
+    QFETCH(QStringList, nullKeys);
+    QFETCH(QString, named);
+    QVERIFY(m_device.control(control));
+    const Run run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    QVERIFY2(run.code == 3, qPrintable(QStringLiteral("exit %1: %2").arg(run.code).arg(run.err)));
+    QVERIFY2(run.err.contains(QStringLiteral("ohne Wert sind: %1.").arg(named)),
+             qPrintable(run.err));
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    for (auto it = json.constBegin(); it != json.constEnd(); ++it) {
+        // Only the missing values are null ("errorText" is null without error, but there is one).
+        QVERIFY2(it.value().isNull() == nullKeys.contains(it.key()), qPrintable(it.key()));
+    }
+    QCOMPARE(json.size(), 14);
 }
 
 void TestCli::readoutMatchesWindow_data() {
@@ -357,26 +409,52 @@ void TestCli::setupGetThenPutSame() {
     QCOMPARE(backups(), QStringList());
 }
 
-void TestCli::setupPutTwoFields() {
-    const QString path = writeSetupFile(QStringLiteral("neu.txt"), twoFieldsChanged());
+void TestCli::setupDiffAndPut_data() {
+    QTest::addColumn<SetupFields>("file");
+    QTest::addColumn<QStringList>("differences"); // field, device value, file value
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("two fields") << twoFieldsChanged()
+                                << QStringList{"Hysterese Relais 1 / SP1", "0,0 mA", "1,0 mA",
+                                               "Funktion (Zug/Druck)",     "Druck",  "Zug"}
+                                << QStringList{"al1hy 1.0", "druck -1"};
+    QTest::newRow("zero potentiometer only")
+        << zeroPotiChanged() << QStringList{"0 - Poti", "-0,50 … +0,50 mV/V", "-0,25 … +0,75 mV/V"}
+        << QStringList{"nullpo 0.25"};
+}
+
+// "setup diff" lists the fields that differ; "setup put --dry-run" shows them and writes
+// nothing; "setup put" shows them, backs the device's setup up and writes the file's setup.
+void TestCli::setupDiffAndPut() {
+    QFETCH(SetupFields, file);
+    QFETCH(QStringList, differences);
+    QFETCH(QStringList, written);
+    const QString path = writeSetupFile(QStringLiteral("neu.txt"), file);
     QVERIFY(!path.isEmpty());
 
     const Run diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
     QCOMPARE(diff.code, 0);
     const QStringList rows = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(rows.size(), 3);
-    QVERIFY(rows.at(1).startsWith(QStringLiteral("Hysterese Relais 1 / SP1")));
-    QVERIFY(rows.at(1).contains(QStringLiteral("0,0 mA")));
-    QVERIFY(rows.at(1).endsWith(QStringLiteral("1,0 mA")));
-    QVERIFY(rows.at(2).startsWith(QStringLiteral("Funktion (Zug/Druck)")));
-    QVERIFY(rows.at(2).endsWith(QStringLiteral("Zug")));
+    QCOMPARE(rows.size(), 1 + differences.size() / 3);
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        const QString &row = rows.at(i);
+        QVERIFY2(row.startsWith(differences.at(3 * (i - 1))), qPrintable(row));
+        QVERIFY2(row.contains(differences.at(3 * (i - 1) + 1)), qPrintable(row));
+        QVERIFY2(row.endsWith(differences.at(3 * (i - 1) + 2)), qPrintable(row));
+    }
     QCOMPARE(setCommands(), QStringList());
+
+    const Run dryRun =
+        cli({QStringLiteral("setup"), QStringLiteral("put"), path, QStringLiteral("--dry-run")});
+    QCOMPARE(dryRun.code, 0);
+    QCOMPARE(dryRun.out, diff.out + QStringLiteral("Nichts wurde geschrieben.\n"));
+    QCOMPARE(setCommands(), QStringList()); // "swr1" included
+    QCOMPARE(backups(), QStringList());
 
     const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
     QVERIFY(put.out.startsWith(diff.out));
-    QVERIFY(setCommands().contains(QStringLiteral("al1hy 1.0")));
-    QVERIFY(setCommands().contains(QStringLiteral("druck -1")));
+    for (const QString &command : written)
+        QVERIFY2(setCommands().contains(command), qPrintable(setCommands().join(", ")));
     QCOMPARE(setCommands().last(), QStringLiteral("swr1"));
     // The device holds the file's setup now.
     QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), path}).out,
@@ -399,7 +477,7 @@ void TestCli::exitCodes_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // a pattern that standard error matches
 
     const QByteArray changed = SetupFile::encode(SetupFile::lines(twoFieldsChanged(), {}));
     SetupFields incomplete = twoFieldsChanged();
@@ -438,8 +516,21 @@ void TestCli::exitCodes_data() {
     QTest::newRow("backup folder not writable, --no-backup")
         << QStringList{"BACKUP_BLOCKED"} << QStringList{"setup", "put", "FILE", "--no-backup"}
         << changed << 0 << "";
-    QTest::newRow("read-back differs")
-        << QStringList{"ignore al1hy"} << put << changed << 5 << "anderes Setup gespeichert";
+    QTest::newRow("read-back differs") << QStringList{"ignore al1hy"} << put << changed << 5
+                                       << "anderes Setup gespeichert.*Hysterese Relais 1 / SP1";
+    // The strain-gauge fields are read back too.
+    QTest::newRow("read-back differs: zero potentiometer")
+        << QStringList{"ignore nullpo"} << put
+        << SetupFile::encode(SetupFile::lines(zeroPotiChanged(), {})) << 5
+        << "anderes Setup gespeichert.*0 - Poti";
+    QTest::newRow("read-back differs: V potentiometer")
+        << QStringList{"ignore vpoa"} << put
+        << SetupFile::encode(SetupFile::lines(vPotiLeftChanged(), {})) << 5
+        << "anderes Setup gespeichert.*V - Poti links";
+    // "when C: L" sends the control line L once the device has received a command C.
+    QTest::newRow("cut off: device vanishes while writing")
+        << QStringList{"when R1POL: fault vanish"} << put << changed << 3
+        << "unterbrochen|nicht vollständig";
 }
 
 void TestCli::exitCodes() {
@@ -449,8 +540,13 @@ void TestCli::exitCodes() {
     QFETCH(int, code);
     QFETCH(QString, message);
 
+    QString trigger;
+    QString triggered;
     for (const QString &control : controls) {
-        if (control == QLatin1String("BACKUP_BLOCKED")) {
+        if (control.startsWith(QLatin1String("when "))) {
+            trigger = control.mid(5).section(QStringLiteral(": "), 0, 0);
+            triggered = control.section(QStringLiteral(": "), 1);
+        } else if (control == QLatin1String("BACKUP_BLOCKED")) {
             // The data folder is a file: no backup folder can be made in it.
             QFile blocker(m_dataHome);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -467,16 +563,33 @@ void TestCli::exitCodes() {
         arg.replace(QStringLiteral("ABSENT"), m_dir->filePath(QStringLiteral("absent-port")));
     }
 
-    const Run run = cli(args);
+    bool sent = false;
+    const Run run = cli(args, [&] {
+        if (trigger.isEmpty() || sent)
+            return;
+        for (const QString &command : m_device.commands()) {
+            if (command.startsWith(trigger)) {
+                sent = m_device.control(triggered);
+                break;
+            }
+        }
+    });
     QVERIFY2(run.code == code,
              qPrintable(QStringLiteral("exit %1: %2").arg(run.code).arg(run.err)));
-    QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    // A refused write sends no set command; an accepted one ends with "swr1".
-    const bool written = code == 0 || code == 5;
+    QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption)
+                 .match(run.err)
+                 .hasMatch(),
+             qPrintable(run.err));
+    QVERIFY2(!run.out.contains(QStringLiteral("stimmt mit der Datei überein")) || code == 0,
+             qPrintable(run.out));
+    QCOMPARE(sent, !trigger.isEmpty());
+    // A refused write sends no set command; an accepted one ends with "swr1"; one cut off has
+    // begun but not ended.
+    const bool begun = code == 0 || code == 5 || !trigger.isEmpty();
     if (args.value(0) == QLatin1String("setup") && args.value(1) == QLatin1String("put"))
-        QCOMPARE(!setCommands().isEmpty(), written);
-    if (written)
-        QCOMPARE(setCommands().last(), QStringLiteral("swr1"));
+        QCOMPARE(!setCommands().isEmpty(), begun);
+    if (begun)
+        QCOMPARE(setCommands().last() == QLatin1String("swr1"), trigger.isEmpty());
 }
 
 void TestCli::windowWriteMakesBackup() {
@@ -547,6 +660,17 @@ void TestCli::windowCompareBeforeWrite() {
              qPrintable(m_boxes.first()));
     QCOMPARE(setCommands(), QStringList());
     QCOMPARE(backups(), QStringList());
+
+    // Only the zero potentiometer differs: shown as well.
+    m_windows.feinst->ApplyValues(1, 0.25, 0.8333, 2.5);
+    m_boxes.clear();
+    clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes.first()
+                 .split(QLatin1Char('\n'))
+                 .contains(QStringLiteral("0 - Poti: -0,50 … +0,50 mV/V → -0,25 … +0,75 mV/V")),
+             qPrintable(m_boxes.first()));
+    QCOMPARE(setCommands(), QStringList());
 
     // Two fields differ: shown, and not written on "Abbrechen".
     m_windows.frelais->ApplyValues(true, true, 1.0, 0.0, false);

@@ -20,6 +20,7 @@ private slots:
     void versionLineAfterTheFirstPoll();
     void noPortGivesNoValue();
     void questionEndsWhenThePortGoes();
+    void calibrationPauses();
 
 private:
     FakeSerialPort *m_port = nullptr;
@@ -143,6 +144,50 @@ void TestProtocol::questionEndsWhenThePortGoes() {
     QCOMPARE(m_protocol->DeviceQuery(QStringLiteral("Name")), QString());
     QVERIFY2(clock.elapsed() < 800, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(m_port->commands, QList<QByteArray>{"Name"});
+}
+
+// After "kalr 1" and after "kalr 0" the device needs a second before it measures. The program
+// itself leaves the port alone that long, also when the device answers at once: from the
+// command's CR to the next question's first character there is a stretch of at least a second
+// in which nothing is read or written.
+void TestProtocol::calibrationPauses() {
+    m_port->answer = [](const QByteArray &line) {
+        return line == "mvv0" ? QByteArray("mvv0 0.52\r\n") : QByteArray();
+    };
+    const DeviceProtocol::CalibrationReadings readings = m_protocol->ReadWithCalibration(false);
+    QCOMPARE(readings.withResistor, 0.52);
+    QCOMPARE(readings.withoutResistor, 0.52);
+    QList<QByteArray> commands = m_port->commands;
+    commands.removeAll(QByteArray()); // a bare CR that clears the device's line
+    QCOMPARE(commands, (QList<QByteArray>{"kalr 1", "mvv0", "kalr 0", "mvv0"}));
+
+    QByteArray line;
+    QStringList quiet;
+    for (qsizetype i = 0; i < m_port->writes.size(); ++i) {
+        const FakeSerialPort::Write &write = m_port->writes.at(i);
+        line += write.bytes;
+        if (!line.endsWith('\r'))
+            continue;
+        const bool calibration = line.startsWith("kalr ");
+        line.clear();
+        if (!calibration)
+            continue;
+        QVERIFY(i + 1 < m_port->writes.size());
+        const qint64 next = m_port->writes.at(i + 1).atMs;
+        QList<qint64> activity{write.atMs};
+        for (const qint64 read : m_port->readsAtMs) {
+            if (read >= write.atMs && read <= next)
+                activity << read;
+        }
+        activity << next;
+        qint64 longest = 0;
+        for (qsizetype k = 1; k < activity.size(); ++k)
+            longest = std::max(longest, activity.at(k) - activity.at(k - 1));
+        quiet << QString::number(longest);
+    }
+    QCOMPARE(quiet.size(), 2);
+    for (const QString &ms : quiet)
+        QVERIFY2(ms.toLongLong() >= 1000, qPrintable(quiet.join(QStringLiteral(" ms, "))));
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -6,9 +6,11 @@
 #include "diag/ustatus.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QtTest>
 
 using Lines = QStringList;
@@ -351,6 +353,23 @@ void TestStatusReport::terminal() {
     QCOMPARE(sent, QByteArray("fehl\r"));
     QTRY_COMPARE(status->memoLines(), after);
     QVERIFY(rig->link->ComRxText.isEmpty());
+
+    // What the device sends shows at the terminal timer's next tick (every 50 ms): a character
+    // that arrives just after one tick is there at the next, not half a second later.
+    QElapsedTimer clock;
+    QList<qint64> shownAtMs;
+    QObject watcher;
+    connect(status->Memo1->document(), &QTextDocument::contentsChanged, &watcher, [&] {
+        shownAtMs << clock.elapsed();
+        if (shownAtMs.size() == 1)
+            rig->device->incoming += "1";
+    });
+    clock.start();
+    rig->device->incoming += "0";
+    QTRY_COMPARE(shownAtMs.size(), 2);
+    QVERIFY2(shownAtMs[1] - shownAtMs[0] < 300,
+             qPrintable(QStringLiteral("%1 ms").arg(shownAtMs[1] - shownAtMs[0])));
+    QCOMPARE(status->memoLines().last(), QStringLiteral("01"));
 }
 
 void TestStatusReport::echoLineEndsInPieces() {

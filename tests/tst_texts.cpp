@@ -8,6 +8,7 @@
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
+#include "main/formcontrols.h"
 #include "main/germantexts.h"
 #include "main/startup.h"
 #include "main/umehr.h"
@@ -269,6 +270,26 @@ void TestTexts::textsFit_data() {
     });
     QTest::newRow("about box") << dialog(&WindowSet::aboutBox);
     QTest::newRow("potentiometer window") << dialog(&WindowSet::fpotikontr);
+
+    // The windows' own push buttons all fit as they are; one that does not gets a smaller font.
+    const QString caption = QStringLiteral("Übernehmen");
+    const QRect narrow(10, 10, 56, 26);
+    {
+        QWidget probe;
+        const QPushButton *button = makeButton(&probe, "probe", caption, narrow);
+        const int room = roomsOf(button).value(0).rect.width();
+        QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(caption) > room,
+                 "the caption fits its button already");
+    }
+    QTest::newRow("push button too narrow for its caption")
+        << Prepare([=](WindowSet &windows) -> QWidget * {
+               auto *window = new QWidget(windows.form1, Qt::Window);
+               window->resize(100, 50);
+               makeButton(window, "ButtonSchmal", caption, narrow);
+               fitCaptions(window);
+               window->show();
+               return window;
+           });
 }
 
 // Every label, button, check box, radio button, list item, menu bar item and value field of the

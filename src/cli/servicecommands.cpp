@@ -25,7 +25,8 @@ constexpr const char *Denied = "Die Schnittstelle %1 darf nicht geöffnet werden
 constexpr const char *PortBusy =
     "Die Schnittstelle %1 ist belegt: ein anderes Programm hat sie geöffnet.";
 constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
-constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet.";
+constexpr const char *NoReadout =
+    "Das Gerät hat nicht vollständig geantwortet, ohne Wert sind: %1.";
 constexpr const char *NoType = "Das Gerät hat seinen Typ nicht genannt.";
 constexpr const char *NoSetup = "Das Gerät hat sein Setup nicht gesendet.";
 constexpr const char *NoLog = "Das Gerät hat sein Logbuch nicht gesendet.";
@@ -40,6 +41,7 @@ constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
                                      "Ohne Sicherung schreibt vtk290-cli nur mit --no-backup.";
 constexpr const char *Written = "Das Setup wurde geschrieben und stimmt mit der Datei überein.";
+constexpr const char *WriteCutOff = "Das Setup wurde nicht vollständig geschrieben.";
 constexpr const char *ReadBackDiffersText =
     "Das Gerät hat ein anderes Setup gespeichert als geschrieben wurde:";
 constexpr const char *Stopped = "Der Vorgang wurde abgebrochen.";
@@ -126,10 +128,30 @@ QString inputText(const ReadoutView &view) {
     return view.showStrainGaugePanel ? view.inputStrainGauge : view.inputCurrentPanel;
 }
 
-bool complete(const ReadoutView &view) {
-    return !view.typeText.isEmpty() && view.serialValue && view.setupLocked && view.errorCode &&
-           view.inputValue && view.outputValue && view.switchPoint1Value &&
-           view.switchPoint2Value && view.relayBits;
+// The labels of the values the device did not give, in the order of ReadoutLabels. The
+// versions are not counted: they are shown as the device named them.
+QStringList missingValues(const ReadoutView &view) {
+    const bool given[] = {
+        !view.typeText.isEmpty(),
+        true,
+        true,
+        bool(view.serialValue),
+        bool(view.setupLocked),
+        bool(view.errorCode),
+        bool(view.inputValue),
+        bool(view.outputValue),
+        bool(view.switchPoint1Value),
+        bool(view.switchPoint2Value),
+        bool(view.relayBits),
+        bool(view.relayBits),
+    };
+    static_assert(std::size(given) == std::size(ReadoutLabels));
+    QStringList missing;
+    for (std::size_t i = 0; i < std::size(ReadoutLabels); ++i) {
+        if (!given[i])
+            missing << text(ReadoutLabels[i]);
+    }
+    return missing;
 }
 
 } // namespace
@@ -331,8 +353,8 @@ int ServiceCommands::readout() {
               QString::fromUtf8(QJsonDocument(readoutJson(*view)).toJson(QJsonDocument::Indented)));
     else
         out(readoutLines(*view).join(QLatin1Char('\n')));
-    if (!complete(*view)) {
-        err(text(NoReadout));
+    if (const QStringList missing = missingValues(*view); !missing.isEmpty()) {
+        err(text(NoReadout).arg(missing.join(QStringLiteral(", "))));
         return NoAnswer;
     }
     return Done;
@@ -492,6 +514,11 @@ int ServiceCommands::setupPut(const QString &path) {
     }
     if (m_conversation.lastOperationStopped()) {
         err(text(Stopped));
+        return NoAnswer;
+    }
+    // The device vanished before the write's end.
+    if (!m_conversation.isConnected()) {
+        err(text(WriteCutOff));
         return NoAnswer;
     }
     QString readBack;

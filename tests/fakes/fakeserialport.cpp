@@ -27,6 +27,8 @@ void FakeSerialPort::close() {
 QByteArray FakeSerialPort::read(qint64 maxSize) {
     const QByteArray chunk = incoming.left(maxSize);
     incoming.remove(0, chunk.size());
+    if (!chunk.isEmpty())
+        readsAtMs << m_clock.elapsed();
     return chunk;
 }
 

@@ -42,6 +42,7 @@ public:
     // Seen by the test
     QByteArray incoming;
     QList<Write> writes;
+    QList<qint64> readsAtMs; // of every read that took bytes, on the clock of `writes`
     QStringList openedPaths;
     QList<int> openBaudRates; // of every open(), failed ones included
     QList<QByteArray> commands;
