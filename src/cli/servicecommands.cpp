@@ -41,7 +41,6 @@ constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
                                      "Ohne Sicherung schreibt vtk290-cli nur mit --no-backup.";
 constexpr const char *Written = "Das Setup wurde geschrieben und stimmt mit der Datei überein.";
-constexpr const char *WriteCutOff = "Das Setup wurde nicht vollständig geschrieben.";
 constexpr const char *ReadBackDiffersText =
     "Das Gerät hat ein anderes Setup gespeichert als geschrieben wurde:";
 constexpr const char *Stopped = "Der Vorgang wurde abgebrochen.";
@@ -514,11 +513,6 @@ int ServiceCommands::setupPut(const QString &path) {
     }
     if (m_conversation.lastOperationStopped()) {
         err(text(Stopped));
-        return NoAnswer;
-    }
-    // The device vanished before the write's end.
-    if (!m_conversation.isConnected()) {
-        err(text(WriteCutOff));
         return NoAnswer;
     }
     QString readBack;
