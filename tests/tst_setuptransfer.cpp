@@ -317,9 +317,12 @@ void TestSetupTransfer::download() {
     QList<qint64> gaps;
     qint64 lastCr = -1;
     bool backupRead = false;
+    QByteArray previous;
     for (const FakeSerialPort::Write &write : std::as_const(m_port->writes)) {
         if (!backupRead) {
-            backupRead = write.bytes.endsWith('\r');
+            // The CR of "spr" (a CR alone first cleans the line of the opened port).
+            backupRead = write.bytes.endsWith('\r') && previous.endsWith('r');
+            previous = write.bytes;
             continue;
         }
         if (lastCr >= 0) {

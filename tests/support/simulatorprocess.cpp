@@ -2,9 +2,19 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRegularExpression>
 
 namespace {
 constexpr int StartTimeoutMs = 5000;
+}
+
+bool isWholeCommand(const QString &command) {
+    static const QRegularExpression whole(QStringLiteral(
+        "^(Name|name|ver|spr|log|poti|inpmv|inpv|p0|fnr|tasp|fehl|mvv0|mas|al[12]ma|P2|uspv|"
+        "ispma|ispk|umv|usinv|rar|maist|res|swr1|kalr [01]|input [01]|maaus [01]|R[12]POL [01]|"
+        "al[12]hy \\d+\\.\\d+|druck -?[012]|vpoa \\d+\\.\\d+|vpoe \\d+\\.\\d+|"
+        "nullpo -?\\d+\\.\\d+|sich [01]|mvv0 \\S+|mas \\S+)$"));
+    return whole.match(command).hasMatch();
 }
 
 SimulatorProcess::~SimulatorProcess() {

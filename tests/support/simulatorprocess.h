@@ -10,6 +10,9 @@
 
 #include <memory>
 
+// Whether a command line the device received is one the program may send, whole.
+bool isWholeCommand(const QString &command);
+
 // Starts the device simulator (vtk290-sim) for a test: a KT 290 on a pseudo-terminal, with a
 // transcript of everything the program sent. Control lines wait until the simulator has
 // carried them out.
