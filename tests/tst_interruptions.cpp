@@ -41,6 +41,7 @@ private slots:
     void cliSignals();
     void windowSignals_data();
     void windowSignals();
+    void windowProgramExitCode();
     void lateAnswers_data();
     void lateAnswers();
     void lateReport();
@@ -390,6 +391,23 @@ void TestInterruptions::windowSignals() {
                 QDir::toNativeSeparators(m_form->setupTransfer().lastBackupPath())));
     }
     checkNextScanFindsDevice();
+}
+
+// The program itself: SIGTERM ends it with its own exit code and a word on what it left.
+void TestInterruptions::windowProgramExitCode() {
+    QProcess program;
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VTK290_PATH), QStringList());
+    QVERIFY(program.waitForStarted(5000));
+    QTest::qWait(2000);
+    sendSignal(program.processId(), QStringLiteral("TERM"));
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 130);
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(err.contains(QLatin1String("vtk290 wurde beendet")), qPrintable(err));
 }
 
 void TestInterruptions::lateAnswers_data() {
