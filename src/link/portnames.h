@@ -7,7 +7,18 @@
 // Elsewhere COMn is the n-th path of the environment variable VTK290_PORTS (see splitPortList;
 // an empty entry means that COMn does not exist) or, without that variable, the n-th serial port
 // that the system lists, USB adapters (ttyACM, then ttyUSB) first, the rest by name.
+// A port chosen in the settings ("Schnittstellen") stands for its COMn unless VTK290_PORTS is set;
+// a COMn left automatic keeps the order above. Paths may also be network addresses
+// ("rfc2217://HOST:PORT", "tcp://HOST:PORT").
 namespace PortNames {
+
+constexpr int PortCount = 8;
+
+// The paths chosen for COM1 … COM8 (8 entries; empty: automatic), kept in the settings.
+QStringList chosenPorts();
+void setChosenPorts(const QStringList &paths);
+// True when VTK290_PORTS is set: it wins over the chosen ports.
+bool environmentWins();
 
 // The system path of a port name such as "COM3"; empty when there is no such port.
 QString systemLocation(const QString &comName);
