@@ -51,9 +51,13 @@ QStringList splitPortList(const QString &list) {
         if (list.at(i) != u':')
             continue;
         const bool last = i + 1 == list.size();
-        // "rfc2217://HOST:PORT": the scheme's ':' is part of the address.
-        const bool scheme = list.mid(i + 1, 2) == QLatin1String("//");
-        if (last || (!scheme && (list.at(i + 1) == u'/' || list.at(i + 1) == u':'))) {
+        // "rfc2217://HOST:PORT": the scheme's ':' is part of the address, and a ':' before a
+        // network address ends an entry.
+        const QString rest = list.mid(i + 1);
+        const bool scheme = rest.startsWith(QLatin1String("//"));
+        const bool network = rest.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive) ||
+                             rest.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+        if (last || network || (!scheme && (rest.at(0) == u'/' || rest.at(0) == u':'))) {
             paths << list.mid(start, i - start);
             start = i + 1;
         }

@@ -24,8 +24,9 @@ bool environmentWins();
 QString systemLocation(const QString &comName);
 
 // The paths of a VTK290_PORTS value. Entries are separated by ';' or new lines, and then each is
-// trimmed. Without either, ':' separates where another path ('/'), an empty entry or the end
-// follows, so a ':' inside a name (as in /dev/serial/by-path names) is part of the path.
+// trimmed. Without either, ':' separates where another path ('/'), a network address, an empty
+// entry or the end follows, so a ':' inside a name (as in /dev/serial/by-path names or
+// "tcp://HOST:PORT") is part of the path.
 QStringList splitPortList(const QString &list);
 
 // The ordering used without VTK290_PORTS, given the system's port names (e.g. "ttyS0").

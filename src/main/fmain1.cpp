@@ -3,6 +3,7 @@
 #include "connectionscan.h"
 #include "devicereadout.h"
 #include "formcontrols.h"
+#include "uports.h"
 #include "instancemark.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
@@ -293,6 +294,8 @@ void Tform1::buildMenu() {
     VorDemSchreibenVergleichen1 = makeMenuCommand(extras, "VorDemSchreibenVergleichen1",
                                                   QStringLiteral("Vor dem Schreiben vergleichen"));
     VorDemSchreibenVergleichen1->setCheckable(true);
+    Schnittstellen1 =
+        makeMenuCommand(extras, "Schnittstellen1", QStringLiteral("Schnittstellen …"));
     VorDemSchreibenVergleichen1->setChecked(
         settings().value(QLatin1String(CompareBeforeWriteKey), false).toBool());
     Logfile1->setEnabled(false);
@@ -319,6 +322,7 @@ void Tform1::buildMenu() {
     connect(VorDemSchreibenVergleichen1, &QAction::toggled, this, [](bool checked) {
         settings().setValue(QLatin1String(CompareBeforeWriteKey), checked);
     });
+    connect(Schnittstellen1, &QAction::triggered, this, [this] { TfPorts(this).exec(); });
     connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
     connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
 }
