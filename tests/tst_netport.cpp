@@ -1,4 +1,5 @@
 #include "diagrig.h"
+#include "ser2netprocess.h"
 #include "simulatorprocess.h"
 
 #include "diag/ulive.h"
@@ -38,73 +39,6 @@ private slots:
 namespace {
 
 constexpr qint64 BoundMs = 3000;
-
-// A loopback TCP port nobody listens on at the moment.
-quint16 freePort() {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-// ser2net in the foreground with one connection to the given serial port.
-class Ser2Net {
-public:
-    ~Ser2Net() { stop(); }
-
-    bool start(const QString &mode, const QString &serialPath) {
-        m_port = freePort();
-        const QString accepter = mode == QLatin1String("rfc2217")
-                                     ? QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1")
-                                     : QStringLiteral("tcp,127.0.0.1,%1");
-        QFile config(m_dir.filePath(QStringLiteral("ser2net.yaml")));
-        if (!config.open(QIODevice::WriteOnly))
-            return false;
-        config.write(QStringLiteral("connection: &kt290\n"
-                                    "    accepter: %1\n"
-                                    "    connector: serialdev,%2,19200n81,local\n"
-                                    "    options:\n"
-                                    "        kickolduser: true\n"
-                                    "        mdns: false\n")
-                         .arg(accepter.arg(m_port), serialPath)
-                         .toUtf8());
-        config.close();
-        m_address = QStringLiteral("%1://127.0.0.1:%2").arg(mode).arg(m_port);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("ser2net"),
-                        {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"),
-                         config.fileName(), QStringLiteral("-P"),
-                         m_dir.filePath(QStringLiteral("pid"))});
-        if (!m_process.waitForStarted(5000))
-            return false;
-        // Listening once a connection is taken.
-        QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired()) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
-            if (probe.waitForConnected(200)) {
-                probe.abort();
-                QTest::qWait(100);
-                return true;
-            }
-            QTest::qWait(50);
-        }
-        return false;
-    }
-    QString address() const { return m_address; }
-    void stop() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
-    QString m_address;
-};
 
 // What the simulator holds in these tests besides its own setup.
 const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
@@ -199,7 +133,7 @@ void TestNetPort::sameConversationAsLocal() {
         QVERIFY(local.control(QLatin1String(line)));
         QVERIFY(remote.control(QLatin1String(line)));
     }
-    Ser2Net server;
+    Ser2NetProcess server;
     QVERIFY(server.start(mode, remote.portPath()));
 
     SetupFields fields;
@@ -269,7 +203,7 @@ void TestNetPort::serverStoppedInReadout() {
     QFETCH(QString, mode);
     SimulatorProcess device;
     QVERIFY(device.start({}));
-    Ser2Net server;
+    Ser2NetProcess server;
     QVERIFY(server.start(mode, device.portPath()));
     auto rig = DiagRig::onPort(server.address());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
@@ -317,7 +251,7 @@ void TestNetPort::unreachableServerIsSkipped() {
     QList<QTcpSocket *> fillers;
     QString address;
     if (kind == QLatin1String("refused")) {
-        address = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
+        address = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2NetProcess::freePort());
     } else {
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         server.pauseAccepting();

@@ -60,8 +60,8 @@ TfPorts::TfPorts(QWidget *parent, const QList<SystemPort> &ports)
     LabelHinweis = new QLabel(
         QStringLiteral("Welche Schnittstelle ist COM1 … COM8? „automatisch“ nimmt die "
                        "Schnittstellen des Systems der Reihe nach, USB-Adapter zuerst.\n"
-                       "Ein Verstärker hinter einem Schnittstellen-Server im Netz: "
-                       "rfc2217://HOST:PORT oder tcp://HOST:PORT eintragen."),
+                       "Ein Verstärker hinter einem Schnittstellen-Server im Netz:\n"
+                       "rfc2217://HOST:PORT (RFC 2217) oder tcp://HOST:PORT eintragen."),
         this);
     LabelHinweis->setObjectName(QStringLiteral("LabelHinweis"));
     LabelHinweis->setWordWrap(true);
