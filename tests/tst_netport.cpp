@@ -320,13 +320,13 @@ void TestNetPort::modemControlNotAcknowledged() {
                 subs << sub;
                 const bool modemControl = sub.at(0) == 5 && quint8(sub.at(1)) >= 8;
                 if (!modemControl)
-                    peer->write(QByteArray("\xff\xfa\x2c", 3) + char(sub.at(0) + 100) +
-                                sub.mid(1) + QByteArray("\xff\xf0", 2));
+                    peer->write(QByteArray("\xff\xfa\x2c", 3) + char(sub.at(0) + 100) + sub.mid(1) +
+                                QByteArray("\xff\xf0", 2));
             }
         });
     });
-    qputenv("VTK290_PORTS", QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort())
-                                .toLocal8Bit());
+    qputenv("VTK290_PORTS",
+            QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()).toLocal8Bit());
     ComLink link(std::make_unique<QtSerialPortIo>());
     QElapsedTimer clock;
     clock.start();
@@ -334,19 +334,21 @@ void TestNetPort::modemControlNotAcknowledged() {
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QTRY_VERIFY(subs.size() >= 7);
     // 19200 baud, 8 data bits, no parity, 1 stop bit, no flow control; then DTR and RTS on.
-    QCOMPARE(subs.mid(0, 7),
-             (QList<QByteArray>{QByteArray("\x01\x00\x00\x4b\x00", 5), QByteArray("\x02\x08"),
-                                QByteArray("\x03\x01"), QByteArray("\x04\x01"),
-                                QByteArray("\x05\x01"), QByteArray("\x05\x08"),
-                                QByteArray("\x05\x0b")}));
+    QCOMPARE(subs.mid(0, 7), (QList<QByteArray>{QByteArray("\x01\x00\x00\x4b\x00", 5),
+                                                QByteArray("\x02\x08"), QByteArray("\x03\x01"),
+                                                QByteArray("\x04\x01"), QByteArray("\x05\x01"),
+                                                QByteArray("\x05\x08"), QByteArray("\x05\x0b")}));
 
     received.clear();
     const QString sent = QStringLiteral("a") + QChar(0xff) + QStringLiteral("b\r");
     link.ComSendText(sent);
-    QTRY_COMPARE(received.right(5), QByteArray("a\xff\xff" "b\r"));
+    QTRY_COMPARE(received.right(5), QByteArray("a\xff\xff"
+                                               "b\r"));
     // The device's 0xFF arrives doubled and is one character again; a notice in between is not
     // data.
-    peer->write(QByteArray("x\xff\xff" "y\xff\xfa\x2c\x6b\x30\xff\xf0z", 12));
+    peer->write(QByteArray("x\xff\xff"
+                           "y\xff\xfa\x2c\x6b\x30\xff\xf0z",
+                           12));
     QTRY_VERIFY((link.ComPoll(), link.ComRxText.size() >= 4));
     QCOMPARE(link.ComRxText, QStringLiteral("x") + QChar(0xff) + QStringLiteral("yz"));
     qunsetenv("VTK290_PORTS");

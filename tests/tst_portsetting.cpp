@@ -16,15 +16,18 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
-// "Extras" → "Schnittstellen …": which port is COM1 … COM8, remembered, and VTK290_PORTS first.
+// "Extras" → "Schnittstellen …": which port is COM1 … COM8, remembered; VTK290_PORTS first.
 class TestPortSetting : public QObject {
     Q_OBJECT
 
 private slots:
     void cleanup();
     void chosenPortsAreScanned();
+    void systemPortsByStableName();
 
 private:
     // The main window on a new link, as after a start of the program.
@@ -141,6 +144,39 @@ void TestPortSetting::chosenPortsAreScanned() {
         window->ButtonOk->click();
     });
     QCOMPARE(PortNames::chosenPorts(), QStringList(8, QString()));
+}
+
+// A port with a name under /dev/serial/by-id is offered by that name, with the system's name
+// and what it knows of the adapter; the others by their path.
+void TestPortSetting::systemPortsByStableName() {
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    if (infos.isEmpty())
+        QSKIP("The system lists no serial port here.");
+    QTemporaryDir byId;
+    const QSerialPortInfo &first = infos.first();
+    const QString stable = byId.filePath(QStringLiteral("usb-Test_Adapter_A1-if00-port0"));
+    QVERIFY(QFile::link(first.systemLocation(), stable));
+
+    const QList<TfPorts::SystemPort> ports = TfPorts::systemPorts(byId.path());
+    QCOMPARE(ports.size(), infos.size());
+    int stableCount = 0;
+    for (const TfPorts::SystemPort &port : ports) {
+        if (port.path == stable) {
+            ++stableCount;
+            QVERIFY2(port.description.startsWith(first.portName()), qPrintable(port.description));
+        } else {
+            QVERIFY2(port.path.startsWith(QLatin1String("/dev/")), qPrintable(port.path));
+        }
+    }
+    QCOMPARE(stableCount, 1);
+
+    // The window offers them after "automatisch", and a stable name chosen is stored as such.
+    TfPorts window(nullptr, ports);
+    QComboBox *com1 = window.ComboPorts[0];
+    QCOMPARE(com1->count(), ports.size() + 1);
+    com1->setCurrentIndex(com1->findData(stable));
+    QVERIFY(com1->currentText().startsWith(stable + QStringLiteral(" (")));
+    QCOMPARE(window.chosen().value(0), stable);
 }
 
 QTEST_MAIN(TestPortSetting)

@@ -83,8 +83,7 @@ QString NetworkPortIo::open(const QString &path, int baudRate) {
         close();
         return tr("Der Server %1 ist nicht erreichbar: %2").arg(path, reason);
     };
-    if (!waitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; },
-                 deadline))
+    if (!waitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, deadline))
         return unreachable();
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (!m_telnet) {

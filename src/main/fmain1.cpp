@@ -3,11 +3,11 @@
 #include "connectionscan.h"
 #include "devicereadout.h"
 #include "formcontrols.h"
-#include "uports.h"
 #include "instancemark.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "umehr.h"
+#include "uports.h"
 #include "windowset.h"
 
 #include "diag/ulive.h"
@@ -294,10 +294,10 @@ void Tform1::buildMenu() {
     VorDemSchreibenVergleichen1 = makeMenuCommand(extras, "VorDemSchreibenVergleichen1",
                                                   QStringLiteral("Vor dem Schreiben vergleichen"));
     VorDemSchreibenVergleichen1->setCheckable(true);
-    Schnittstellen1 =
-        makeMenuCommand(extras, "Schnittstellen1", QStringLiteral("Schnittstellen …"));
     VorDemSchreibenVergleichen1->setChecked(
         settings().value(QLatin1String(CompareBeforeWriteKey), false).toBool());
+    Schnittstellen1 =
+        makeMenuCommand(extras, "Schnittstellen1", QStringLiteral("Schnittstellen …"));
     Logfile1->setEnabled(false);
     LiveAnzeige1->setEnabled(false);
     Simulation1->setEnabled(false);

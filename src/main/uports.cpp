@@ -6,11 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QPalette>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
@@ -37,15 +37,16 @@ QList<TfPorts::SystemPort> TfPorts::systemPorts(const QString &byIdDir) {
                 continue;
             const QString node = QFileInfo(info.systemLocation()).canonicalFilePath();
             QStringList known;
-            for (const QString &part : {info.description(), info.manufacturer(),
-                                        info.serialNumber().isEmpty()
-                                            ? QString()
-                                            : QStringLiteral("Nr. ") + info.serialNumber()})
+            for (const QString &part :
+                 {info.description(), info.manufacturer(),
+                  info.serialNumber().isEmpty() ? QString()
+                                                : QStringLiteral("Nr. ") + info.serialNumber()})
                 if (!part.isEmpty() && !known.contains(part))
                     known << part;
             if (stable.contains(node))
                 known.prepend(info.portName());
-            ports.append({stable.value(node, info.systemLocation()), known.join(QLatin1String(", "))});
+            ports.append(
+                {stable.value(node, info.systemLocation()), known.join(QLatin1String(", "))});
         }
     }
     return ports;
@@ -57,12 +58,12 @@ TfPorts::TfPorts(QWidget *parent, const QList<SystemPort> &ports)
     setWindowTitle(QStringLiteral("Schnittstellen"));
 
     auto *layout = new QVBoxLayout(this);
-    LabelHinweis = new QLabel(
-        QStringLiteral("Welche Schnittstelle ist COM1 … COM8? „automatisch“ nimmt die "
-                       "Schnittstellen des Systems der Reihe nach, USB-Adapter zuerst.\n"
-                       "Ein Verstärker hinter einem Schnittstellen-Server im Netz:\n"
-                       "rfc2217://HOST:PORT (RFC 2217) oder tcp://HOST:PORT eintragen."),
-        this);
+    LabelHinweis =
+        new QLabel(QStringLiteral("Welche Schnittstelle ist COM1 … COM8? „automatisch“ nimmt die "
+                                  "Schnittstellen des Systems der Reihe nach, USB-Adapter zuerst.\n"
+                                  "Ein Verstärker hinter einem Schnittstellen-Server im Netz:\n"
+                                  "rfc2217://HOST:PORT (RFC 2217) oder tcp://HOST:PORT eintragen."),
+                   this);
     LabelHinweis->setObjectName(QStringLiteral("LabelHinweis"));
     LabelHinweis->setWordWrap(true);
     layout->addWidget(LabelHinweis);

@@ -22,10 +22,10 @@ public:
         QString description;
     };
     // The system's serial ports; their /dev/serial/by-id names (in `byIdDir`) where they exist.
-    static QList<SystemPort> systemPorts(const QString &byIdDir = QStringLiteral("/dev/serial/by-id"));
+    static QList<SystemPort>
+    systemPorts(const QString &byIdDir = QStringLiteral("/dev/serial/by-id"));
 
-    explicit TfPorts(QWidget *parent = nullptr,
-                     const QList<SystemPort> &ports = systemPorts());
+    explicit TfPorts(QWidget *parent = nullptr, const QList<SystemPort> &ports = systemPorts());
 
     // The paths as chosen now (empty: automatisch).
     QStringList chosen() const;
