@@ -1,5 +1,5 @@
 // Measures what the program costs while it waits and while it talks to the device.
-// Usage: vtk290-bench wait [seconds] | readout | report | live | startup
+// Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup
 #include "diag/statusreport.h"
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
@@ -10,6 +10,7 @@
 #include "main/devicereadout.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
+#include "ser2netprocess.h"
 #include "simulatorprocess.h"
 
 #include <QApplication>
@@ -182,6 +183,54 @@ int benchReadout() {
     return 0;
 }
 
+// The same read-out of one simulated device, over its local port and over RFC 2217 through
+// ser2net in front of that port, alternately three times each; the best of each counts.
+int benchReadoutNetwork() {
+    SimulatorProcess device;
+    if (!device.start({QStringLiteral("--type"), QStringLiteral("X1")})) {
+        out << "Der Simulator startet nicht.\n";
+        return 1;
+    }
+    Ser2NetProcess server;
+    if (!server.start(QStringLiteral("rfc2217"), device.portPath())) {
+        out << "ser2net startet nicht (scripts/install-deps.sh ser2net).\n";
+        return 1;
+    }
+    const auto readout = [&device](const QString &path) {
+        ComLink link(std::make_unique<QtSerialPortIo>());
+        qputenv("VTK290_PORTS", path.toLocal8Bit());
+        if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
+            return -1.0;
+        WindowSet windows = openWindows(link);
+        windows.form1->show();
+        const qsizetype before = device.commands().size();
+        QElapsedTimer wall;
+        wall.start();
+        windows.form1->BitBtnAktualisierenClick(windows.form1->BitBtnAktualisieren);
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        const bool complete = device.commands().mid(before).endsWith(QStringLiteral("P2"));
+        delete windows.form1;
+        return complete ? seconds : -1.0;
+    };
+    double local = 1e9, network = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const double l = readout(device.portPath());
+        const double n = readout(server.address());
+        if (l < 0 || n < 0) {
+            out << "Eine Auslesung ist nicht vollständig.\n";
+            return 1;
+        }
+        local = std::min(local, l);
+        network = std::min(network, n);
+    }
+    out << QString::asprintf("Read-out over the local port %.3f s, over RFC 2217 through ser2net "
+                             "%.3f s\n",
+                             local, network);
+    report(QStringLiteral("Read-out over RFC 2217 / over the local port"), network / local, "x",
+           1.05);
+    return 0;
+}
+
 // The full status report as the status window builds it, without waiting for the window's
 // timer. The floor counts the commands the report should send; the simulator's record of what
 // it received shows whether it did.
@@ -319,6 +368,8 @@ int main(int argc, char *argv[]) {
         return benchWait(args.value(2, QStringLiteral("10")).toDouble());
     if (mode == QLatin1String("readout"))
         return benchReadout();
+    if (mode == QLatin1String("readout-network"))
+        return benchReadoutNetwork();
     if (mode == QLatin1String("report"))
         return benchStatusReport();
     if (mode == QLatin1String("live"))
@@ -327,6 +378,7 @@ int main(int argc, char *argv[]) {
         return benchStartup();
     if (mode == QLatin1String("startup-child"))
         return startupChild();
-    out << "Usage: vtk290-bench wait [seconds] | readout | report | live | startup\n";
+    out << "Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | "
+           "startup\n";
     return 2;
 }

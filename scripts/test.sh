@@ -19,6 +19,9 @@ run_suite() {
 }
 
 echo "== Tests"
+# ser2net, a serial device server, for the tests of network ports only (the package does not
+# need it).
+"$root/scripts/install-deps.sh" ser2net
 "$root/scripts/build.sh"
 run_suite "$build"
 

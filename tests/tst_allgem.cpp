@@ -145,6 +145,9 @@ void TestAllgem::portListForms_data() {
         << QByteArray(byPathBytes + ":/dev/ttyS0") << QStringList{byPath, "/dev/ttyS0"};
     QTest::newRow("colon form, first absent")
         << QByteArray(":" + byPathBytes) << QStringList{"", byPath};
+    QTest::newRow("network addresses, colon form")
+        << QByteArray("rfc2217://10.1.2.3:4001:/dev/ttyS0:tcp://plc-7.local:7000")
+        << QStringList{"rfc2217://10.1.2.3:4001", "/dev/ttyS0", "tcp://plc-7.local:7000"};
     QTest::newRow("lines with blanks")
         << QByteArray(" /dev/ttyS0\n\n/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0 \n")
         << QStringList{"/dev/ttyS0", "", "/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0"};

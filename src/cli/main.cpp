@@ -30,7 +30,9 @@ Befehle:
 
 Optionen:
   --port COMn|PFAD      diese Schnittstelle statt der Suche über COM1 … COM8
-                        (COMn wie im Programm, auch über VTK290_PORTS)
+                        (COMn wie im Programm, auch über VTK290_PORTS); ein
+                        Schnittstellen-Server im Netz als rfc2217://HOST:PORT
+                        oder tcp://HOST:PORT
   --json                für readout
   -o DATEI              für report
   --dry-run             für setup put: nur die Unterschiede zeigen, nichts schreiben

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -50,7 +51,13 @@ QStringList splitPortList(const QString &list) {
         if (list.at(i) != u':')
             continue;
         const bool last = i + 1 == list.size();
-        if (last || list.at(i + 1) == u'/' || list.at(i + 1) == u':') {
+        // "rfc2217://HOST:PORT": the scheme's ':' is part of the address, and a ':' before a
+        // network address ends an entry.
+        const QString rest = list.mid(i + 1);
+        const bool scheme = rest.startsWith(QLatin1String("//"));
+        const bool network = rest.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive) ||
+                             rest.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+        if (last || network || (!scheme && (rest.at(0) == u'/' || rest.at(0) == u':'))) {
             paths << list.mid(start, i - start);
             start = i + 1;
         }
@@ -68,17 +75,50 @@ QStringList orderedSystemPorts(QStringList names) {
     return names;
 }
 
+QStringList chosenPorts() {
+    QSettings settings(QStringLiteral("vtk290"), QStringLiteral("vtk290"));
+    QStringList paths;
+    for (int n = 1; n <= PortCount; ++n)
+        paths << settings.value(QStringLiteral("ports/COM%1").arg(n)).toString().trimmed();
+    return paths;
+}
+
+void setChosenPorts(const QStringList &paths) {
+    QSettings settings(QStringLiteral("vtk290"), QStringLiteral("vtk290"));
+    for (int n = 1; n <= PortCount; ++n) {
+        const QString path = n <= paths.size() ? paths.at(n - 1).trimmed() : QString();
+        const QString key = QStringLiteral("ports/COM%1").arg(n);
+        if (path.isEmpty())
+            settings.remove(key);
+        else
+            settings.setValue(key, path);
+    }
+}
+
+bool environmentWins() {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return qEnvironmentVariableIsSet("VTK290_PORTS");
+#endif
+}
+
 QString systemLocation(const QString &comName) {
     const int n = comNumber(comName);
     if (n < 1)
         return {};
-#ifdef Q_OS_WIN
-    return comName;
-#else
-    if (qEnvironmentVariableIsSet("VTK290_PORTS")) {
+    if (environmentWins()) {
         const QStringList paths = splitPortList(qEnvironmentVariable("VTK290_PORTS"));
         return n <= paths.size() ? paths.at(n - 1) : QString();
     }
+    if (n <= PortCount) {
+        const QString chosen = chosenPorts().at(n - 1);
+        if (!chosen.isEmpty())
+            return chosen;
+    }
+#ifdef Q_OS_WIN
+    return comName;
+#else
     QStringList names;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)

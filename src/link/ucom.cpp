@@ -1,5 +1,6 @@
 #include "ucom.h"
 
+#include "networkportio.h"
 #include "portnames.h"
 
 #include <QCoreApplication>
@@ -43,8 +44,19 @@ bool WaitsAborted() {
 
 ComLink::ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent)
     : QObject(parent)
-    , m_port(std::move(port)) {
-    connect(m_port.get(), &SerialPortIo::lost, this, &ComLink::portLost);
+    , m_localPort(std::move(port))
+    , m_port(m_localPort.get()) {
+    connect(m_localPort.get(), &SerialPortIo::lost, this, &ComLink::portLost);
+}
+
+SerialPortIo &ComLink::portFor(const QString &path) {
+    if (!NetworkPortIo::isNetworkPath(path))
+        return *m_localPort;
+    if (!m_networkPort) {
+        m_networkPort = std::make_unique<NetworkPortIo>();
+        connect(m_networkPort.get(), &SerialPortIo::lost, this, &ComLink::portLost);
+    }
+    return *m_networkPort;
 }
 
 ComLink::~ComLink() {
@@ -62,6 +74,7 @@ QString ComLink::ComOpen(const QString &portName, int baudRate) {
     const QString path = PortNames::systemLocation(portName);
     if (path.isEmpty())
         return tr("Die Schnittstelle %1 ist nicht vorhanden.").arg(portName);
+    m_port = &portFor(path);
     const QString error = m_port->open(path, baudRate);
     if (m_port->isOpen())
         ++m_openings;

@@ -27,6 +27,8 @@ public:
     static constexpr int WriteMaxBytes = 998;
     static constexpr double CharacterPause = 0.05;
 
+    // `port` serves the local serial ports (and whatever a test fakes); network addresses
+    // ("rfc2217://HOST:PORT", "tcp://HOST:PORT") get a port of their own.
     explicit ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent = nullptr);
     ~ComLink() override;
 
@@ -62,6 +64,11 @@ signals:
     void portLost();
 
 private:
-    std::unique_ptr<SerialPortIo> m_port;
+    // The port that serves the path: the local one or the network one.
+    SerialPortIo &portFor(const QString &path);
+
+    std::unique_ptr<SerialPortIo> m_localPort;
+    std::unique_ptr<SerialPortIo> m_networkPort;
+    SerialPortIo *m_port; // the one last opened
     quint64 m_openings = 0;
 };

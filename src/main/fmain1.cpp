@@ -7,6 +7,7 @@
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "umehr.h"
+#include "uports.h"
 #include "windowset.h"
 
 #include "diag/ulive.h"
@@ -303,6 +304,8 @@ void Tform1::buildMenu() {
     VorDemSchreibenVergleichen1->setCheckable(true);
     VorDemSchreibenVergleichen1->setChecked(
         settings().value(QLatin1String(CompareBeforeWriteKey), false).toBool());
+    Schnittstellen1 =
+        makeMenuCommand(extras, "Schnittstellen1", QStringLiteral("Schnittstellen …"));
     Logfile1->setEnabled(false);
     LiveAnzeige1->setEnabled(false);
     Simulation1->setEnabled(false);
@@ -327,6 +330,7 @@ void Tform1::buildMenu() {
     connect(VorDemSchreibenVergleichen1, &QAction::toggled, this, [](bool checked) {
         settings().setValue(QLatin1String(CompareBeforeWriteKey), checked);
     });
+    connect(Schnittstellen1, &QAction::triggered, this, [this] { TfPorts(this).exec(); });
     connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
     connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
 }

@@ -123,6 +123,7 @@ public:
     QAction *LiveAnzeige1 = nullptr;
     // Checked: "Setup im Gerät speichern" shows the fields that would change and asks first.
     QAction *VorDemSchreibenVergleichen1 = nullptr;
+    QAction *Schnittstellen1 = nullptr; // which port is COM1 … COM8
     QAction *Info1 = nullptr;
     QAction *Betriebsanleitung1 = nullptr;
 

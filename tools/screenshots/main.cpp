@@ -1,4 +1,5 @@
-// Usage: screenshots OUTPUT_DIR — connects the real windows to simulated devices and saves PNGs.
+// Usage: screenshots OUTPUT_DIR [schnittstellen] — connects the real windows to simulated devices
+// and saves PNGs; with "schnittstellen" only the port setting's picture.
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
@@ -10,14 +11,17 @@
 #include "main/germantexts.h"
 #include "main/startup.h"
 #include "main/umehr.h"
+#include "main/uports.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 #include "simulatorprocess.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -86,6 +90,22 @@ int main(int argc, char *argv[]) {
     Tform1 *form = windows.form1;
     form->Timer2->stop();
     form->show();
+
+    // "Schnittstellen": two amplifiers behind serial device servers, the rest as the system lists
+    // its ports. Only shown, not stored.
+    const auto savePorts = [&] {
+        qunsetenv("VTK290_PORTS");
+        TfPorts ports(form);
+        ports.ComboPorts[0]->lineEdit()->setText(QStringLiteral("rfc2217://192.168.10.40:4001"));
+        ports.ComboPorts[1]->lineEdit()->setText(QStringLiteral("tcp://192.168.10.41:4002"));
+        saveDialog(&ports, out.filePath(QStringLiteral("schnittstellen.png")));
+    };
+    if (QCoreApplication::arguments().value(2) == QLatin1String("schnittstellen")) {
+        savePorts();
+        delete form;
+        return 0;
+    }
+    savePorts();
 
     bool ok = true;
     for (const QString &type : {QStringLiteral("X1"), QStringLiteral("X2")}) {
