@@ -583,13 +583,9 @@ int ServiceCommands::report() {
     }
     if (const int code = connectDevice())
         return code;
-    progress(text(ProgressReadout));
-    const std::optional<ReadoutView> view = m_conversation.readout();
-    endProgress();
-    if (!view || view->typeText.isEmpty()) {
-        err(text(view ? NoType : Busy));
-        return NoAnswer;
-    }
+    // The report's questions depend on the model; the type questions tell it.
+    if (const int code = identify())
+        return code;
     QStringList lines;
     const bool built = m_conversation.statusReport([this, &lines](const QString &line) {
         lines << StatusReport::splitLines(line);
