@@ -325,8 +325,8 @@ int benchSetupPut() {
     const double elapsed = wall.nsecsElapsed() / 1e9;
     out << QString::asprintf("setup put on a strain-gauge device: wall %.3f s, floor %.3f s\n",
                              elapsed, floor);
-    report(QStringLiteral("setup put: time over the floor"), 100.0 * (elapsed - floor) / floor,
-           "%", PutAllowance);
+    report(QStringLiteral("setup put: time over the floor"), 100.0 * (elapsed - floor) / floor, "%",
+           PutAllowance);
     const QStringList sent = device.commands().mid(before);
     if (code != 0 || sent != expected) {
         out << "setup put endete mit " << code << " und sendete " << sent.join(QLatin1Char(' '))

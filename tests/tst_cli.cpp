@@ -12,12 +12,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
-#include <QJsonArray>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSettings>
@@ -443,12 +443,12 @@ void TestCli::exitCodes_data() {
     const QStringList none;
     const QByteArray noFile;
 
-    QTest::newRow("usage: no command") << none << none << noFile << 2 << "Kein Befehl" << true << "";
-    QTest::newRow("usage: unknown option")
-        << none << QStringList{"--schnell", "scan"} << noFile << 2 << "Unbekannte Option" << true
-        << "";
-    QTest::newRow("usage: setup without file") << none << QStringList{"setup", "get"} << noFile
-                                               << 2 << "genau eine Datei" << true << "";
+    QTest::newRow("usage: no command")
+        << none << none << noFile << 2 << "Kein Befehl" << true << "";
+    QTest::newRow("usage: unknown option") << none << QStringList{"--schnell", "scan"} << noFile
+                                           << 2 << "Unbekannte Option" << true << "";
+    QTest::newRow("usage: setup without file")
+        << none << QStringList{"setup", "get"} << noFile << 2 << "genau eine Datei" << true << "";
     QTest::newRow("usage: -o for readout")
         << none << QStringList{"readout", "-o", "FILE"} << noFile << 2
         << "Die Option -o gehört nicht zu readout." << true << "";
@@ -464,26 +464,25 @@ void TestCli::exitCodes_data() {
     QTest::newRow("no device: port path absent")
         << none << QStringList{"--port", "ABSENT", "scan"} << noFile << 3
         << "Die Schnittstelle ABSENT gibt es nicht." << true << "";
-    QTest::newRow("no device: silent device") << QStringList{"fault silent"}
-                                              << QStringList{"readout"} << noFile << 3
-                                              << "Kein KT 290 gefunden" << false << "";
+    QTest::newRow("no device: silent device")
+        << QStringList{"fault silent"} << QStringList{"readout"} << noFile << 3
+        << "Kein KT 290 gefunden" << false << "";
     QTest::newRow("no device: another device answers")
         << QStringList{"set name Waage 3000"} << QStringList{"readout"} << noFile << 3
         << "antwortet ein anderes Gerät: \"Waage 3000\"" << false << "";
     QTest::newRow("no answer: no setup print")
         << QStringList{"set spr missing"} << QStringList{"setup", "get", "FILE"} << noFile << 4
         << "Setup nicht gesendet" << false << "";
-    QTest::newRow("no answer: no log") << QStringList{"mute log 3"} << QStringList{"log"}
-                                       << noFile << 4 << "Logbuch nicht gesendet" << false << "";
+    QTest::newRow("no answer: no log") << QStringList{"mute log 3"} << QStringList{"log"} << noFile
+                                       << 4 << "Logbuch nicht gesendet" << false << "";
     QTest::newRow("no answer: read-out value missing")
         << QStringList{"set mas missing"} << QStringList{"readout"} << noFile << 4
         << "nicht vollständig geantwortet; ohne Wert: Ausgang." << false << "";
     QTest::newRow("bad file: missing")
         << none << QStringList{"setup", "diff", "FILE"} << noFile << 5
         << "kann nicht gelesen werden: die Datei gibt es nicht" << true << "";
-    QTest::newRow("bad file: a folder")
-        << none << QStringList{"setup", "diff", "FOLDER"} << noFile << 5 << "ist ein Ordner"
-        << true << "";
+    QTest::newRow("bad file: a folder") << none << QStringList{"setup", "diff", "FOLDER"} << noFile
+                                        << 5 << "ist ein Ordner" << true << "";
     QTest::newRow("bad file: no setup") << none << put << QByteArray("Einkaufszettel\r\n") << 5
                                         << "enthält kein Setup" << true << "";
     QTest::newRow("bad file: incomplete setup")
@@ -498,8 +497,8 @@ void TestCli::exitCodes_data() {
     QTest::newRow("bad file: setup get folder missing")
         << none << QStringList{"setup", "get", "NODIR/g.txt"} << noFile << 5
         << "kann nicht geschrieben werden: den Ordner" << true << "";
-    QTest::newRow("backup folder not writable") << QStringList{"BACKUP_BLOCKED"} << put << changed
-                                                << 5 << "Sicherung" << true << "";
+    QTest::newRow("backup folder not writable")
+        << QStringList{"BACKUP_BLOCKED"} << put << changed << 5 << "Sicherung" << true << "";
     QTest::newRow("backup folder not writable, --no-backup")
         << QStringList{"BACKUP_BLOCKED"} << QStringList{"setup", "put", "FILE", "--no-backup"}
         << changed << 0 << "Ohne Sicherung (--no-backup)" << false << "al1hy 1.0";
@@ -510,8 +509,8 @@ void TestCli::exitCodes_data() {
         << changed << 0 << "Ohne Sicherung (--no-backup)" << false << "al1hy 1.0";
     QTest::newRow("value outside its list: hysteresis")
         << none << put << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
-        << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0."
-        << true << "";
+        << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
+        << "";
     QTest::newRow("value outside its list: direction below")
         << none << put << changedWith("Druckrichtung   : -1", "Druckrichtung   : -4") << 5
         << "Druckrichtung): -4 ist nicht erlaubt; erlaubt sind -1, 0, 1." << false << "";
@@ -599,8 +598,9 @@ void TestCli::callsWithoutDevice_data() {
         << QStringList{"help", "setup", "put"}
         << "^Aufruf: vtk290-cli setup put DATEI \\[--port COMn\\|PFAD\\] .*--dry-run.*--no-backup"
         << "--json";
-    QTest::newRow("readout --help") << QStringList{"readout", "--help"}
-                                    << "^Aufruf: vtk290-cli readout .*--json" << "-o DATEI";
+    QTest::newRow("readout --help")
+        << QStringList{"readout", "--help"} << "^Aufruf: vtk290-cli readout .*--json"
+        << "-o DATEI";
 }
 
 void TestCli::callsWithoutDevice() {
@@ -656,7 +656,8 @@ void TestCli::scanAll() {
     QCOMPARE(second.commands(), QStringList({"Name", "inpmv", "inpv", "fnr"}));
     QCOMPARE(busy.openCount(), 1); // the holder's own
 
-    const Run json = cli({QStringLiteral("scan"), QStringLiteral("--all"), QStringLiteral("--json")});
+    const Run json =
+        cli({QStringLiteral("scan"), QStringLiteral("--all"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
     QCOMPARE(ports.size(), 8);
@@ -698,7 +699,8 @@ void TestCli::backupsAndRestore() {
              QStringList({"2026-01-03 10:00:00\t0007\tunbekannt\t" + other,
                           "2026-01-02 10:00:00\t0042\t" + x1 + "\t" + newer,
                           "2026-01-01 10:00:00\t0042\t" + x1 + "\t" + older}));
-    const Run json = cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")});
+    const Run json =
+        cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray listed = QJsonDocument::fromJson(json.out.toUtf8()).array();
     QCOMPARE(listed.size(), 2);
@@ -709,17 +711,19 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(m_device.openCount(), 0);
 
     // The newest backup of F.Nr 42 goes back, not the newer one of another device.
-    const Run restore = cli({QStringLiteral("setup"), QStringLiteral("restore"),
-                             QStringLiteral("--latest")});
+    const Run restore =
+        cli({QStringLiteral("setup"), QStringLiteral("restore"), QStringLiteral("--latest")});
     QCOMPARE(restore.code, 0);
     QVERIFY2(restore.err.contains(QStringLiteral("Zurückgespielt wird %1\n").arg(newer)),
              qPrintable(restore.err));
     QVERIFY(setCommands().contains(QStringLiteral("al1hy 1.0")));
     QVERIFY(setCommands().contains(QStringLiteral("druck -1")));
     // The restore's own backup is the newest now and holds what the device had before.
-    const QJsonArray after = QJsonDocument::fromJson(
-        cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")}).out.toUtf8())
-                                 .array();
+    const QJsonArray after =
+        QJsonDocument::fromJson(
+            cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")})
+                .out.toUtf8())
+            .array();
     QCOMPARE(after.size(), 3);
     const QString made = after[0].toObject().value("path").toString();
     QVERIFY2(restore.err.contains(QStringLiteral("gesichert in %1\n").arg(made)),

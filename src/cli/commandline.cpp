@@ -50,11 +50,9 @@ const QList<CommandInfo> &commands() {
          "die Anzeige des Hauptfensters: Typ, Hardware- und Softwareversion, F.Nr, "
          "Setupsperre, Fehler, Eingang, Ausgang, SP1, SP2, beide Relais; --json: ein "
          "JSON-Objekt, Zahlen mit Dezimalpunkt, null ohne Wert"},
-        {"report", "", 0, 0, Device + QStringList{"-o"},
-         "der Statusbericht wie im Statusfenster"},
+        {"report", "", 0, 0, Device + QStringList{"-o"}, "der Statusbericht wie im Statusfenster"},
         {"log", "", 0, 0, Device + QStringList{"-o"}, "das Logbuch des Geräts"},
-        {"setup get", "DATEI", 1, 1, Device,
-         "speichert das Setup des Geräts als Setup-Datei"},
+        {"setup get", "DATEI", 1, 1, Device, "speichert das Setup des Geräts als Setup-Datei"},
         {"setup diff", "DATEI", 1, 1, Device,
          "zeigt die Felder, in denen Gerät und Datei sich unterscheiden; Rückgabewert 0, wenn "
          "sie übereinstimmen, 1, wenn sie sich unterscheiden"},
@@ -65,7 +63,11 @@ const QList<CommandInfo> &commands() {
          Device + QStringList{"--latest", "--dry-run", "--no-backup"},
          "spielt eine Sicherung zurück, wie setup put (auch sie wird vorher gesichert); "
          "--latest: die neueste Sicherung des angeschlossenen Geräts"},
-        {"backups", "[F.Nr]", 0, 1, {QStringLiteral("--json")},
+        {"backups",
+         "[F.Nr]",
+         0,
+         1,
+         {QStringLiteral("--json")},
          "listet die Sicherungen, die neueste zuerst: Zeit, F.Nr, Typ, Pfad; mit F.Nr nur die "
          "dieses Geräts"},
     };
@@ -128,8 +130,9 @@ QString optionLines(const QStringList &names) {
     for (const OptionInfo &option : Options) {
         if (!names.isEmpty() && !names.contains(QLatin1String(option.name)))
             continue;
-        const QString head = QLatin1String(option.name) +
-                             (option.argument ? QLatin1Char(' ') + text(option.argument) : QString());
+        const QString head =
+            QLatin1String(option.name) +
+            (option.argument ? QLatin1Char(' ') + text(option.argument) : QString());
         result += QStringLiteral("  ") + head + QLatin1Char('\n') + wrapped(text(option.help), 6);
     }
     return result;
@@ -198,9 +201,9 @@ QString HelpText(const QString &name) {
         return {};
     return QStringLiteral("Aufruf: ") + synopsis(*command) + QStringLiteral("\n\n") +
            wrapped(text(command->help), 0) +
-           (command->options.isEmpty() ? QString()
-                                       : QStringLiteral("\nOptionen:\n") +
-                                             optionLines(command->options)) +
+           (command->options.isEmpty()
+                ? QString()
+                : QStringLiteral("\nOptionen:\n") + optionLines(command->options)) +
            QStringLiteral("\nRückgabewerte und alles Weitere: vtk290-cli --help\n");
 }
 

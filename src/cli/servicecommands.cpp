@@ -2,13 +2,13 @@
 
 #include "link/allgem.h"
 #include "link/portnames.h"
+#include "link/systemreason.h"
 #include "link/ucom.h"
 #include "main/deviceconversation.h"
 #include "setup/setupbackup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"
-#include "link/systemreason.h"
 #include "terminal.h"
 
 #include <QDateTime>
@@ -85,7 +85,9 @@ constexpr const char *FoundSilent = "keine Antwort";
 constexpr const char *FoundBusy = "belegt";
 constexpr const char *FoundDenied = "keine Berechtigung";
 constexpr const char *FoundAbsent = "nicht vorhanden";
-constexpr const char *FoundOpenFailed = "lässt sich nicht öffnen: %1";
+// The system's own reason for the rest is not German; the likely cause is named instead.
+constexpr const char *FoundOpenFailed =
+    "lässt sich nicht öffnen oder einstellen (keine serielle Schnittstelle?)";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -160,7 +162,7 @@ QString findingText(const ConnectionScan::PortFinding &finding) {
     case Kind::OpenFailed:
         break;
     }
-    return text(FoundOpenFailed).arg(finding.error);
+    return text(FoundOpenFailed);
 }
 
 QString findingKey(ConnectionScan::PortFinding::Kind kind) {
@@ -330,8 +332,8 @@ int ServiceCommands::loadSetupFile(const QString &path, QString &setupText) {
 }
 
 ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setupText,
-                                                           const SetupFields &fields,
-                                                           bool strainGauge) {
+                                                            const SetupFields &fields,
+                                                            bool strainGauge) {
     SetupCheck check;
     const QStringList missing = MissingSetupFields(fields, strainGauge);
     for (const SetupListField &field : SetupListFields()) {
@@ -340,10 +342,10 @@ ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setup
         const double value = ParseKeyValue(field.key, setupText);
         const QString allowed = field.allowed.join(QStringLiteral(", "));
         if (missing.contains(field.field)) {
-            check.refusals << (HasValue(value) ? text(OutsideList).arg(field.field, field.key,
-                                                                        rawValue(value), allowed)
-                                               : text(WithoutValue).arg(field.field, field.key,
-                                                                   allowed));
+            check.refusals
+                << (HasValue(value)
+                        ? text(OutsideList).arg(field.field, field.key, rawValue(value), allowed)
+                        : text(WithoutValue).arg(field.field, field.key, allowed));
             continue;
         }
         // A value that gives an item without being one: the window's radio group takes the
@@ -361,8 +363,7 @@ ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setup
 // Refuses a setup that cannot be written as it stands; warns of values the program replaces.
 int ServiceCommands::checkSetup(const QString &path, const QString &setupText, bool strainGauge,
                                 bool warn) {
-    const SetupCheck check =
-        checkSetupText(setupText, SetupFieldsFromText(setupText), strainGauge);
+    const SetupCheck check = checkSetupText(setupText, SetupFieldsFromText(setupText), strainGauge);
     if (!check.refusals.isEmpty()) {
         err(text(Refused).arg(native(path)));
         for (const QString &refusal : check.refusals)
@@ -441,8 +442,7 @@ int ServiceCommands::scan() {
         qputenv("VTK290_PORTS", QFile::encodeName(m_options.port));
     }
     progress(text(ProgressScan));
-    const std::optional<QList<ConnectionScan::PortFinding>> findings =
-        m_conversation.surveyPorts();
+    const std::optional<QList<ConnectionScan::PortFinding>> findings = m_conversation.surveyPorts();
     endProgress();
     if (!findings) {
         err(text(Busy));

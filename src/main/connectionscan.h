@@ -33,9 +33,9 @@ public:
     struct PortFinding {
         enum class Kind { Device, OtherDevice, Silent, Busy, Denied, Absent, OpenFailed };
         int port = 0;
-        QString path;   // the system path; empty when COMn does not exist
+        QString path; // the system path; empty when COMn does not exist
         Kind kind = Kind::Absent;
-        QString answer; // the answer to "Name" (KT 290 or another device)
+        QString answer;       // the answer to "Name" (KT 290 or another device)
         QString typeText;     // a KT 290's type
         QString serialNumber; // a KT 290's F.Nr
         QString error;        // the system's reason when the port did not open
@@ -48,8 +48,7 @@ public:
     // Asks the ports first … last (a single port when both are the same).
     Result run(int first = FirstPort, int last = LastPort);
     // Asks every port of first … last for its name and closes it again.
-    QList<PortFinding> survey(const Identify &identify, int first = FirstPort,
-                              int last = LastPort);
+    QList<PortFinding> survey(const Identify &identify, int first = FirstPort, int last = LastPort);
 
 private:
     DeviceProtocol &m_protocol;

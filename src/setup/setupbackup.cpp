@@ -109,17 +109,16 @@ QList<SetupBackup::Entry> SetupBackup::list(const QString &serialNumber) {
     bool wantedOk = false;
     const int wanted = serialNumber.toInt(&wantedOk);
     QList<Entry> entries;
-    for (const QFileInfo &info : QDir(dir).entryInfoList({QStringLiteral("KT290-*.txt")},
-                                                         QDir::Files | QDir::Readable)) {
+    for (const QFileInfo &info :
+         QDir(dir).entryInfoList({QStringLiteral("KT290-*.txt")}, QDir::Files | QDir::Readable)) {
         const QRegularExpressionMatch match = Name.match(info.fileName());
         if (!match.hasMatch())
             continue;
         Entry entry;
         entry.path = info.filePath();
-        entry.serialNumber = match.captured(1) == text(UnknownSerial) ? QString()
-                                                                       : match.captured(1);
-        entry.time =
-            QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-HHmmss"));
+        entry.serialNumber =
+            match.captured(1) == text(UnknownSerial) ? QString() : match.captured(1);
+        entry.time = QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-HHmmss"));
         if (!serialNumber.isEmpty()) {
             bool ok = false;
             const int number = entry.serialNumber.toInt(&ok);

@@ -193,7 +193,6 @@ QList<SetupListField> SetupListFields() {
         {QStringLiteral("V - Poti rechts"), QStringLiteral("20mA Poti rechts"),
          numbers(VPotiRightItems), true},
         {QStringLiteral("0 - Poti"), QStringLiteral("Nullpotimitte"), zeroCentres, true},
-        {QStringLiteral("Funktion (Zug/Druck)"), QStringLiteral("Druckrichtung"), directions,
-         true},
+        {QStringLiteral("Funktion (Zug/Druck)"), QStringLiteral("Druckrichtung"), directions, true},
     };
 }
