@@ -1,5 +1,7 @@
 // Measures what the program costs while it waits and while it talks to the device.
-// Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup
+// Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup |
+//        setupput
+#include "cli/servicecommands.h"
 #include "diag/statusreport.h"
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
@@ -11,6 +13,8 @@
 #include "main/fmain1.h"
 #include "main/startup.h"
 #include "ser2netprocess.h"
+#include "setup/setupfields.h"
+#include "setup/setupfile.h"
 #include "simulatorprocess.h"
 
 #include <QApplication>
@@ -19,6 +23,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -330,6 +335,59 @@ int benchLive() {
     return 0;
 }
 
+// "vtk290-cli setup put" on a strain-gauge device that is connected already: its floor is one
+// "spr" (compared with the file and kept as the backup), the type question, the set commands
+// with their pauses, "swr1" with its pause, and one "spr" to read the setup back.
+int benchSetupPut() {
+    constexpr double PutAllowance = 5.0;
+    SimulatorProcess device;
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    if (!openStrainGaugeDevice(device, link))
+        return 1;
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    DeviceConversation conversation(link);
+    conversation.adoptOpenPort(1);
+
+    // A file that differs from the device in two fields.
+    SetupFields fields = SetupFieldsFromText(conversation.readSetup().value_or(QString()));
+    fields.hysteresis1Item = fields.hysteresis1Item == QLatin1String("1,0 mA")
+                                 ? QStringLiteral("0,5 mA")
+                                 : QStringLiteral("1,0 mA");
+    fields.pressureIndex = fields.pressureIndex == 0 ? 2 : 0;
+    const QString path = dir.filePath(QStringLiteral("neu.txt"));
+    if (!SetupFile::save(path, SetupFile::encode(SetupFile::lines(fields, {}))).isEmpty())
+        return 1;
+
+    QStringList expected{QStringLiteral("inpmv"), QStringLiteral("spr")};
+    double floor = questionFloor(QStringLiteral("inpmv")) +
+                   2 * (questionFloor(QStringLiteral("spr")) + SetupPrintRound) +
+                   setCommandFloor(QStringLiteral("swr1"), 1.0);
+    for (const SetupCommand &command : SetupCommands(fields, true)) {
+        expected << command.text;
+        floor += setCommandFloor(command.text, command.pauseSeconds);
+    }
+    expected << QStringLiteral("swr1") << QStringLiteral("spr");
+
+    ServiceCommands commands(conversation, {});
+    const qsizetype before = device.commands().size();
+    QElapsedTimer wall;
+    wall.start();
+    const int code = commands.setupPut(path);
+    const double elapsed = wall.nsecsElapsed() / 1e9;
+    out << QString::asprintf("setup put on a strain-gauge device: wall %.3f s, floor %.3f s\n",
+                             elapsed, floor);
+    report(QStringLiteral("setup put: time over the floor"), 100.0 * (elapsed - floor) / floor, "%",
+           PutAllowance);
+    const QStringList sent = device.commands().mid(before);
+    if (code != 0 || sent != expected) {
+        out << "setup put endete mit " << code << " und sendete " << sent.join(QLatin1Char(' '))
+            << "\n  die Untergrenze zählt " << expected.join(QLatin1Char(' ')) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 // The child: starts as the program does and says when its main window is on the screen.
 int startupChild() {
     ComLink link(std::make_unique<QtSerialPortIo>());
@@ -376,9 +434,11 @@ int main(int argc, char *argv[]) {
         return benchLive();
     if (mode == QLatin1String("startup"))
         return benchStartup();
+    if (mode == QLatin1String("setupput"))
+        return benchSetupPut();
     if (mode == QLatin1String("startup-child"))
         return startupChild();
     out << "Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | "
-           "startup\n";
+           "startup | setupput\n";
     return 2;
 }

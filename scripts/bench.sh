@@ -17,3 +17,4 @@ export QT_QPA_PLATFORM=offscreen
 "$build/bench/vtk290-bench" report
 "$build/bench/vtk290-bench" live
 "$build/bench/vtk290-bench" startup
+"$build/bench/vtk290-bench" setupput

@@ -13,17 +13,17 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <functional>
 
 // vtk290-cli as a user runs it, against the simulator; and the backup and comparison before the
 // main window writes a setup.
@@ -35,8 +35,6 @@ private slots:
     void cleanup();
     void scan();
     void readoutJson();
-    void readoutIncomplete_data();
-    void readoutIncomplete();
     void readoutMatchesWindow_data();
     void readoutMatchesWindow();
     void report();
@@ -46,6 +44,11 @@ private slots:
     void setupDiffAndPut();
     void exitCodes_data();
     void exitCodes();
+    void callsWithoutDevice_data();
+    void callsWithoutDevice();
+    void scanAll();
+    void backupsAndRestore();
+    void trace();
     void windowWriteMakesBackup();
     void windowFailedBackupAsks();
     void windowCompareBeforeWrite();
@@ -56,7 +59,6 @@ private:
         QString out;
         QString err;
     };
-    // Runs vtk290-cli; `whileRunning` is called every 20 ms until it ends.
     Run cli(const QStringList &args, const std::function<void()> &whileRunning = {});
     QStringList setCommands() const;
     QString writeSetupFile(const QString &name, const SetupFields &fields);
@@ -135,8 +137,6 @@ QMap<QString, QString> fieldsOf(const QString &text) {
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(SetupFields)
 
 void TestCli::init() {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -273,36 +273,16 @@ void TestCli::readoutJson() {
     QCOMPARE(json.value("relay2Closed").toBool(false), true);
     QVERIFY(!json.value("softwareVersion").toString().isEmpty());
     QVERIFY(!json.value("hardwareVersion").toString().isEmpty());
-}
 
-void TestCli::readoutIncomplete_data() {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QStringList>("nullKeys");
-    QTest::addColumn<QString>("named");
-    QTest::newRow("SP2") << "set al2ma missing" << QStringList{"sp2"} << "SP2";
-    QTest::newRow("relays") << "set P2 missing" << QStringList{"relay1Closed", "relay2Closed"}
-                            << "Relais 1, Relais 2";
-    QTest::newRow("F.Nr") << "set fnr missing" << QStringList{"serialNumber"} << "F.Nr";
-}
-
-// A value the device does not give is null, and the read-out counts as incomplete and names it.
-void TestCli::readoutIncomplete() {
-    QFETCH(QString, control);
-    QFETCH(QStringList, nullKeys);
-    QFETCH(QString, named);
-    QVERIFY(m_device.control(control));
-    const Run run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
-    QVERIFY2(run.code == 3, qPrintable(QStringLiteral("exit %1: %2").arg(run.code).arg(run.err)));
-    QVERIFY2(run.err.contains(QStringLiteral("ohne Wert sind: %1.").arg(named)),
-             qPrintable(run.err));
-    QJsonParseError error;
-    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
-    QCOMPARE(error.error, QJsonParseError::NoError);
-    for (auto it = json.constBegin(); it != json.constEnd(); ++it) {
-        // Only the missing values are null ("errorText" is null without error, but there is one).
-        QVERIFY2(it.value().isNull() == nullKeys.contains(it.key()), qPrintable(it.key()));
-    }
-    QCOMPARE(json.size(), 14);
+    // A value the device does not give is null, and the read-out counts as incomplete.
+    QVERIFY(m_device.control(QStringLiteral("set al2ma missing")));
+    const Run partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    QCOMPARE(partial.code, 4);
+    // The message names the field without value.
+    QVERIFY2(partial.err.contains(QStringLiteral("ohne Wert: SP2.")), qPrintable(partial.err));
+    const QJsonObject partialJson = QJsonDocument::fromJson(partial.out.toUtf8()).object();
+    QVERIFY(partialJson.value("sp2").isNull());
+    QCOMPARE(partialJson.value("sp1").toDouble(), 8.0);
 }
 
 void TestCli::readoutMatchesWindow_data() {
@@ -403,7 +383,8 @@ void TestCli::setupGetThenPutSame() {
     const int before = m_device.commands().size();
     const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
-    QVERIFY2(put.out.contains(QStringLiteral("unterscheiden sich nicht")), qPrintable(put.out));
+    QVERIFY2(put.err.contains(QStringLiteral("unterscheiden sich nicht")), qPrintable(put.err));
+    QCOMPARE(put.out, QString());
     QVERIFY(before < m_device.commands().size());
     QCOMPARE(setCommands(), QStringList());
     QCOMPARE(backups(), QStringList());
@@ -422,8 +403,9 @@ void TestCli::setupDiffAndPut_data() {
         << QStringList{"nullpo 0.25"};
 }
 
-// "setup diff" lists the fields that differ; "setup put --dry-run" shows them and writes
-// nothing; "setup put" shows them, backs the device's setup up and writes the file's setup.
+// "setup diff" lists the fields that differ (exit 1); "setup put --dry-run" shows them and writes
+// nothing, not even a backup; "setup put" writes them with one setup print for the comparison
+// and the backup, and one for the read-back.
 void TestCli::setupDiffAndPut() {
     QFETCH(SetupFields, file);
     QFETCH(QStringList, differences);
@@ -432,7 +414,8 @@ void TestCli::setupDiffAndPut() {
     QVERIFY(!path.isEmpty());
 
     const Run diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
-    QCOMPARE(diff.code, 0);
+    QCOMPARE(diff.code, 1);
+    QCOMPARE(diff.err, QString());
     const QStringList rows = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(rows.size(), 1 + differences.size() / 3);
     for (qsizetype i = 1; i < rows.size(); ++i) {
@@ -442,23 +425,37 @@ void TestCli::setupDiffAndPut() {
         QVERIFY2(row.endsWith(differences.at(3 * (i - 1) + 2)), qPrintable(row));
     }
     QCOMPARE(setCommands(), QStringList());
+    // The type comes from the type questions alone, without the calibration resistor.
+    QCOMPARE(m_device.commands(), QStringList({"Name", "inpmv", "spr"}));
 
     const Run dryRun =
         cli({QStringLiteral("setup"), QStringLiteral("put"), path, QStringLiteral("--dry-run")});
     QCOMPARE(dryRun.code, 0);
-    QCOMPARE(dryRun.out, diff.out + QStringLiteral("Nichts wurde geschrieben.\n"));
+    QCOMPARE(dryRun.out, diff.out);
+    QVERIFY2(dryRun.err.contains(QStringLiteral("Nichts wurde geschrieben.")),
+             qPrintable(dryRun.err));
     QCOMPARE(setCommands(), QStringList()); // "swr1" included
     QCOMPARE(backups(), QStringList());
 
+    const qsizetype before = m_device.commands().size();
     const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
-    QVERIFY(put.out.startsWith(diff.out));
+    // Standard output holds the differences and nothing else.
+    QCOMPARE(put.out, diff.out);
     for (const QString &command : written)
         QVERIFY2(setCommands().contains(command), qPrintable(setCommands().join(", ")));
     QCOMPARE(setCommands().last(), QStringLiteral("swr1"));
+    // One setup print serves the comparison and the backup; one more reads the setup back.
+    const QStringList sent = m_device.commands().mid(before);
+    QCOMPARE(sent.mid(0, 4), QStringList({"Name", "inpmv", "spr", "R1POL 0"}));
+    QCOMPARE(sent.count(QStringLiteral("spr")), 2);
+    QCOMPARE(sent.last(), QStringLiteral("spr"));
+    QCOMPARE(sent.filter(QStringLiteral("kalr")), QStringList());
     // The device holds the file's setup now.
-    QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), path}).out,
-             QStringLiteral("Gerät und Datei unterscheiden sich nicht.\n"));
+    const Run same = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+    QCOMPARE(same.code, 0);
+    QCOMPARE(same.out, QString());
+    QCOMPARE(same.err, QStringLiteral("Gerät und Datei unterscheiden sich nicht.\n"));
 
     // The backup holds what the device had before.
     const QStringList saved = backups();
@@ -467,6 +464,9 @@ void TestCli::setupDiffAndPut() {
                  .match(saved.first())
                  .hasMatch(),
              qPrintable(saved.first()));
+    // The backup's path is told on standard error.
+    QVERIFY2(put.err.contains(QStringLiteral("gesichert in %1\n").arg(saved.first())),
+             qPrintable(put.err));
     const SetupFile::Loaded backup = SetupFile::load(saved.first());
     QCOMPARE(SetupDifferences(SetupFieldsFromText(backup.text), deviceSetup(), true),
              QList<SetupDifference>());
@@ -477,60 +477,120 @@ void TestCli::exitCodes_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("message"); // a pattern that standard error matches
+    QTest::addColumn<QString>("message");
+    // Refused before the port is opened: the simulator sees nothing.
+    QTest::addColumn<bool>("quiet");
+    // A set command the write must send.
+    QTest::addColumn<QString>("sent");
 
     const QByteArray changed = SetupFile::encode(SetupFile::lines(twoFieldsChanged(), {}));
+    const auto changedWith = [&changed](const char *from, const char *to) {
+        QByteArray bytes = changed;
+        return bytes.replace(from, to);
+    };
     SetupFields incomplete = twoFieldsChanged();
     incomplete.hysteresis2Item.clear();
     const QStringList put{"setup", "put", "FILE"};
+    const QStringList none;
+    const QByteArray noFile;
 
     QTest::newRow("usage: no command")
-        << QStringList() << QStringList() << QByteArray() << 1 << "Kein Befehl";
-    QTest::newRow("usage: unknown option") << QStringList() << QStringList{"--schnell", "scan"}
-                                           << QByteArray() << 1 << "Unbekannte Option";
+        << none << none << noFile << 2 << "Kein Befehl" << true << "";
+    QTest::newRow("usage: unknown option") << none << QStringList{"--schnell", "scan"} << noFile
+                                           << 2 << "Unbekannte Option" << true << "";
     QTest::newRow("usage: setup without file")
-        << QStringList() << QStringList{"setup", "get"} << QByteArray() << 1 << "genau eine Datei";
-    QTest::newRow("no device: absent port")
-        << QStringList() << QStringList{"--port", "ABSENT", "scan"} << QByteArray() << 2
-        << "antwortet kein KT 290";
+        << none << QStringList{"setup", "get"} << noFile << 2 << "genau eine Datei" << true << "";
+    QTest::newRow("usage: -o for readout")
+        << none << QStringList{"readout", "-o", "FILE"} << noFile << 2
+        << "Die Option -o gehört nicht zu readout." << true << "";
+    QTest::newRow("usage: --dry-run for setup get")
+        << none << QStringList{"setup", "get", "FILE", "--dry-run"} << noFile << 2
+        << "Die Option --dry-run gehört nicht zu setup get." << true << "";
+    QTest::newRow("usage: --port for backups")
+        << none << QStringList{"backups", "--port", "COM1"} << noFile << 2
+        << "Die Option --port gehört nicht zu backups." << true << "";
+    QTest::newRow("usage: restore without backup or file")
+        << none << QStringList{"setup", "restore"} << noFile << 2 << "--latest oder eine Datei"
+        << true << "";
+    QTest::newRow("no device: port path absent")
+        << none << QStringList{"--port", "ABSENT", "scan"} << noFile << 3
+        << "Die Schnittstelle ABSENT gibt es nicht." << true << "";
     QTest::newRow("no device: silent device")
-        << QStringList{"fault silent"} << QStringList{"readout"} << QByteArray() << 2
-        << "Kein KT 290 gefunden";
+        << QStringList{"fault silent"} << QStringList{"readout"} << noFile << 3
+        << "Kein KT 290 gefunden" << false << "";
+    QTest::newRow("no device: another device answers")
+        << QStringList{"set name Waage 3000"} << QStringList{"readout"} << noFile << 3
+        << "antwortet ein anderes Gerät: \"Waage 3000\"" << false << "";
     QTest::newRow("no answer: no setup print")
-        << QStringList{"set spr missing"} << QStringList{"setup", "get", "FILE"} << QByteArray()
-        << 3 << "Setup nicht gesendet";
-    QTest::newRow("no answer: no log") << QStringList{"mute log 3"} << QStringList{"log"}
-                                       << QByteArray() << 3 << "Logbuch nicht gesendet";
-    QTest::newRow("bad file: missing") << QStringList() << QStringList{"setup", "diff", "FILE"}
-                                       << QByteArray() << 4 << "kann nicht gelesen werden";
-    QTest::newRow("bad file: no setup")
-        << QStringList() << put << QByteArray("Einkaufszettel\r\n") << 4 << "enthält kein Setup";
+        << QStringList{"set spr missing"} << QStringList{"setup", "get", "FILE"} << noFile << 4
+        << "Setup nicht gesendet" << false << "";
+    QTest::newRow("no answer: no log") << QStringList{"mute log 3"} << QStringList{"log"} << noFile
+                                       << 4 << "Logbuch nicht gesendet" << false << "";
+    QTest::newRow("no answer: read-out value missing")
+        << QStringList{"set mas missing"} << QStringList{"readout"} << noFile << 4
+        << "nicht vollständig geantwortet; ohne Wert: Ausgang." << false << "";
+    QTest::newRow("bad file: missing")
+        << none << QStringList{"setup", "diff", "FILE"} << noFile << 5
+        << "kann nicht gelesen werden: die Datei gibt es nicht" << true << "";
+    QTest::newRow("bad file: a folder") << none << QStringList{"setup", "diff", "FOLDER"} << noFile
+                                        << 5 << "ist ein Ordner" << true << "";
+    QTest::newRow("bad file: no setup") << none << put << QByteArray("Einkaufszettel\r\n") << 5
+                                        << "enthält kein Setup" << true << "";
     QTest::newRow("bad file: incomplete setup")
-        << QStringList() << put << SetupFile::encode(SetupFile::lines(incomplete, {})) << 4
-        << "Hysterese Relais 2 / SP2";
-    QTest::newRow("bad file: report not writable")
-        << QStringList() << QStringList{"report", "-o", "NODIR/status.txt"} << QByteArray() << 4
-        << "kann nicht geschrieben werden";
+        << none << put << SetupFile::encode(SetupFile::lines(incomplete, {})) << 5
+        << "Hysterese Relais 2 / SP2 (Alarm2hysterese): ohne Wert" << true << "";
+    QTest::newRow("bad file: report folder missing")
+        << none << QStringList{"report", "-o", "NODIR/status.txt"} << noFile << 5
+        << "kann nicht geschrieben werden: den Ordner" << true << "";
+    QTest::newRow("bad file: log folder missing")
+        << none << QStringList{"log", "-o", "NODIR/log.txt"} << noFile << 5
+        << "kann nicht geschrieben werden: den Ordner" << true << "";
+    QTest::newRow("bad file: setup get folder missing")
+        << none << QStringList{"setup", "get", "NODIR/g.txt"} << noFile << 5
+        << "kann nicht geschrieben werden: den Ordner" << true << "";
     QTest::newRow("backup folder not writable")
-        << QStringList{"BACKUP_BLOCKED"} << put << changed << 4 << "Sicherung";
+        << QStringList{"BACKUP_BLOCKED"} << put << changed << 5 << "Sicherung" << true << "";
     QTest::newRow("backup folder not writable, --no-backup")
         << QStringList{"BACKUP_BLOCKED"} << QStringList{"setup", "put", "FILE", "--no-backup"}
-        << changed << 0 << "";
-    QTest::newRow("read-back differs") << QStringList{"ignore al1hy"} << put << changed << 5
-                                       << "anderes Setup gespeichert.*Hysterese Relais 1 / SP1";
+        << changed << 0 << "Ohne Sicherung (--no-backup)" << false << "al1hy 1.0";
+    QTest::newRow("no data folder") << QStringList{"NO_DATA_HOME"} << put << changed << 5
+                                    << "weder XDG_DATA_HOME noch HOME" << true << "";
+    QTest::newRow("no data folder, --no-backup")
+        << QStringList{"NO_DATA_HOME"} << QStringList{"setup", "put", "FILE", "--no-backup"}
+        << changed << 0 << "Ohne Sicherung (--no-backup)" << false << "al1hy 1.0";
+    QTest::newRow("value outside its list: hysteresis")
+        << none << put << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
+        << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
+        << "";
+    QTest::newRow("value outside its list: direction below")
+        << none << put << changedWith("Druckrichtung   : -1", "Druckrichtung   : -4") << 5
+        << "Druckrichtung): -4 ist nicht erlaubt; erlaubt sind -1, 0, 1." << false << "";
+    QTest::newRow("value outside its list: direction beyond, as the window")
+        << none << put << changedWith("Druckrichtung   : -1", "Druckrichtung   : 5") << 0
+        << "Warnung: Funktion (Zug/Druck) (Druckrichtung): 5 ist nicht erlaubt (erlaubt sind "
+           "-1, 0, 1); geschrieben wird 1"
+        << false << "druck 1";
+    QTest::newRow("read-back differs") << QStringList{"ignore al1hy"} << put << changed << 6
+                                       << "anderes Setup gespeichert" << false << "";
     // The strain-gauge fields are read back too.
     QTest::newRow("read-back differs: zero potentiometer")
         << QStringList{"ignore nullpo"} << put
-        << SetupFile::encode(SetupFile::lines(zeroPotiChanged(), {})) << 5
-        << "anderes Setup gespeichert.*0 - Poti";
+        << SetupFile::encode(SetupFile::lines(zeroPotiChanged(), {})) << 6 << "0 - Poti" << false
+        << "nullpo 0.25";
     QTest::newRow("read-back differs: V potentiometer")
         << QStringList{"ignore vpoa"} << put
-        << SetupFile::encode(SetupFile::lines(vPotiLeftChanged(), {})) << 5
-        << "anderes Setup gespeichert.*V - Poti links";
+        << SetupFile::encode(SetupFile::lines(vPotiLeftChanged(), {})) << 6 << "V - Poti links"
+        << false << "vpoa 2.0";
     // "when C: L" sends the control line L once the device has received a command C.
     QTest::newRow("cut off: device vanishes while writing")
-        << QStringList{"when R1POL: fault vanish"} << put << changed << 3
-        << "unterbrochen|nicht vollständig";
+        << QStringList{"when R1POL: fault vanish"} << put << changed << 4
+        << "nicht vollständig geschrieben: nach 1 von 9 Befehlen" << false << "";
+    QTest::newRow("no answer: relays missing")
+        << QStringList{"set P2 missing"} << QStringList{"readout"} << noFile << 4
+        << "ohne Wert: Relais 1, Relais 2." << false << "";
+    QTest::newRow("no answer: F.Nr missing")
+        << QStringList{"set fnr missing"} << QStringList{"readout"} << noFile << 4
+        << "ohne Wert: F.Nr." << false << "";
 }
 
 void TestCli::exitCodes() {
@@ -539,6 +599,8 @@ void TestCli::exitCodes() {
     QFETCH(QByteArray, file);
     QFETCH(int, code);
     QFETCH(QString, message);
+    QFETCH(bool, quiet);
+    QFETCH(QString, sent);
 
     QString trigger;
     QString triggered;
@@ -550,6 +612,9 @@ void TestCli::exitCodes() {
             // The data folder is a file: no backup folder can be made in it.
             QFile blocker(m_dataHome);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (control == QLatin1String("NO_DATA_HOME")) {
+            m_env.remove(QStringLiteral("XDG_DATA_HOME"));
+            m_env.remove(QStringLiteral("HOME"));
         } else {
             QVERIFY(m_device.control(control));
         }
@@ -557,39 +622,229 @@ void TestCli::exitCodes() {
     const QString path = m_dir->filePath(QStringLiteral("setup.txt"));
     if (!file.isEmpty())
         QCOMPARE(SetupFile::save(path, file), QString());
+    const QString absentPort = m_dir->filePath(QStringLiteral("absent-port"));
     for (QString &arg : args) {
         arg.replace(QStringLiteral("FILE"), path);
         arg.replace(QStringLiteral("NODIR"), m_dir->filePath(QStringLiteral("absent")));
-        arg.replace(QStringLiteral("ABSENT"), m_dir->filePath(QStringLiteral("absent-port")));
+        arg.replace(QStringLiteral("ABSENT"), absentPort);
+        arg.replace(QStringLiteral("FOLDER"), m_dir->path());
     }
+    message.replace(QStringLiteral("ABSENT"), absentPort);
 
-    bool sent = false;
+    bool triggerSent = false;
     const Run run = cli(args, [&] {
-        if (trigger.isEmpty() || sent)
+        if (trigger.isEmpty() || triggerSent)
             return;
         for (const QString &command : m_device.commands()) {
             if (command.startsWith(trigger)) {
-                sent = m_device.control(triggered);
+                triggerSent = m_device.control(triggered);
                 break;
             }
         }
     });
     QVERIFY2(run.code == code,
              qPrintable(QStringLiteral("exit %1: %2").arg(run.code).arg(run.err)));
-    QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption)
-                 .match(run.err)
-                 .hasMatch(),
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(triggerSent, !trigger.isEmpty());
+    // Only a write that ended as it should says that the device holds the file's setup.
+    QVERIFY2(!run.err.contains(QStringLiteral("stimmt mit der Datei überein")) || code == 0,
              qPrintable(run.err));
-    QVERIFY2(!run.out.contains(QStringLiteral("stimmt mit der Datei überein")) || code == 0,
-             qPrintable(run.out));
-    QCOMPARE(sent, !trigger.isEmpty());
+    // Messages go to standard error: a refused call, a missing device or file leaves standard
+    // output empty.
+    if (code == 2 || code == 3 || code == 5)
+        QCOMPARE(run.out, QString());
+    if (quiet) {
+        QCOMPARE(m_device.commands(), QStringList());
+        QCOMPARE(m_device.openCount(), 0);
+    }
+    // A refused call writes no file.
+    if (code == 2 && file.isEmpty())
+        QVERIFY(!QFile::exists(path));
     // A refused write sends no set command; an accepted one ends with "swr1"; one cut off has
     // begun but not ended.
-    const bool begun = code == 0 || code == 5 || !trigger.isEmpty();
+    const bool begun = code == 0 || code == 6 || !trigger.isEmpty();
     if (args.value(0) == QLatin1String("setup") && args.value(1) == QLatin1String("put"))
         QCOMPARE(!setCommands().isEmpty(), begun);
     if (begun)
         QCOMPARE(setCommands().last() == QLatin1String("swr1"), trigger.isEmpty());
+    if (!sent.isEmpty())
+        QVERIFY2(setCommands().contains(sent), qPrintable(setCommands().join(QLatin1Char('|'))));
+}
+
+// Answered without the device: the port is never opened.
+void TestCli::callsWithoutDevice_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");      // a pattern standard output matches
+    QTest::addColumn<QString>("notShown"); // what the help of that command does not offer
+
+    const QString version = QStringLiteral("^vtk290-cli \\d+\\.\\d+\\.\\d+\\.\\d+\\n$");
+    QTest::newRow("--version") << QStringList{"--version"} << version << "";
+    QTest::newRow("-V after a command") << QStringList{"readout", "-V"} << version << "";
+    QTest::newRow("help") << QStringList{"help"}
+                          << "^Aufruf: vtk290-cli .*\\n  130  unterbrochen \\(Strg\\+C, SIGTERM, "
+                             "SIGHUP\\).*Befehl ab\\n$"
+                          << "";
+    QTest::newRow("help setup put")
+        << QStringList{"help", "setup", "put"}
+        << "^Aufruf: vtk290-cli setup put DATEI \\[--port COMn\\|PFAD\\] .*--dry-run.*--no-backup"
+        << "--json";
+    QTest::newRow("readout --help")
+        << QStringList{"readout", "--help"} << "^Aufruf: vtk290-cli readout .*--json"
+        << "-o DATEI";
+}
+
+void TestCli::callsWithoutDevice() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(QString, notShown);
+    const Run run = cli(args);
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)
+                 .match(run.out)
+                 .hasMatch(),
+             qPrintable(run.out));
+    if (!notShown.isEmpty())
+        QVERIFY2(!run.out.contains(notShown), qPrintable(run.out));
+    QCOMPARE(m_device.openCount(), 0);
+}
+
+// A bench of two amplifiers, a silent port, a busy one and one that does not exist: every port
+// is asked and named.
+void TestCli::scanAll() {
+    SimulatorProcess second;
+    SimulatorProcess silent;
+    SimulatorProcess busy;
+    QVERIFY(second.start({QStringLiteral("--type"), QStringLiteral("X2")}));
+    QVERIFY(second.control(QStringLiteral("set fnr 7")));
+    QVERIFY(silent.start({}));
+    QVERIFY(silent.control(QStringLiteral("fault silent")));
+    QVERIFY(busy.start({}));
+    QSerialPort holder(busy.portPath());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    const QString absent = m_dir->filePath(QStringLiteral("absent"));
+    const QStringList paths{m_device.portPath(), second.portPath(), silent.portPath(),
+                            busy.portPath(), absent};
+    m_env.insert(QStringLiteral("VTK290_PORTS"), paths.join(QLatin1Char(';')));
+
+    const Run run = cli({QStringLiteral("scan"), QStringLiteral("--all")});
+    QCOMPARE(run.code, 0);
+    const QStringList expected{
+        QStringLiteral("COM1\t%1\tKT 290: KT 290.X1 - DMS-Schaltverstärker, F.Nr 0042")
+            .arg(paths[0]),
+        QStringLiteral("COM2\t%1\tKT 290: KT 290.X2 - Strom-Schaltverstärker, F.Nr 0007")
+            .arg(paths[1]),
+        QStringLiteral("COM3\t%1\tkeine Antwort").arg(paths[2]),
+        QStringLiteral("COM4\t%1\tbelegt").arg(paths[3]),
+        QStringLiteral("COM5\t%1\tnicht vorhanden").arg(paths[4]),
+        QStringLiteral("COM6\t-\tnicht vorhanden"),
+        QStringLiteral("COM7\t-\tnicht vorhanden"),
+        QStringLiteral("COM8\t-\tnicht vorhanden"),
+    };
+    QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    // No calibration resistor, no setup: the type questions and the F.Nr only.
+    QCOMPARE(second.commands(), QStringList({"Name", "inpmv", "inpv", "fnr"}));
+    QCOMPARE(busy.openCount(), 1); // the holder's own
+
+    const Run json =
+        cli({QStringLiteral("scan"), QStringLiteral("--all"), QStringLiteral("--json")});
+    QCOMPARE(json.code, 0);
+    const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(ports.size(), 8);
+    QCOMPARE(ports[1].toObject().value("status").toString(), QStringLiteral("kt290"));
+    QCOMPARE(ports[1].toObject().value("serialNumber").toInt(), 7);
+    QCOMPARE(ports[1].toObject().value("path").toString(), paths[1]);
+    QCOMPARE(ports[2].toObject().value("status").toString(), QStringLiteral("silent"));
+    QCOMPARE(ports[3].toObject().value("status").toString(), QStringLiteral("busy"));
+    QCOMPARE(ports[4].toObject().value("status").toString(), QStringLiteral("absent"));
+
+    // Without --all the first amplifier is the one.
+    const Run first = cli({QStringLiteral("scan")});
+    QCOMPARE(first.code, 0);
+    QCOMPARE(first.out, QStringLiteral("COM1\t%1\tKT290 V1.03\n").arg(paths[0]));
+}
+
+// Backups listed newest first; the newest of the connected device put back through a write that
+// is itself backed up.
+void TestCli::backupsAndRestore() {
+    const QString folder = m_dataHome + QStringLiteral("/vtk290/backups");
+    QVERIFY(QDir().mkpath(folder));
+    const auto backup = [&folder](const QString &name, const SetupFields &fields,
+                                  const QString &type) {
+        QStringList lines = SetupFile::lines(fields, QDateTime::currentDateTime());
+        if (!type.isEmpty())
+            lines << QStringLiteral(" Gerätetyp       : ") + type;
+        const QString path = folder + QLatin1Char('/') + name;
+        return SetupFile::save(path, SetupFile::encode(lines)).isEmpty() ? path : QString();
+    };
+    const QString x1 = QStringLiteral("KT 290.X1 - DMS-Schaltverstärker");
+    const QString older = backup("KT290-0042-20260101-100000.txt", deviceSetup(), x1);
+    const QString newer = backup("KT290-0042-20260102-100000.txt", twoFieldsChanged(), x1);
+    const QString other = backup("KT290-0007-20260103-100000.txt", deviceSetup(), {});
+    QVERIFY(!older.isEmpty() && !newer.isEmpty() && !other.isEmpty());
+
+    const Run all = cli({QStringLiteral("backups")});
+    QCOMPARE(all.code, 0);
+    QCOMPARE(all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             QStringList({"2026-01-03 10:00:00\t0007\tunbekannt\t" + other,
+                          "2026-01-02 10:00:00\t0042\t" + x1 + "\t" + newer,
+                          "2026-01-01 10:00:00\t0042\t" + x1 + "\t" + older}));
+    const Run json =
+        cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")});
+    QCOMPARE(json.code, 0);
+    const QJsonArray listed = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(listed.size(), 2);
+    QCOMPARE(listed[0].toObject().value("path").toString(), newer);
+    QCOMPARE(listed[0].toObject().value("serialNumber").toInt(), 42);
+    QCOMPARE(listed[0].toObject().value("type").toString(), x1);
+    QCOMPARE(listed[0].toObject().value("time").toString(), QStringLiteral("2026-01-02T10:00:00"));
+    QCOMPARE(m_device.openCount(), 0);
+
+    // The newest backup of F.Nr 42 goes back, not the newer one of another device.
+    const Run restore =
+        cli({QStringLiteral("setup"), QStringLiteral("restore"), QStringLiteral("--latest")});
+    QCOMPARE(restore.code, 0);
+    QVERIFY2(restore.err.contains(QStringLiteral("Zurückgespielt wird %1\n").arg(newer)),
+             qPrintable(restore.err));
+    QVERIFY(setCommands().contains(QStringLiteral("al1hy 1.0")));
+    QVERIFY(setCommands().contains(QStringLiteral("druck -1")));
+    // The restore's own backup is the newest now and holds what the device had before.
+    const QJsonArray after =
+        QJsonDocument::fromJson(
+            cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")})
+                .out.toUtf8())
+            .array();
+    QCOMPARE(after.size(), 3);
+    const QString made = after[0].toObject().value("path").toString();
+    QVERIFY2(restore.err.contains(QStringLiteral("gesichert in %1\n").arg(made)),
+             qPrintable(restore.err));
+    QCOMPARE(after[0].toObject().value("type").toString(), x1);
+    QCOMPARE(SetupDifferences(SetupFieldsFromText(SetupFile::load(made).text), deviceSetup(), true),
+             QList<SetupDifference>());
+    QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), newer}).code, 0);
+}
+
+void TestCli::trace() {
+    const Run run = cli({QStringLiteral("--trace"), QStringLiteral("scan")});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out.count(QLatin1Char('\n')), 1);
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // Each character of the command as it was sent, then the echo and answer as received.
+    const QRegularExpression line(QStringLiteral("^ *(\\d+\\.\\d{3}) ([<>]) (.*)$"));
+    QString sent;
+    QString received;
+    double last = 0;
+    for (const QString &text : lines) {
+        const QRegularExpressionMatch match = line.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        QVERIFY(match.captured(1).toDouble() >= last);
+        last = match.captured(1).toDouble();
+        (match.captured(2) == QLatin1String(">") ? sent : received) += match.captured(3);
+    }
+    // (A line-clearing CR may go before the first question.)
+    QVERIFY2(sent.endsWith(QStringLiteral("Name\\r")), qPrintable(sent));
+    QVERIFY2(received.endsWith(QStringLiteral("Name\\r\\nKT290 V1.03\\r\\n")),
+             qPrintable(received));
 }
 
 void TestCli::windowWriteMakesBackup() {

@@ -1,6 +1,8 @@
 #include "servicecommands.h"
 
+#include "link/allgem.h"
 #include "link/portnames.h"
+#include "link/systemreason.h"
 #include "link/ucom.h"
 #include "main/deviceconversation.h"
 #include "setup/setupbackup.h"
@@ -11,6 +13,8 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QRegularExpression>
@@ -21,12 +25,14 @@ namespace {
 
 constexpr const char *NotFound = "Kein KT 290 gefunden.";
 constexpr const char *NotFoundOnPort = "An %1 antwortet kein KT 290.";
+constexpr const char *OtherDevice = "An %1 (%2) antwortet ein anderes Gerät: \"%3\"";
 constexpr const char *Denied = "Die Schnittstelle %1 darf nicht geöffnet werden (Gruppe %2).";
 constexpr const char *PortBusy =
-    "Die Schnittstelle %1 ist belegt: ein anderes Programm hat sie geöffnet.";
+    "Die Schnittstelle %1 (%2) ist belegt: ein anderes Programm hat sie geöffnet.";
 constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
-constexpr const char *NoReadout =
-    "Das Gerät hat nicht vollständig geantwortet, ohne Wert sind: %1.";
+constexpr const char *NoSuchPort = "Die Schnittstelle %1 gibt es nicht.";
+constexpr const char *NoSuchPortPath = "Die Schnittstelle %1 (%2) gibt es nicht.";
+constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet; ohne Wert: %1.";
 constexpr const char *NoType = "Das Gerät hat seinen Typ nicht genannt.";
 constexpr const char *NoSetup = "Das Gerät hat sein Setup nicht gesendet.";
 constexpr const char *NoLog = "Das Gerät hat sein Logbuch nicht gesendet.";
@@ -34,12 +40,22 @@ constexpr const char *Busy = "Das Gerät ist mit einer anderen Aufgabe beschäft
 constexpr const char *CannotRead = "Die Datei %1 kann nicht gelesen werden: %2";
 constexpr const char *NotASetup = "Die Datei %1 enthält kein Setup.";
 constexpr const char *CannotWrite = "Die Datei %1 kann nicht geschrieben werden: %2";
-constexpr const char *Incomplete =
-    "Das Setup der Datei %1 ist unvollständig, ohne Wert sind: %2. Nichts wurde geschrieben.";
+constexpr const char *Refused = "Das Setup der Datei %1 wird nicht geschrieben:";
+constexpr const char *WithoutValue = "%1 (%2): ohne Wert; erlaubt sind %3.";
+constexpr const char *OutsideList = "%1 (%2): %3 ist nicht erlaubt; erlaubt sind %4.";
+constexpr const char *ReplacedValue =
+    "Warnung: %1 (%2): %3 ist nicht erlaubt (erlaubt sind %4); geschrieben wird %5, wie das "
+    "Fenster es wählt.";
 constexpr const char *NoDifference = "Gerät und Datei unterscheiden sich nicht.";
 constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
                                      "Ohne Sicherung schreibt vtk290-cli nur mit --no-backup.";
+constexpr const char *BackupMade = "Das Setup des Geräts ist gesichert in %1";
+constexpr const char *NoBackupMade = "Ohne Sicherung (--no-backup): %1";
+constexpr const char *NoBackupFor = "Für das Gerät mit F.Nr %1 gibt es keine Sicherung in %2.";
+constexpr const char *Restoring = "Zurückgespielt wird %1";
+constexpr const char *NoBackups = "Keine Sicherungen in %1.";
+constexpr const char *NoBackupsFor = "Keine Sicherungen für F.Nr %1 in %2.";
 constexpr const char *Written = "Das Setup wurde geschrieben und stimmt mit der Datei überein.";
 constexpr const char *ReadBackDiffersText =
     "Das Gerät hat ein anderes Setup gespeichert als geschrieben wurde:";
@@ -55,14 +71,15 @@ constexpr const char *WriteCutOff =
     "\"swr1\". Das im Gerät gespeicherte Setup ist womöglich unvollständig.";
 constexpr const char *RestoreHint = "Die Sicherung des vorherigen Setups: %1\n"
                                     "Zurückschreiben mit: vtk290-cli setup put %2";
-constexpr const char *BackupMade = "Das Setup des Geräts wurde gesichert: %1";
 constexpr const char *NoBackupHint = "Es gibt keine Sicherung des vorherigen Setups.";
+constexpr const char *UnknownType = "unbekannt";
 
 constexpr const char *ProgressReadout = "Gerät wird ausgelesen …";
 constexpr const char *ProgressReport = "Statusbericht: %1 Zeilen …";
 constexpr const char *ProgressLog = "Logbuch: %1 Zeichen …";
 constexpr const char *ProgressSetup = "Setup wird gelesen …";
 constexpr const char *ProgressWrite = "Setup wird geschrieben …";
+constexpr const char *ProgressScan = "Schnittstellen werden gefragt …";
 
 constexpr const char *ReadoutLabels[] = {
     "Typ",      "Hardwareversion", "Softwareversion", "F.Nr", "Setupsperre",
@@ -73,6 +90,17 @@ constexpr const char *NoError = "keiner";
 constexpr const char *RelayClosed = "geschlossen";
 constexpr const char *RelayOpen = "offen";
 constexpr const char *DifferenceHeader[] = {"Feld", "Gerät", "Datei"};
+
+// What `scan --all` says of a port.
+constexpr const char *FoundDevice = "KT 290: %1, F.Nr %2";
+constexpr const char *FoundOther = "anderes Gerät: %1";
+constexpr const char *FoundSilent = "keine Antwort";
+constexpr const char *FoundBusy = "belegt";
+constexpr const char *FoundDenied = "keine Berechtigung";
+constexpr const char *FoundAbsent = "nicht vorhanden";
+// The system's own reason for the rest is not German; the likely cause is named instead.
+constexpr const char *FoundOpenFailed =
+    "lässt sich nicht öffnen oder einstellen (keine serielle Schnittstelle?)";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -89,6 +117,10 @@ void out(const QString &line) {
 
 void err(const QString &line) {
     write(stderr, line + QLatin1Char('\n'));
+}
+
+void outJson(const QJsonDocument &document) {
+    write(stdout, QString::fromUtf8(document.toJson(QJsonDocument::Indented)));
 }
 
 QString native(const QString &path) {
@@ -127,40 +159,94 @@ QString inputText(const ReadoutView &view) {
     return view.showStrainGaugePanel ? view.inputStrainGauge : view.inputCurrentPanel;
 }
 
-// The labels of the values the device did not give, in the order of ReadoutLabels. The
-// versions are not counted: they are shown as the device named them.
-QStringList missingValues(const ReadoutView &view) {
-    const bool given[] = {
-        !view.typeText.isEmpty(),
-        true,
-        true,
-        bool(view.serialValue),
-        bool(view.setupLocked),
-        bool(view.errorCode),
-        bool(view.inputValue),
-        bool(view.outputValue),
-        bool(view.switchPoint1Value),
-        bool(view.switchPoint2Value),
-        bool(view.relayBits),
-        bool(view.relayBits),
-    };
-    static_assert(std::size(given) == std::size(ReadoutLabels));
-    QStringList missing;
-    for (std::size_t i = 0; i < std::size(ReadoutLabels); ++i) {
-        if (!given[i])
-            missing << text(ReadoutLabels[i]);
+// A value as the setup text gives it: the number with its decimal point.
+QString rawValue(double value) {
+    return QString::number(value, 'g', 12);
+}
+
+QString findingText(const ConnectionScan::PortFinding &finding) {
+    using Kind = ConnectionScan::PortFinding::Kind;
+    switch (finding.kind) {
+    case Kind::Device:
+        return text(FoundDevice)
+            .arg(finding.typeText.isEmpty() ? text(UnknownType) : finding.typeText,
+                 finding.serialNumber.isEmpty() ? text(UnknownType) : finding.serialNumber);
+    case Kind::OtherDevice:
+        return text(FoundOther).arg(finding.answer);
+    case Kind::Silent:
+        return text(FoundSilent);
+    case Kind::Busy:
+        return text(FoundBusy);
+    case Kind::Denied:
+        return text(FoundDenied);
+    case Kind::Absent:
+        return text(FoundAbsent);
+    case Kind::OpenFailed:
+        break;
     }
-    return missing;
+    return text(FoundOpenFailed);
+}
+
+QString findingKey(ConnectionScan::PortFinding::Kind kind) {
+    using Kind = ConnectionScan::PortFinding::Kind;
+    switch (kind) {
+    case Kind::Device:
+        return QStringLiteral("kt290");
+    case Kind::OtherDevice:
+        return QStringLiteral("other");
+    case Kind::Silent:
+        return QStringLiteral("silent");
+    case Kind::Busy:
+        return QStringLiteral("busy");
+    case Kind::Denied:
+        return QStringLiteral("denied");
+    case Kind::Absent:
+        return QStringLiteral("absent");
+    case Kind::OpenFailed:
+        break;
+    }
+    return QStringLiteral("error");
+}
+
+// A group of bytes on the line as a technician reads it: control characters as escapes.
+QString traceText(const QByteArray &bytes) {
+    QString shown;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\r')
+            shown += QStringLiteral("\\r");
+        else if (c == '\n')
+            shown += QStringLiteral("\\n");
+        else if (c == '\\')
+            shown += QStringLiteral("\\\\");
+        else if (u < 32 || u >= 127)
+            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            shown += QLatin1Char(c);
+    }
+    return shown;
 }
 
 } // namespace
 
 ServiceCommands::ServiceCommands(DeviceConversation &conversation, Options options)
     : m_conversation(conversation)
-    , m_options(std::move(options)) {}
+    , m_options(std::move(options)) {
+    m_clock.start();
+    if (m_options.trace)
+        QObject::connect(&m_conversation.link(), &ComLink::traffic,
+                         [this](bool sent, const QByteArray &bytes) { trace(sent, bytes); });
+}
+
+void ServiceCommands::trace(bool sent, const QByteArray &bytes) {
+    endProgress();
+    err(QStringLiteral("%1 %2 %3")
+            .arg(m_clock.nsecsElapsed() / 1e9, 9, 'f', 3)
+            .arg(QLatin1String(sent ? ">" : "<"), traceText(bytes)));
+}
 
 void ServiceCommands::progress(const QString &line) {
-    if (!Terminal::standardErrorIsTerminal())
+    if (!Terminal::standardErrorIsTerminal() || m_options.trace)
         return;
     // The line is overwritten in place; the blanks clear a longer line before it.
     write(stderr, QLatin1Char('\r') + line.leftJustified(60));
@@ -198,8 +284,12 @@ void ServiceCommands::reportInterruption() const {
 }
 
 int ServiceCommands::connectDevice(QString *foundName) {
+    // A connection made before (a caller that opened the port itself) is used as it is.
+    if (m_conversation.isConnected())
+        return Done;
     std::optional<ConnectionScan::Result> result;
     const QString &port = m_options.port;
+    QString path;
     if (port.isEmpty()) {
         result = m_conversation.connectDevice();
     } else if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
@@ -209,8 +299,19 @@ int ServiceCommands::connectDevice(QString *foundName) {
             err(text(BadPort).arg(port));
             return Usage;
         }
+        path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
+        if (path.isEmpty() || !QFileInfo::exists(path)) {
+            err(path.isEmpty() ? text(NoSuchPort).arg(port)
+                               : text(NoSuchPortPath).arg(port, native(path)));
+            return NoDevice;
+        }
         result = m_conversation.connectDevice(n);
     } else {
+        path = port;
+        if (!QFileInfo::exists(path)) {
+            err(text(NoSuchPort).arg(native(path)));
+            return NoDevice;
+        }
         // A port given by its path is the program's only port, COM1.
         qputenv("VTK290_PORTS", QFile::encodeName(port));
         result = m_conversation.connectDevice(ConnectionScan::FirstPort);
@@ -221,7 +322,13 @@ int ServiceCommands::connectDevice(QString *foundName) {
         if (result && !result->deniedPort.isEmpty())
             err(text(Denied).arg(result->deniedPort, result->deniedGroup));
         if (result && !result->busyPort.isEmpty())
-            err(text(PortBusy).arg(result->busyPort));
+            err(text(PortBusy).arg(result->busyPort,
+                                   native(PortNames::systemLocation(result->busyPort))));
+        if (result && result->otherPort != 0) {
+            const QString com = QStringLiteral("COM%1").arg(result->otherPort);
+            err(text(OtherDevice)
+                    .arg(com, native(PortNames::systemLocation(com)), result->otherAnswer));
+        }
         err(port.isEmpty() ? text(NotFound) : text(NotFoundOnPort).arg(port));
         return NoDevice;
     }
@@ -230,11 +337,9 @@ int ServiceCommands::connectDevice(QString *foundName) {
     return Done;
 }
 
-// The model decides which fields a setup has; the read-out tells it.
-int ServiceCommands::readModel() {
-    progress(text(ProgressReadout));
-    const std::optional<ReadoutView> view = m_conversation.readout();
-    endProgress();
+// The model decides which fields a setup has; the type questions tell it.
+int ServiceCommands::identify() {
+    const std::optional<ReadoutView> view = m_conversation.identify();
     if (!view)
         return refused();
     if (m_conversation.isShutDown())
@@ -243,6 +348,7 @@ int ServiceCommands::readModel() {
         err(text(NoType));
         return NoAnswer;
     }
+    m_typeText = view->typeText;
     return Done;
 }
 
@@ -276,12 +382,155 @@ int ServiceCommands::loadSetupFile(const QString &path, QString &setupText) {
     return Done;
 }
 
+ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setupText,
+                                                            const SetupFields &fields,
+                                                            bool strainGauge) {
+    SetupCheck check;
+    const QStringList missing = MissingSetupFields(fields, strainGauge);
+    for (const SetupListField &field : SetupListFields()) {
+        if (field.strainGaugeOnly && !strainGauge)
+            continue;
+        const double value = ParseKeyValue(field.key, setupText);
+        const QString allowed = field.allowed.join(QStringLiteral(", "));
+        if (missing.contains(field.field)) {
+            check.refusals
+                << (HasValue(value)
+                        ? text(OutsideList).arg(field.field, field.key, rawValue(value), allowed)
+                        : text(WithoutValue).arg(field.field, field.key, allowed));
+            continue;
+        }
+        // A value that gives an item without being one: the window's radio group takes the
+        // last item for a direction beyond it.
+        if (HasValue(value) && field.key == QLatin1String("Druckrichtung") &&
+            !field.allowed.contains(rawValue(value)) &&
+            !field.allowed.contains(QString::number(NearestInt(value).value_or(0))))
+            check.warnings << text(ReplacedValue)
+                                  .arg(field.field, field.key, rawValue(value), allowed,
+                                       PressureArgument(fields.pressureIndex));
+    }
+    return check;
+}
+
+// Refuses a setup that cannot be written as it stands; warns of values the program replaces.
+int ServiceCommands::checkSetup(const QString &path, const QString &setupText, bool strainGauge,
+                                bool warn) {
+    const SetupCheck check = checkSetupText(setupText, SetupFieldsFromText(setupText), strainGauge);
+    if (!check.refusals.isEmpty()) {
+        err(text(Refused).arg(native(path)));
+        for (const QString &refusal : check.refusals)
+            err(QStringLiteral("  ") + refusal);
+        err(text(NothingWritten));
+        return BadFile;
+    }
+    if (warn) {
+        for (const QString &warning : check.warnings)
+            err(warning);
+    }
+    return Done;
+}
+
+// An output file whose folder is missing or not writable is found before the device is asked.
+int ServiceCommands::checkOutputFile(const QString &path) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    QString reason;
+    if (info.isDir() || !folder.isDir())
+        reason = GermanFileError(QFileDevice::OpenError, path);
+    else if ((info.exists() && !info.isWritable()) || !folder.isWritable())
+        reason = text("keine Berechtigung");
+    if (reason.isEmpty())
+        return Done;
+    err(text(CannotWrite).arg(native(path), reason));
+    return BadFile;
+}
+
+int ServiceCommands::checkBackupFolder() {
+    if (m_options.dryRun || m_options.noBackup)
+        return Done;
+    const QString problem = SetupBackup::folderProblem();
+    if (problem.isEmpty())
+        return Done;
+    err(text(BackupFailed).arg(problem));
+    return BadFile;
+}
+
+// The result to standard output, or into the file given with -o (Windows-1252, CR LF).
+int ServiceCommands::writeResult(const QString &result) {
+    const QStringList lines = StatusReport::splitLines(result);
+    if (m_options.outputFile.isEmpty()) {
+        out(lines.join(QLatin1Char('\n')));
+        return Done;
+    }
+    const QString error = SetupFile::save(m_options.outputFile, SetupFile::encode(lines));
+    if (!error.isEmpty()) {
+        err(text(CannotWrite).arg(native(m_options.outputFile), error));
+        return BadFile;
+    }
+    return Done;
+}
+
 int ServiceCommands::scan() {
-    QString name;
-    if (const int code = connectDevice(&name))
-        return code;
-    const QString com = QStringLiteral("COM%1").arg(m_conversation.port());
-    out(QStringLiteral("%1\t%2\t%3").arg(com, PortNames::systemLocation(com), name));
+    if (!m_options.all) {
+        QString name;
+        if (const int code = connectDevice(&name))
+            return code;
+        const QString com = QStringLiteral("COM%1").arg(m_conversation.port());
+        const QString path = PortNames::systemLocation(com);
+        if (m_options.json) {
+            outJson(QJsonDocument(QJsonObject{{QStringLiteral("port"), com},
+                                              {QStringLiteral("path"), native(path)},
+                                              {QStringLiteral("name"), name}}));
+        } else {
+            out(QStringLiteral("%1\t%2\t%3").arg(com, native(path), name));
+        }
+        return Done;
+    }
+    if (!m_options.port.isEmpty() && !m_options.port.startsWith(QLatin1String("COM"))) {
+        if (!QFileInfo::exists(m_options.port)) {
+            err(text(NoSuchPort).arg(native(m_options.port)));
+            return NoDevice;
+        }
+        qputenv("VTK290_PORTS", QFile::encodeName(m_options.port));
+    }
+    progress(text(ProgressScan));
+    const std::optional<QList<ConnectionScan::PortFinding>> findings = m_conversation.surveyPorts();
+    endProgress();
+    if (!findings)
+        return refused();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    QJsonArray ports;
+    bool found = false;
+    for (const ConnectionScan::PortFinding &finding : *findings) {
+        const QString com = QStringLiteral("COM%1").arg(finding.port);
+        const bool device = finding.kind == ConnectionScan::PortFinding::Kind::Device;
+        found = found || device;
+        if (!m_options.json) {
+            out(QStringLiteral("%1\t%2\t%3")
+                    .arg(com, finding.path.isEmpty() ? QStringLiteral("-") : native(finding.path),
+                         findingText(finding)));
+            continue;
+        }
+        QJsonObject port{{QStringLiteral("port"), com},
+                         {QStringLiteral("path"), text(native(finding.path))},
+                         {QStringLiteral("status"), findingKey(finding.kind)},
+                         {QStringLiteral("answer"), text(finding.answer)}};
+        if (device) {
+            port[QStringLiteral("type")] = text(finding.typeText);
+            bool ok = false;
+            const int serial = finding.serialNumber.toInt(&ok);
+            port[QStringLiteral("serialNumber")] = ok ? QJsonValue(serial) : QJsonValue();
+        }
+        if (!finding.error.isEmpty())
+            port[QStringLiteral("error")] = finding.error;
+        ports << port;
+    }
+    if (m_options.json)
+        outJson(QJsonDocument(ports));
+    if (!found) {
+        err(text(NotFound));
+        return NoDevice;
+    }
     return Done;
 }
 
@@ -334,6 +583,26 @@ QJsonObject ServiceCommands::readoutJson(const ReadoutView &view) {
     return object;
 }
 
+QStringList ServiceCommands::missingReadoutFields(const ReadoutView &view) {
+    const std::pair<bool, const char *> fields[] = {
+        {!view.typeText.isEmpty(), "Typ"},
+        {bool(view.serialValue), "F.Nr"},
+        {bool(view.setupLocked), "Setupsperre"},
+        {bool(view.errorCode), "Fehler"},
+        {bool(view.inputValue), "Eingang"},
+        {bool(view.outputValue), "Ausgang"},
+        {bool(view.switchPoint1Value), "SP1"},
+        {bool(view.switchPoint2Value), "SP2"},
+        {bool(view.relayBits), "Relais 1, Relais 2"},
+    };
+    QStringList missing;
+    for (const auto &[given, label] : fields) {
+        if (!given)
+            missing << text(label);
+    }
+    return missing;
+}
+
 int ServiceCommands::readout() {
     if (const int code = connectDevice())
         return code;
@@ -348,11 +617,10 @@ int ServiceCommands::readout() {
     if (m_conversation.isShutDown())
         return Interrupted;
     if (m_options.json)
-        write(stdout,
-              QString::fromUtf8(QJsonDocument(readoutJson(*view)).toJson(QJsonDocument::Indented)));
+        outJson(QJsonDocument(readoutJson(*view)));
     else
         out(readoutLines(*view).join(QLatin1Char('\n')));
-    if (const QStringList missing = missingValues(*view); !missing.isEmpty()) {
+    if (const QStringList missing = missingReadoutFields(*view); !missing.isEmpty()) {
         err(text(NoReadout).arg(missing.join(QStringLiteral(", "))));
         return NoAnswer;
     }
@@ -360,9 +628,14 @@ int ServiceCommands::readout() {
 }
 
 int ServiceCommands::report() {
+    if (!m_options.outputFile.isEmpty()) {
+        if (const int code = checkOutputFile(m_options.outputFile))
+            return code;
+    }
     if (const int code = connectDevice())
         return code;
-    if (const int code = readModel())
+    // The report's questions depend on the model; the type questions tell it.
+    if (const int code = identify())
         return code;
     QStringList lines;
     const bool built = m_conversation.statusReport([this, &lines](const QString &line) {
@@ -378,19 +651,14 @@ int ServiceCommands::report() {
         err(text(Stopped));
         return NoAnswer;
     }
-    if (m_options.outputFile.isEmpty()) {
-        out(lines.join(QLatin1Char('\n')));
-        return Done;
-    }
-    const QString error = SetupFile::save(m_options.outputFile, SetupFile::encode(lines));
-    if (!error.isEmpty()) {
-        err(text(CannotWrite).arg(native(m_options.outputFile), error));
-        return BadFile;
-    }
-    return Done;
+    return writeResult(lines.join(QLatin1Char('\n')));
 }
 
 int ServiceCommands::log() {
+    if (!m_options.outputFile.isEmpty()) {
+        if (const int code = checkOutputFile(m_options.outputFile))
+            return code;
+    }
     if (const int code = connectDevice())
         return code;
     const std::optional<QString> logText = m_conversation.fetchLog(
@@ -402,11 +670,12 @@ int ServiceCommands::log() {
         err(text(NoLog));
         return NoAnswer;
     }
-    out(StatusReport::splitLines(*logText).join(QLatin1Char('\n')));
-    return Done;
+    return writeResult(*logText);
 }
 
 int ServiceCommands::setupGet(const QString &path) {
+    if (const int code = checkOutputFile(path))
+        return code;
     if (const int code = connectDevice())
         return code;
     QString print;
@@ -439,65 +708,91 @@ int ServiceCommands::setupDiff(const QString &path) {
         return code;
     if (const int code = connectDevice())
         return code;
-    if (const int code = readModel())
+    if (const int code = identify())
         return code;
     QString print;
     if (const int code = readDeviceSetup(print))
         return code;
     const QList<SetupDifference> differences = SetupDifferences(
         SetupFieldsFromText(print), SetupFieldsFromText(fileText), m_conversation.isStrainGauge());
-    if (differences.isEmpty())
-        out(text(NoDifference));
-    else
-        out(differenceLines(differences).join(QLatin1Char('\n')));
-    return Done;
+    if (differences.isEmpty()) {
+        err(text(NoDifference));
+        return Done;
+    }
+    out(differenceLines(differences).join(QLatin1Char('\n')));
+    return Differs;
 }
 
-int ServiceCommands::setupPut(const QString &path) {
+// The device's setup is read once: it is compared with the file and kept as the backup.
+int ServiceCommands::setupPut(const QString &givenPath) {
+    QString path = givenPath;
     QString fileText;
-    if (const int code = loadSetupFile(path, fileText))
+    if (!path.isEmpty()) {
+        if (const int code = loadSetupFile(path, fileText))
+            return code;
+        // The fields every model has before the port is opened; the strain-gauge part once
+        // the model is known.
+        if (const int code = checkSetup(path, fileText, false, false))
+            return code;
+    }
+    if (const int code = checkBackupFolder())
         return code;
-    const SetupFields wanted = SetupFieldsFromText(fileText);
-    // Without knowing the model yet, the fields every model needs are checked before the port
-    // is opened; the strain-gauge part once the model is known.
-    QStringList missing = MissingSetupFields(wanted, false);
-    if (missing.isEmpty()) {
-        if (const int code = connectDevice())
-            return code;
-        if (const int code = readModel())
-            return code;
-        missing = MissingSetupFields(wanted, m_conversation.isStrainGauge());
-    }
-    if (!missing.isEmpty()) {
-        err(text(Incomplete).arg(native(path), missing.join(QStringLiteral(", "))));
-        return BadFile;
-    }
+    if (const int code = connectDevice())
+        return code;
+    if (const int code = identify())
+        return code;
     const bool strainGauge = m_conversation.isStrainGauge();
     QString print;
     if (const int code = readDeviceSetup(print))
         return code;
+
+    if (path.isEmpty()) {
+        // The newest backup of this device, chosen before this write makes a newer one.
+        QString serial;
+        if (const std::optional<std::int32_t> number =
+                NearestInt(ParseKeyValue(QStringLiteral("Fabrikatationsnr"), print)))
+            serial = QString::number(*number).rightJustified(4, QLatin1Char('0'));
+        const QList<SetupBackup::Entry> entries =
+            serial.isEmpty() ? QList<SetupBackup::Entry>() : SetupBackup::list(serial);
+        if (entries.isEmpty()) {
+            err(text(NoBackupFor)
+                    .arg(serial.isEmpty() ? text(UnknownType) : serial,
+                         native(SetupBackup::folder())));
+            return BadFile;
+        }
+        path = entries.first().path;
+        err(text(Restoring).arg(native(path)));
+        if (const int code = loadSetupFile(path, fileText))
+            return code;
+    }
+    if (const int code = checkSetup(path, fileText, strainGauge, true))
+        return code;
+    const SetupFields wanted = SetupFieldsFromText(fileText);
+
     const QList<SetupDifference> differences =
         SetupDifferences(SetupFieldsFromText(print), wanted, strainGauge);
     if (differences.isEmpty()) {
-        out(text(NoDifference));
-        out(text(NothingWritten));
+        err(text(NoDifference));
+        err(text(NothingWritten));
         return Done;
     }
     out(differenceLines(differences).join(QLatin1Char('\n')));
     if (m_options.dryRun) {
-        out(text(NothingWritten));
+        err(text(NothingWritten));
         return Done;
     }
 
-    const SetupBackup::Result backup = SetupBackup::make(m_conversation);
-    if (m_conversation.isShutDown())
-        return Interrupted;
-    m_backupPath = backup.path;
-    if (!m_backupPath.isEmpty())
-        err(text(BackupMade).arg(native(m_backupPath)));
-    if (!backup.error.isEmpty() && !m_options.noBackup) {
-        err(text(BackupFailed).arg(backup.error));
-        return backup.noAnswer ? NoAnswer : BadFile;
+    const SetupBackup::Result backup =
+        SetupBackup::store(print, QDateTime::currentDateTime(), m_typeText);
+    if (!backup.error.isEmpty()) {
+        if (!m_options.noBackup) {
+            err(text(BackupFailed).arg(backup.error));
+            return backup.noAnswer ? NoAnswer : BadFile;
+        }
+        err(text(NoBackupMade).arg(backup.error));
+    } else {
+        m_backupPath = backup.path;
+        err(text(BackupMade).arg(native(backup.path)));
     }
 
     progress(text(ProgressWrite));
@@ -507,6 +802,7 @@ int ServiceCommands::setupPut(const QString &path) {
         return refused();
     if (m_conversation.isShutDown())
         return Interrupted;
+    // The port was lost before "swr1".
     if (m_conversation.lastWrite().cutOff()) {
         reportInterruption();
         return NoAnswer;
@@ -525,6 +821,40 @@ int ServiceCommands::setupPut(const QString &path) {
         err(differenceLines(remaining).join(QLatin1Char('\n')));
         return ReadBackDiffers;
     }
-    out(text(Written));
+    err(text(Written));
+    return Done;
+}
+
+int ServiceCommands::backups(const QString &serialNumber) {
+    const QString folder = SetupBackup::folder();
+    if (folder.isEmpty()) {
+        err(SetupBackup::folderProblem());
+        return BadFile;
+    }
+    const QList<SetupBackup::Entry> entries = SetupBackup::list(serialNumber);
+    if (m_options.json) {
+        QJsonArray list;
+        for (const SetupBackup::Entry &entry : entries) {
+            bool ok = false;
+            const int serial = entry.serialNumber.toInt(&ok);
+            list << QJsonObject{
+                {QStringLiteral("path"), native(entry.path)},
+                {QStringLiteral("time"), entry.time.toString(Qt::ISODate)},
+                {QStringLiteral("serialNumber"), ok ? QJsonValue(serial) : QJsonValue()},
+                {QStringLiteral("type"), text(entry.typeText)},
+            };
+        }
+        outJson(QJsonDocument(list));
+    } else {
+        for (const SetupBackup::Entry &entry : entries)
+            out(QStringLiteral("%1\t%2\t%3\t%4")
+                    .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                         entry.serialNumber.isEmpty() ? text(UnknownType) : entry.serialNumber,
+                         entry.typeText.isEmpty() ? text(UnknownType) : entry.typeText,
+                         native(entry.path)));
+    }
+    if (entries.isEmpty())
+        err(serialNumber.isEmpty() ? text(NoBackups).arg(native(folder))
+                                   : text(NoBackupsFor).arg(serialNumber, native(folder)));
     return Done;
 }

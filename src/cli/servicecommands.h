@@ -2,33 +2,40 @@
 
 #include "main/devicereadout.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
 class DeviceConversation;
 struct SetupDifference;
+struct SetupFields;
 
 // The commands of vtk290-cli on the device conversation: each gives the program's exit code and
-// writes its result to standard output, messages and progress to standard error.
+// writes its result to standard output, messages, warnings and progress to standard error.
+// Everything that can be checked without the device (output folders, the backup folder, the
+// setup file) is checked before the port is opened.
 class ServiceCommands final {
 public:
     enum ExitCode {
         Done = 0,
-        Usage = 1,
-        NoDevice = 2,
-        NoAnswer = 3,
-        BadFile = 4,
-        ReadBackDiffers = 5,
-        // Ctrl+C or a signal: the device was left at a safe point (the shell's convention).
+        Differs = 1, // setup diff: device and file differ
+        Usage = 2,
+        NoDevice = 3,
+        NoAnswer = 4,
+        BadFile = 5,
+        ReadBackDiffers = 6,
         Interrupted = 130,
     };
 
     struct Options {
         QString port; // "COMn", a system path, or empty for the scan over COM1 … COM8
         bool json = false;
+        bool all = false;
         bool dryRun = false;
         bool noBackup = false;
+        bool latest = false;
+        bool trace = false;
         QString outputFile;
     };
 
@@ -40,14 +47,28 @@ public:
     int log();
     int setupGet(const QString &path);
     int setupDiff(const QString &path);
+    // Writes the file's setup; with an empty path (restore --latest) the newest backup of the
+    // connected device.
     int setupPut(const QString &path);
+    int backups(const QString &serialNumber);
 
     // The read-out as text lines, "label: value", as the main window shows it.
     static QStringList readoutLines(const ReadoutView &view);
     // The read-out as one JSON object; null where the device gave no value.
     static QJsonObject readoutJson(const ReadoutView &view);
+    // The read-out's fields without value, by their labels.
+    static QStringList missingReadoutFields(const ReadoutView &view);
     // The differences as a table: field, device value, file value.
     static QStringList differenceLines(const QList<SetupDifference> &differences);
+    // What keeps a setup text from being written as it stands: refusals (a field without value
+    // or with a value outside its list, naming the allowed values) and warnings (a value the
+    // program replaces as the window does). Only the fields the model has count.
+    struct SetupCheck {
+        QStringList refusals;
+        QStringList warnings;
+    };
+    static SetupCheck checkSetupText(const QString &text, const SetupFields &fields,
+                                     bool strainGauge);
 
     // What an interrupted run prints last: the state the device was left in.
     void reportInterruption() const;
@@ -55,9 +76,14 @@ public:
 private:
     int refused() const;
     int connectDevice(QString *foundName = nullptr);
-    int readModel();
+    int identify();
     int readDeviceSetup(QString &print);
     int loadSetupFile(const QString &path, QString &text);
+    int checkSetup(const QString &path, const QString &text, bool strainGauge, bool warn);
+    int checkOutputFile(const QString &path);
+    int checkBackupFolder();
+    int writeResult(const QString &result);
+    void trace(bool sent, const QByteArray &bytes);
     void progress(const QString &text);
     void endProgress();
 
@@ -65,4 +91,6 @@ private:
     Options m_options;
     QString m_backupPath;
     bool m_progressShown = false;
+    QString m_typeText;
+    QElapsedTimer m_clock;
 };

@@ -92,7 +92,10 @@ void ComLink::ComPoll() {
     const qint64 n = std::min<qint64>(m_port->bytesAvailable(), PollMaxBytes);
     if (n <= 0)
         return;
-    ComRxText += QString::fromLatin1(m_port->read(n));
+    const QByteArray bytes = m_port->read(n);
+    if (!bytes.isEmpty())
+        emit traffic(false, bytes);
+    ComRxText += QString::fromLatin1(bytes);
 }
 
 void ComLink::ComFlushTx() {
@@ -101,7 +104,9 @@ void ComLink::ComFlushTx() {
     if (m_port->bytesToWrite() != 0)
         return;
     const qsizetype n = std::min<qsizetype>(ComTxText.size(), WriteMaxBytes);
-    m_port->write(ComTxText.left(n).toLatin1());
+    const QByteArray bytes = ComTxText.left(n).toLatin1();
+    emit traffic(true, bytes);
+    m_port->write(bytes);
     ComTxText.remove(0, n);
 }
 

@@ -62,6 +62,8 @@ public:
 signals:
     // The open port reported that the device is gone; the port is closed.
     void portLost();
+    // Bytes handed to the port (`sent`) or taken from it, as they went: for a trace of the line.
+    void traffic(bool sent, const QByteArray &bytes);
 
 private:
     // The port that serves the path: the local one or the network one.

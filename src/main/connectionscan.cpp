@@ -37,10 +37,51 @@ ConnectionScan::Result ConnectionScan::run(int first, int last) {
             result.found = true;
             result.name = name.trimmed();
             result.port = n;
+        } else if (!name.trimmed().isEmpty() && result.otherPort == 0) {
+            result.otherPort = n;
+            result.otherAnswer = name.trimmed();
         }
     }
     // A port that opened but did not answer with the device's name is not kept open.
     if (!result.found)
         link.ComClose();
     return result;
+}
+
+QList<ConnectionScan::PortFinding> ConnectionScan::survey(const Identify &identify, int first,
+                                                          int last) {
+    ComLink &link = m_protocol.link();
+    QList<PortFinding> findings;
+    for (int n = first; n <= last && !m_protocol.stopping(); ++n) {
+        PortFinding finding;
+        finding.port = n;
+        finding.path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
+        if (finding.path.isEmpty() || !QFileInfo::exists(finding.path)) {
+            finding.kind = PortFinding::Kind::Absent;
+            findings << finding;
+            continue;
+        }
+        const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
+        if (!error.isEmpty()) {
+            finding.kind = link.ComOpenBusy()     ? PortFinding::Kind::Busy
+                           : link.ComOpenDenied() ? PortFinding::Kind::Denied
+                                                  : PortFinding::Kind::OpenFailed;
+            finding.error = error;
+            link.ComClose();
+            findings << finding;
+            continue;
+        }
+        finding.answer = m_protocol.DeviceQuery(QStringLiteral("Name")).trimmed();
+        if (finding.answer.contains(QLatin1String("KT290"))) {
+            finding.kind = PortFinding::Kind::Device;
+            if (identify && !m_protocol.ended())
+                identify(finding);
+        } else {
+            finding.kind = finding.answer.isEmpty() ? PortFinding::Kind::Silent
+                                                    : PortFinding::Kind::OtherDevice;
+        }
+        link.ComClose();
+        findings << finding;
+    }
+    return findings;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 class DeviceProtocol;
 
@@ -23,12 +26,31 @@ public:
         QString busyPort;
         // The found device's answer to "Name".
         QString name;
+        // The first port that answered "Name" without "KT290", and its answer.
+        int otherPort = 0;
+        QString otherAnswer;
     };
+
+    // What one port showed when it was asked.
+    struct PortFinding {
+        enum class Kind { Device, OtherDevice, Silent, Busy, Denied, Absent, OpenFailed };
+        int port = 0;
+        QString path; // the system path; empty when COMn does not exist
+        Kind kind = Kind::Absent;
+        QString answer;       // the answer to "Name" (KT 290 or another device)
+        QString typeText;     // a KT 290's type
+        QString serialNumber; // a KT 290's F.Nr
+        QString error;        // the system's reason when the port did not open
+    };
+    // Asks the KT 290 on the open port what else is to be known of it.
+    using Identify = std::function<void(PortFinding &finding)>;
 
     explicit ConnectionScan(DeviceProtocol &protocol);
 
     // Asks the ports first … last (a single port when both are the same).
     Result run(int first = FirstPort, int last = LastPort);
+    // Asks every port of first … last for its name and closes it again.
+    QList<PortFinding> survey(const Identify &identify, int first = FirstPort, int last = LastPort);
 
 private:
     DeviceProtocol &m_protocol;

@@ -143,6 +143,34 @@ std::optional<ReadoutView> DeviceConversation::readout(const DeviceReadout::Prog
         .run();
 }
 
+std::optional<ReadoutView> DeviceConversation::identify(bool serial) {
+    if (!mayStart(Operation::Readout))
+        return std::nullopt;
+    Scope scope(*this, Operation::Readout);
+    ReadoutView view;
+    DeviceReadout readout(m_protocol);
+    readout.readType(view);
+    setStrainGauge(view.strainGauge);
+    if (serial && !m_protocol.ended())
+        readout.readSerial(view);
+    return view;
+}
+
+std::optional<QList<ConnectionScan::PortFinding>> DeviceConversation::surveyPorts() {
+    if (!mayStart(Operation::Scan))
+        return std::nullopt;
+    Scope scope(*this, Operation::Scan);
+    return ConnectionScan(m_protocol).survey([this](ConnectionScan::PortFinding &finding) {
+        ReadoutView view;
+        DeviceReadout readout(m_protocol);
+        readout.readType(view);
+        if (!m_protocol.ended())
+            readout.readSerial(view);
+        finding.typeText = view.typeText;
+        finding.serialNumber = view.serialNumber;
+    });
+}
+
 std::optional<QString> DeviceConversation::readSetup() {
     if (!mayStart(Operation::SetupRead))
         return std::nullopt;

@@ -90,6 +90,12 @@ public:
     // Closes the connection now, or at the running operation's next safe point.
     void disconnectDevice();
     std::optional<ReadoutView> readout(const DeviceReadout::Progress &progress = {});
+    // The device's model from the type questions alone ("inpmv", then "inpv" or "p0"), without
+    // the calibration resistor; sets the strain-gauge mark. With `serial` also its F.Nr.
+    std::optional<ReadoutView> identify(bool serial = false);
+    // Every port of first … last asked for its name in turn, each closed again; a KT 290 is
+    // identified (type and F.Nr). Needs no connection and leaves none.
+    std::optional<QList<ConnectionScan::PortFinding>> surveyPorts();
     // The device's setup print (the answer to "spr"); empty when the device gave none.
     std::optional<QString> readSetup();
     // Sends the set commands of a setup with the pauses the device needs and stores it with

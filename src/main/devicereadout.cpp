@@ -93,6 +93,12 @@ void DeviceReadout::readType(ReadoutView &view) {
         setType(view, (*p0 & 2) ? Type01 : Type02);
 }
 
+void DeviceReadout::readSerial(ReadoutView &view) {
+    view.serialValue = code(m_protocol.DeviceQueryNumber(QStringLiteral("fnr")));
+    if (const std::optional<int> serial = view.serialValue)
+        view.serialNumber = QString::number(*serial).rightJustified(4, QLatin1Char('0'));
+}
+
 void DeviceReadout::readVersions(const QString &answer, ReadoutView &view) {
     static const QLatin1String Sw("SW-Version");
     static const QLatin1String Hw("HW-Version");
@@ -124,9 +130,7 @@ void DeviceReadout::readIdentity(ReadoutView &view) {
 
     if (deviceGone())
         return;
-    view.serialValue = code(m_protocol.DeviceQueryNumber(QStringLiteral("fnr")));
-    if (const std::optional<int> serial = view.serialValue)
-        view.serialNumber = QString::number(*serial).rightJustified(4, QLatin1Char('0'));
+    readSerial(view);
     report(view);
 
     if (deviceGone())

@@ -55,6 +55,8 @@ public:
 
     // The device's type text, panels and strain-gauge mark from the type questions.
     void readType(ReadoutView &view);
+    // The F.Nr ("fnr").
+    void readSerial(ReadoutView &view);
     static void readVersions(const QString &answer, ReadoutView &view);
     static QString errorText(int code);
 

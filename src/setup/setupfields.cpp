@@ -169,3 +169,30 @@ QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge) {
                              0.0};
     return commands;
 }
+
+QList<SetupListField> SetupListFields() {
+    const auto numbers = [](const auto &items) {
+        QStringList allowed;
+        for (const char *item : items)
+            allowed << ItemNumber(QString::fromUtf8(item));
+        return allowed;
+    };
+    QStringList zeroCentres;
+    for (const char *centre : ZeroCentres)
+        zeroCentres << QLatin1String(centre);
+    QStringList directions;
+    for (int i = 0; i < int(std::size(DirectionNames)); ++i)
+        directions << PressureArgument(i);
+    return {
+        {QStringLiteral("Hysterese Relais 1 / SP1"), QStringLiteral("Alarm1hysterese"),
+         numbers(HysteresisItems), false},
+        {QStringLiteral("Hysterese Relais 2 / SP2"), QStringLiteral("Alarm2hysterese"),
+         numbers(HysteresisItems), false},
+        {QStringLiteral("V - Poti links"), QStringLiteral("20mA Poti links"),
+         numbers(VPotiLeftItems), true},
+        {QStringLiteral("V - Poti rechts"), QStringLiteral("20mA Poti rechts"),
+         numbers(VPotiRightItems), true},
+        {QStringLiteral("0 - Poti"), QStringLiteral("Nullpotimitte"), zeroCentres, true},
+        {QStringLiteral("Funktion (Zug/Druck)"), QStringLiteral("Druckrichtung"), directions, true},
+    };
+}

@@ -67,3 +67,14 @@ QStringList MissingSetupFields(const SetupFields &fields, bool strainGauge);
 // The set commands that write `fields` into the device, in the device's order. The strain-gauge
 // part (pressure direction and potentiometers) only for strain-gauge models.
 QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge);
+
+// A list-valued field as a setup text gives it: its German name (as MissingSetupFields names
+// it), its key in the text, the values the text may give it, and whether only strain-gauge
+// models have it.
+struct SetupListField {
+    QString field;
+    QString key;
+    QStringList allowed;
+    bool strainGaugeOnly = false;
+};
+QList<SetupListField> SetupListFields();
