@@ -81,7 +81,7 @@ public:
     // Sends the set commands of a setup with the pauses the device needs and stores it with
     // "swr1". The caller makes sure that the setup is complete.
     bool writeSetup(const SetupFields &fields);
-    bool statusReport(const StatusReport::LineSink &addLine);
+    bool statusReport(const StatusReport::LineSink &addLine, QString *setupPrint = nullptr);
     // The device's log; nothing when refused or when the device did not answer.
     std::optional<QString> fetchLog(const LogFetch::Progress &progress = {});
     // Characters typed into the status window's terminal, each sent alone without CR.

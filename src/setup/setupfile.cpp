@@ -1,5 +1,6 @@
 #include "setupfile.h"
 
+#include "link/systemreason.h"
 #include "setuptext.h"
 
 #include <QFile>
@@ -131,27 +132,27 @@ std::optional<QString> SetupFile::decode(const QByteArray &bytes) {
 QString SetupFile::save(const QString &path, const QByteArray &bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+        return GermanFileError(file);
     if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+        const QString reason = GermanFileError(file);
         file.cancelWriting();
         return reason;
     }
     if (!file.commit())
-        return file.errorString();
+        return GermanFileError(file);
     return {};
 }
 
 SetupFile::Loaded SetupFile::load(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {{}, file.errorString()};
+        return {{}, GermanFileError(file)};
     if (file.size() > MaxBytes)
         return {{}, refusal(TooLarge)};
     // Read one byte beyond the limit: devices and growing files report no true size.
     const QByteArray bytes = file.read(MaxBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return {{}, file.errorString()};
+        return {{}, GermanFileError(file)};
     if (bytes.size() > MaxBytes)
         return {{}, refusal(TooLarge)};
     const std::optional<QString> text = decode(bytes);
