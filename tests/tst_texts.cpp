@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -207,6 +208,19 @@ void TestTexts::qtTextsAreGerman() {
     QVERIFY(!missing.open(QIODevice::ReadOnly));
     QCOMPARE(missing.errorString(),
              QStringLiteral("Die Datei oder das Verzeichnis konnte nicht gefunden werden"));
+
+    // The file dialogs' dates, as their file model writes them.
+    QFile dated(dir.filePath(QStringLiteral("datum.txt")));
+    QVERIFY(dated.open(QIODevice::WriteOnly));
+    QVERIFY(dated.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(14, 5)),
+                              QFileDevice::FileModificationTime));
+    dated.close();
+    QFileSystemModel model;
+    model.setRootPath(dir.path());
+    QModelIndex entry;
+    QTRY_VERIFY((entry = model.index(dated.fileName(), 3)).isValid() &&
+                !model.data(entry).toString().isEmpty());
+    QCOMPARE(model.data(entry).toString(), QStringLiteral("10.12.26 14:05"));
 }
 
 void TestTexts::textsFit_data() {
@@ -329,5 +343,12 @@ void TestTexts::valueTooLongKeepsItsStart() {
     delete windows.form1;
 }
 
-QTEST_MAIN(TestTexts)
+// The program's own start: German dates are chosen before the application object is made.
+int main(int argc, char *argv[]) {
+    useGermanDates();
+    QApplication app(argc, argv);
+    QTEST_DISABLE_KEYPAD_NAVIGATION
+    TestTexts test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_texts.moc"

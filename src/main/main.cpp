@@ -8,6 +8,7 @@
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    useGermanDates();
     QApplication app(argc, argv);
     loadGermanTexts(app);
     QApplication::setApplicationName(QStringLiteral("vtk290"));
