@@ -15,7 +15,7 @@ namespace {
 
 constexpr int Resolution = 300; // dots per inch of the drawing
 constexpr double MarginMm = 18.0;
-constexpr double LogoHeightMm = 12.0;
+constexpr double LogoHeightMm = 10.0;
 constexpr const char *Title = "Servicebericht KT 290";
 constexpr const char *PageLabel = "Seite %1 von %2";
 constexpr const char *IdentityHead = "%1 · F.Nr %2 · gelesen am %3";
@@ -112,21 +112,21 @@ public:
     }
 
     void heading(const QString &title) {
-        const QFont f = font(11.5, true);
-        need(QFontMetricsF(f, &m_writer).height() * 4);
-        advance(mm(3));
+        const QFont f = font(11, true);
+        need(QFontMetricsF(f, &m_writer).height() * 3);
+        advance(mm(2.5));
         line(title, f);
-        advance(mm(1.2));
+        advance(mm(1));
     }
 
     // A table with a grid; `widths` are the columns' shares of the width.
     void table(const QList<QStringList> &rows, const QList<double> &widths,
                const QList<bool> &bold = {}) {
-        const QFont plain = font(9.5);
-        const double rowHeight = QFontMetricsF(plain, &m_writer).height() + mm(2);
+        const QFont plain = font(9);
+        const double rowHeight = QFontMetricsF(plain, &m_writer).height() + mm(1.2);
         for (qsizetype r = 0; r < rows.size(); ++r) {
             need(rowHeight);
-            m_painter.setFont(font(9.5, bold.value(r)));
+            m_painter.setFont(font(9, bold.value(r)));
             double x = 0;
             for (qsizetype c = 0; c < widths.size(); ++c) {
                 const QRectF cell(x, m_y, width() * widths.at(c), rowHeight);
@@ -187,7 +187,7 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
 
     QPainter painter(&writer);
     PageFlow flow(writer, painter, content.identityLine(), totalPages);
-    const QFont body = font(9.5);
+    const QFont body = font(9);
 
     QSvgRenderer logo(QStringLiteral(":/images/logo.svg"));
     const QSizeF logoSize =
@@ -218,7 +218,7 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
                          {QStringLiteral("Ergebnis"), text(Results[form.inOrder ? 1 : 0])}}),
                {0.35, 0.65});
     flow.advance(mm(1.5));
-    flow.line(QStringLiteral("Befund und durchgeführte Arbeiten:"), font(9.5, true));
+    flow.line(QStringLiteral("Befund und durchgeführte Arbeiten:"), font(9, true));
     for (const QString &line : form.findings.trimmed().split(QLatin1Char('\n')))
         flow.line(orDash(line), body, mm(3));
 
@@ -250,9 +250,9 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
     }
 
     // The signatures stay together on one page.
-    flow.need(mm(45));
+    flow.need(mm(34));
     flow.heading(text(SignatureHeading));
-    flow.advance(mm(16));
+    flow.advance(mm(13));
     const double half = (flow.width() - mm(10)) / 2;
     painter.setFont(font(8.5));
     for (int i = 0; i < 2; ++i) {
