@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
@@ -493,8 +495,16 @@ void TestLive::chartReadsAtAGlance() {
                             label->count() == 1;
         QVERIFY2(labelled, name);
     }
-    QVERIFY(seriesNamed<QAbstractSeries>(chart, QStringLiteral("Relais 1 (Band hoch = erregt)")));
-    QVERIFY(seriesNamed<QAbstractSeries>(chart, QStringLiteral("Relais 2 (Band hoch = erregt)")));
+    // The bands, raised while a relay is energised, and the marks explained in the legend.
+    QStringList legend;
+    for (QLegendMarker *marker : chart->legend()->markers())
+        if (marker->isVisible())
+            legend << marker->label();
+    QStringList expectedLegend{"Relais 1 erregt", "Relais 2 erregt", "Eingang", "Ausgang",
+                               "Anhalten / Weiter"};
+    if (strainGauge)
+        expectedLegend << "Neu kalibrieren";
+    QCOMPARE(legend, expectedLegend);
     QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Anhalten / Weiter"))->count(), 2);
     QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Neu kalibrieren"))->count(),
              strainGauge ? 1 : 0);

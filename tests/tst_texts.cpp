@@ -1,3 +1,4 @@
+#include "diag/servicerecorddialog.h"
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
@@ -275,11 +276,17 @@ void TestTexts::textsFit_data() {
         window->show();
         window->StaticTextEingang->setText(exponent.input);
         window->StaticTextAusgang->setText(exponent.output);
-        window->StaticTextRelais1->setText(QStringLiteral("abgefallen"));
-        window->StaticTextRelais2->setText(QStringLiteral("angezogen"));
+        window->StaticTextRelais1->setText(QStringLiteral("stromlos"));
+        window->StaticTextRelais2->setText(QStringLiteral("erregt"));
+        window->ComboZeitraum->setCurrentIndex(window->ComboZeitraum->count() - 1);
         window->StaticTextZustand->setText(QStringLiteral("Kalibrierung läuft"));
         window->ButtonAnhalten->setText(QStringLiteral("Anhalten"));
         return window;
+    });
+    QTest::newRow("service record form") << Prepare([](WindowSet &windows) -> QWidget * {
+        auto *form = new ServiceRecordDialog(ServiceRecordForm(), windows.form1);
+        form->show();
+        return form;
     });
     QTest::newRow("about box") << dialog(&WindowSet::aboutBox);
     QTest::newRow("potentiometer window") << dialog(&WindowSet::fpotikontr);

@@ -57,8 +57,8 @@ constexpr const char *StateEnded = "beendet";
 constexpr const char *RelayOn = "erregt";
 constexpr const char *RelayOff = "stromlos";
 constexpr const char *Gone = "getrennt";
-constexpr const char *BandNames[2] = {"Relais 1 (Band hoch = erregt)",
-                                      "Relais 2 (Band hoch = erregt)"};
+// A band is raised while its relay is energised.
+constexpr const char *BandNames[2] = {"Relais 1 erregt", "Relais 2 erregt"};
 constexpr const char *SwitchPointName = "SP%1 %2";
 enum MarkKind { MarkHold, MarkCalibrate, MarkGap };
 constexpr const char *MarkNames[3] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke"};
@@ -221,7 +221,9 @@ void Tflive::buildChart() {
         m_switchPointLabels[point]->setPointLabelsClipping(false);
         m_switchPointLabels[point]->setPointLabelsColor(m_switchPoints[point]->pen().color());
         attach(m_switchPointLabels[point], m_outputAxis);
+        // Named at the line itself; the legend keeps its room for what has no label.
         m_chart->legend()->markers(m_switchPointLabels[point]).value(0)->setVisible(false);
+        m_chart->legend()->markers(m_switchPoints[point]).value(0)->setVisible(false);
     }
     const QScatterSeries::MarkerShape shapes[3] = {QScatterSeries::MarkerShapeTriangle,
                                                    QScatterSeries::MarkerShapeRectangle,
@@ -234,6 +236,13 @@ void Tflive::buildChart() {
         m_marks[kind]->setMarkerSize(9);
         m_marks[kind]->setColor(markColours[kind]);
         attach(m_marks[kind], m_outputAxis);
+        // In the legend once the chart shows such a mark.
+        QLegendMarker *legend = m_chart->legend()->markers(m_marks[kind]).value(0);
+        legend->setVisible(false);
+        connect(m_marks[kind], &QXYSeries::pointsRemoved, legend,
+                [legend, series = m_marks[kind]] { legend->setVisible(series->count() > 0); });
+        connect(m_marks[kind], &QXYSeries::pointAdded, legend,
+                [legend] { legend->setVisible(true); });
     }
     updateTimeAxis(QDateTime::currentMSecsSinceEpoch());
 
