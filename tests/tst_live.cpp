@@ -18,6 +18,7 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QTemporaryDir>
@@ -419,6 +420,8 @@ void TestLive::chartReadsAtAGlance() {
     QFETCH(QString, inputFormat);
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), type}));
+    // A swinging input: the range it spans has no round ends of its own.
+    QVERIFY(device.control(QStringLiteral("wave 0.37 7")));
     auto rig = DiagRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
@@ -524,6 +527,16 @@ void TestLive::chartReadsAtAGlance() {
     if (strainGauge)
         expectedMarks << "Neu kalibrieren";
     QCOMPARE(marks, expectedMarks);
+    // Marks and samples in the order of their times, the marks among the samples.
+    const QStringList rows = lines.mid(7).filter(QRegularExpression(QStringLiteral("^\\d")));
+    QStringList times;
+    for (const QString &row : rows)
+        times << QDateTime::fromString(row.section(';', 0, 0), QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                     .toString(Qt::ISODate);
+    QStringList sorted = times;
+    std::stable_sort(sorted.begin(), sorted.end());
+    QCOMPARE(times, sorted);
+    QVERIFY2(!rows.last().contains(QStringLiteral(";;;;;")), qPrintable(rows.join('|')));
     QVERIFY(!live->hasUnsavedRecording());
 }
 
