@@ -412,8 +412,9 @@ template <typename Series> Series *seriesNamed(QChart *chart, const QString &nam
 
 // The chart as it reads: the span chosen is what the time axis shows, from a round time; round
 // ticks on both value axes, the input's with the value field's decimals; SP1 and SP2 named and
-// labelled with their values; the relay bands explained; "Anhalten", "Weiter" and
-// "Neu kalibrieren" marked in the chart and the CSV; the close question saves by default.
+// labelled with their values; the relay bands explained; "Anhalten", "Weiter",
+// "Neu kalibrieren" and a gap marked in the chart and the CSV; the close question saves by
+// default.
 void TestLive::chartReadsAtAGlance() {
     QFETCH(QString, type);
     QFETCH(bool, strainGauge);
@@ -467,8 +468,15 @@ void TestLive::chartReadsAtAGlance() {
                 live->ButtonAnhaltenClick();
                 if (strainGauge)
                     live->ButtonKalibrierenClick();
-            } else if (step == 2 && samples >= 4) {
+            } else if (step == 2 && samples >= 3) {
+                // The output brings no value for a while: a gap.
                 step = 3;
+                QVERIFY(device.control(QStringLiteral("set mas missing")));
+            } else if (step == 3 && live->sampler()->marks().size() == (strainGauge ? 4 : 3)) {
+                step = 4;
+                QVERIFY(device.control(QStringLiteral("set mas 3.5")));
+            } else if (step == 4 && samples >= 5) {
+                step = 5;
                 live->ComboZeitraum->setCurrentIndex(2);
                 tenMinutes << timeAxis()->min().toString("HH:mm:ss")
                            << timeAxis()->max().toString("HH:mm:ss")
@@ -479,7 +487,7 @@ void TestLive::chartReadsAtAGlance() {
             }
         },
         QStringLiteral("Als CSV speichern"));
-    QCOMPARE(step, 3);
+    QCOMPARE(step, 5);
     QCOMPARE(oneMinute, QStringList({"08:00:00", "08:01:00", "7", "HH:mm:ss"}));
     QCOMPARE(tenMinutes, QStringList({"08:00:00", "08:10:00", "11", "HH:mm"}));
     QCOMPARE(ticks, QStringList({"round", "round"}));
@@ -507,7 +515,8 @@ void TestLive::chartReadsAtAGlance() {
                                "Anhalten / Weiter"};
     if (strainGauge)
         expectedLegend << "Neu kalibrieren";
-    QCOMPARE(legend, expectedLegend);
+    QCOMPARE(legend, expectedLegend << "Lücke");
+    QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Lücke"))->count(), 1);
     QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Anhalten / Weiter"))->count(), 2);
     QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Neu kalibrieren"))->count(),
              strainGauge ? 1 : 0);
@@ -526,7 +535,7 @@ void TestLive::chartReadsAtAGlance() {
     QStringList expectedMarks{"Anhalten", "Weiter"};
     if (strainGauge)
         expectedMarks << "Neu kalibrieren";
-    QCOMPARE(marks, expectedMarks);
+    QCOMPARE(marks, expectedMarks << "Lücke");
     // Marks and samples in the order of their times, the marks among the samples.
     const QStringList rows = lines.mid(7).filter(QRegularExpression(QStringLiteral("^\\d")));
     QStringList times;
