@@ -18,8 +18,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
-#include <QTextStream>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QTimer>
 
 #include <ctime>

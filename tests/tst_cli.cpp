@@ -557,7 +557,8 @@ void TestCli::windowCompareBeforeWrite() {
     m_windows.feinst->ApplyValues(1, 0.0, 0.8333, 2.5);
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);
-    QVERIFY2(m_boxes.first().contains(QStringLiteral("mit dem Eingestellten überein. Es wurde nichts geschrieben")),
+    QVERIFY2(m_boxes.first().contains(
+                 QStringLiteral("mit dem Eingestellten überein. Es wurde nichts geschrieben")),
              qPrintable(m_boxes.first()));
     QCOMPARE(setCommands(), QStringList());
     QCOMPARE(backups(), QStringList());
@@ -570,8 +571,7 @@ void TestCli::windowCompareBeforeWrite() {
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
     QCOMPARE(m_boxes.size(), 1);
     // The buttons say what they do; the default writes nothing.
-    QCOMPARE(m_boxButtons.first(),
-             QStringList({"Schreiben", "Abbrechen", "default: Abbrechen"}));
+    QCOMPARE(m_boxButtons.first(), QStringList({"Schreiben", "Abbrechen", "default: Abbrechen"}));
     const QStringList shown = m_boxes.first().split(QLatin1Char('\n'));
     QVERIFY(shown.contains(QStringLiteral("Hysterese Relais 1 / SP1: 0,0 mA → 1,0 mA")));
     QVERIFY(shown.contains(QStringLiteral("Funktion (Zug/Druck): Druck → Zug")));

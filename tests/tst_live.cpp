@@ -5,13 +5,13 @@
 #include "main/deviceconversation.h"
 #include "simulatorprocess.h"
 
-#include <QAction>
-#include <QDir>
 #include <QAbstractButton>
+#include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
@@ -20,8 +20,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScatterSeries>
-#include <QValueAxis>
 #include <QTemporaryDir>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <functional>
@@ -258,8 +258,7 @@ void TestLive::stopsAtSafePoint() {
             QCOMPARE(field->text(), QStringLiteral("getrennt"));
             QCOMPARE(field->palette().color(QPalette::WindowText), QColor(Qt::gray));
         }
-    }
-    else
+    } else
         QVERIFY(rig->windows.form1->LiveAnzeige1->isEnabled());
     // Nothing more is asked once the view has stopped.
     const qsizetype atEnd = device.commands().size();
@@ -352,8 +351,9 @@ void TestLive::csvOfAShortRun() {
     });
     QCOMPARE(live->sampler()->samples().size(), 2);
     // Closed with the recording unsaved: asked, with saving as the default ("Verwerfen" here).
-    QCOMPARE(m_closeQuestion,
-             QStringLiteral("Die Aufzeichnung (2 Werte) ist nicht gespeichert.\n\nAls CSV speichern?"));
+    QCOMPARE(
+        m_closeQuestion,
+        QStringLiteral("Die Aufzeichnung (2 Werte) ist nicht gespeichert.\n\nAls CSV speichern?"));
     QCOMPARE(m_closeButtons, QStringList({"Abbrechen", "Als CSV speichern", "Verwerfen",
                                           "default: Als CSV speichern"}));
 
@@ -540,7 +540,8 @@ void TestLive::chartReadsAtAGlance() {
     const QStringList rows = lines.mid(7).filter(QRegularExpression(QStringLiteral("^\\d")));
     QStringList times;
     for (const QString &row : rows)
-        times << QDateTime::fromString(row.section(';', 0, 0), QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+        times << QDateTime::fromString(row.section(';', 0, 0),
+                                       QStringLiteral("dd.MM.yyyy HH:mm:ss"))
                      .toString(Qt::ISODate);
     QStringList sorted = times;
     std::stable_sort(sorted.begin(), sorted.end());

@@ -62,8 +62,8 @@ const ServiceRecordForm Entries{QStringLiteral("Stadtwerke Nord"),
 
 // The device's setup as the simulator is given it: hysteresis 0.5 / 1.0, direction -1,
 // V potentiometer left 1.5, relay 1 energised above SP1.
-const QStringList DeviceSetup{"set al1hy 0.5", "set al2hy 1", "set druck -1", "set vpoa 1.5",
-                              "set R1POL 1", "set R2POL 0"};
+const QStringList DeviceSetup{"set al1hy 0.5", "set al2hy 1", "set druck -1",
+                              "set vpoa 1.5",  "set R1POL 1", "set R2POL 0"};
 const QStringList DeviceRows{"Relais 1 oberhalb SP1 erregt",
                              "Relais 2 oberhalb SP2 stromlos",
                              "Hysterese Relais 1 / SP1 0,5 mA",
@@ -178,7 +178,8 @@ void TestServiceRecord::recordStatesDevice() {
     QVERIFY(decoded);
     const QStringList text = decoded->split(QStringLiteral("\r\n"));
     QCOMPARE(text.value(0), QStringLiteral("Servicebericht KT 290"));
-    QVERIFY2(text.value(1).startsWith(QStringLiteral("Typ: KT 290.") + type), qPrintable(text.value(1)));
+    QVERIFY2(text.value(1).startsWith(QStringLiteral("Typ: KT 290.") + type),
+             qPrintable(text.value(1)));
     QCOMPARE(text.value(2), QStringLiteral("F.Nr: ") + serial);
     const qsizetype reportStart = text.indexOf(QStringLiteral("--- KT290 Status Anfang ---"));
     QVERIFY(reportStart > 2);
@@ -200,7 +201,8 @@ void TestServiceRecord::recordStatesDevice() {
             QDateTime::fromString(match.captured(1), QStringLiteral("dd.MM.yyyy HH:mm:ss"));
         QVERIFY2(readAt >= start && readAt <= end, qPrintable(match.captured(1)));
         QCOMPARE(readLine.first(), QStringLiteral("Gelesen am: ") + match.captured(1));
-        QCOMPARE(pageLines.last(), QStringLiteral("Seite %1 von %2").arg(page + 1).arg(pages.size()));
+        QCOMPARE(pageLines.last(),
+                 QStringLiteral("Seite %1 von %2").arg(page + 1).arg(pages.size()));
         lines << pageLines;
     }
     const QString all = lines.join(QLatin1Char('\n'));
@@ -208,9 +210,11 @@ void TestServiceRecord::recordStatesDevice() {
         QVERIFY2(lines.contains(row), qPrintable(row + "\n\n" + all));
     for (const QString &row : absent)
         QVERIFY2(!all.contains(row), qPrintable(row));
-    static constexpr const char *FormLines[] = {"Kunde Stadtwerke Nord", "Standort / Messstelle Pumpwerk 3 / PT-12",
-          "Auftragsnummer A-4711", "Techniker M. Keller", "Ergebnis nicht in Ordnung",
-          "Nullpunkt geprüft", "Relais 1 getauscht"};
+    static constexpr const char *FormLines[] = {
+        "Kunde Stadtwerke Nord",     "Standort / Messstelle Pumpwerk 3 / PT-12",
+        "Auftragsnummer A-4711",     "Techniker M. Keller",
+        "Ergebnis nicht in Ordnung", "Nullpunkt geprüft",
+        "Relais 1 getauscht"};
     for (const char *entry : FormLines)
         QVERIFY2(lines.contains(QString::fromUtf8(entry)), entry);
     QVERIFY(all.contains(QStringLiteral("Ort, Datum, Unterschrift Techniker")));
@@ -218,10 +222,15 @@ void TestServiceRecord::recordStatesDevice() {
     QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^Schaltpunkt SP1 .*mA$"))).size() == 1);
 
     // Identity, form, read-out values, setup, signatures, then the device's raw print.
-    QStringList order{"Gerät", "Auftrag", "Messwerte beim Auslesen", "Einstellung im Gerät",
-                      "Unterschriften", "Anhang: Statusausdruck des Geräts"};
+    QStringList order{"Gerät",
+                      "Auftrag",
+                      "Messwerte beim Auslesen",
+                      "Einstellung im Gerät",
+                      "Unterschriften",
+                      "Anhang: Statusausdruck des Geräts"};
     if (before == Before::Write)
-        order.insert(4, lines.filter(QStringLiteral("Setup vor und nach dem Schreiben am ")).value(0));
+        order.insert(4,
+                     lines.filter(QStringLiteral("Setup vor und nach dem Schreiben am ")).value(0));
     qsizetype at = -1;
     for (const QString &heading : order) {
         const qsizetype next = lines.indexOf(heading);
@@ -237,10 +246,12 @@ void TestServiceRecord::recordStatesDevice() {
 void TestServiceRecord::unwritablePath_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing folder, PDF")
-        << "fehlt/bericht.pdf" << "Die Datei oder der Ordner existiert nicht.";
-    QTest::newRow("a file as folder, text") << "datei.txt/bericht.txt" << "Kein Ordner.";
-    QTest::newRow("a folder as file, text") << "ordner.txt" << "Ist ein Ordner.";
+    QTest::newRow("missing folder, PDF") << "fehlt/bericht.pdf"
+                                         << "Die Datei oder der Ordner existiert nicht.";
+    QTest::newRow("a file as folder, text") << "datei.txt/bericht.txt"
+                                            << "Kein Ordner.";
+    QTest::newRow("a folder as file, text") << "ordner.txt"
+                                            << "Ist ein Ordner.";
 }
 
 // A path that cannot take the file: the German box with the German reason, and no file nor rest
@@ -267,7 +278,6 @@ void TestServiceRecord::unwritablePath() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList({"datei.txt", "ordner.txt"}));
     QVERIFY(QDir(dir.filePath("ordner.txt")).isEmpty());
-
 }
 
 QTEST_MAIN(TestServiceRecord)

@@ -13,7 +13,8 @@ constexpr double CalibrationFactor = 0.22;
 
 constexpr const char *CsvHeaderStrainGauge =
     "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2;Ereignis";
-constexpr const char *CsvHeaderCurrent = "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis";
+constexpr const char *CsvHeaderCurrent =
+    "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis";
 constexpr const char *GapMark = "Lücke";
 constexpr const char *CsvTimeFormat = "dd.MM.yyyy HH:mm:ss";
 

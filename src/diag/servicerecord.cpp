@@ -280,8 +280,7 @@ ServiceRecordForm ServiceRecordForm::remembered() {
     QSettings store = settings();
     store.beginGroup(QLatin1String(FormGroup));
     ServiceRecordForm form;
-    QString *fields[] = {&form.customer, &form.site, &form.order, &form.technician,
-                         &form.findings};
+    QString *fields[] = {&form.customer, &form.site, &form.order, &form.technician, &form.findings};
     for (std::size_t i = 0; i < std::size(FormKeys); ++i)
         *fields[i] = store.value(QLatin1String(FormKeys[i])).toString();
     form.inOrder = store.value(QLatin1String(InOrderKey), true).toBool();

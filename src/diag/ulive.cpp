@@ -15,9 +15,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
-#include <QLegendMarker>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTimer>
@@ -285,12 +285,10 @@ void Tflive::runLoop() {
     m_sampler = std::make_unique<LiveSampler>(conversation.protocol(), conversation.isStrainGauge(),
                                               m_clock);
     m_sampler->setIdentity(m_form.StaticTextTyp->text(), m_form.StaticTextFnr->text());
-    for (QXYSeries *series :
-         std::initializer_list<QXYSeries *>{m_input, m_output, m_switchPoints[0], m_switchPoints[1],
-                                            m_relayUpper[0], m_relayUpper[1], m_relayLower[0],
-                                            m_relayLower[1], m_switchPointLabels[0],
-                                            m_switchPointLabels[1], m_marks[0], m_marks[1],
-                                            m_marks[2]})
+    for (QXYSeries *series : std::initializer_list<QXYSeries *>{
+             m_input, m_output, m_switchPoints[0], m_switchPoints[1], m_relayUpper[0],
+             m_relayUpper[1], m_relayLower[0], m_relayLower[1], m_switchPointLabels[0],
+             m_switchPointLabels[1], m_marks[0], m_marks[1], m_marks[2]})
         series->clear();
     m_axisStartMs = -1;
     m_latestMs = -1;
@@ -321,10 +319,10 @@ void Tflive::loop() {
     m_sampler->readSwitchPoints();
     for (int point = 0; point < 2; ++point) {
         const double value = point == 0 ? m_sampler->switchPoint1() : m_sampler->switchPoint2();
-        const QString name = HasValue(value) ? text(SwitchPointName)
-                                                   .arg(point + 1)
-                                                   .arg(LiveSampler::outputText(value))
-                                             : QString();
+        const QString name =
+            HasValue(value)
+                ? text(SwitchPointName).arg(point + 1).arg(LiveSampler::outputText(value))
+                : QString();
         m_switchPoints[point]->setName(name);
         m_switchPoints[point]->setVisible(HasValue(value));
         m_switchPointLabels[point]->setPointLabelsFormat(name);
@@ -456,8 +454,8 @@ void Tflive::ComboZeitraumChange() {
 
 // After the device has gone, the last values stay readable but plainly not current.
 void Tflive::showGone(bool gone) {
-    for (QLabel *field : {StaticTextEingang, StaticTextAusgang, StaticTextRelais1,
-                          StaticTextRelais2}) {
+    for (QLabel *field :
+         {StaticTextEingang, StaticTextAusgang, StaticTextRelais1, StaticTextRelais2}) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::WindowText, gone ? QColor(Qt::gray) : QColor(Qt::black));
         field->setPalette(palette);

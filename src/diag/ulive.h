@@ -19,8 +19,9 @@ class Tform1;
 
 // The live view: the device's input signal, output current and relay states, asked over and
 // over, shown large and as a trend over a chosen span (1, 5 or 10 minutes) with the switch points,
-// the relays' states and the events of the recording. The main window's values follow. The whole run is one operation of the device
-// conversation, so every other device control waits until the window is closed.
+// the relays' states and the events of the recording. The main window's values follow. The whole
+// run is one operation of the device conversation, so every other device control waits until the
+// window is closed.
 class Tflive final : public QDialog {
     Q_OBJECT
 

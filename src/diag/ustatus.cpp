@@ -322,8 +322,9 @@ void Tfstatus::takeReadingTime() {
 ServiceRecordContent Tfstatus::serviceRecord() const {
     ServiceRecordContent content = m_reading;
     content.reportLines = memoLines();
-    content.setupSource = text(SetupSource).arg(ServiceRecord::dateText(content.readAt),
-                                                content.deviceType.section(QLatin1Char(' '), 0, 1));
+    content.setupSource = text(SetupSource)
+                              .arg(ServiceRecord::dateText(content.readAt),
+                                   content.deviceType.section(QLatin1Char(' '), 0, 1));
     const bool printed = SetupTextAccepted(m_setupPrint);
     const SetupFields device = SetupFieldsFromText(m_setupPrint);
     if (printed)

@@ -26,7 +26,8 @@ public:
     explicit Tfstatus(Tform1 &form, QWidget *parent = nullptr);
 
     // Asks for the service record's entries, given the last ones; nothing when cancelled.
-    using RecordFormChooser = std::function<std::optional<ServiceRecordForm>(const ServiceRecordForm &)>;
+    using RecordFormChooser =
+        std::function<std::optional<ServiceRecordForm>(const ServiceRecordForm &)>;
 
     // Replaces the save dialog (tests).
     void setSaveFileNameChooser(FileNameChooser chooser);

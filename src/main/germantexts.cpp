@@ -1,10 +1,10 @@
 #include "germantexts.h"
 
 #include <QCoreApplication>
-#include <QtGlobal>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QtGlobal>
 
 namespace {
 

@@ -95,8 +95,10 @@ SetupFields SetupFieldsFromText(const QString &text) {
 
 QList<QPair<QString, QString>> SetupRows(const SetupFields &fields, bool strainGauge) {
     QList<QPair<QString, QString>> rows{
-        {QStringLiteral("Relais 1 oberhalb SP1"), itemName(PolarityNames, fields.relay1DeEnergised)},
-        {QStringLiteral("Relais 2 oberhalb SP2"), itemName(PolarityNames, fields.relay2DeEnergised)},
+        {QStringLiteral("Relais 1 oberhalb SP1"),
+         itemName(PolarityNames, fields.relay1DeEnergised)},
+        {QStringLiteral("Relais 2 oberhalb SP2"),
+         itemName(PolarityNames, fields.relay2DeEnergised)},
         {QStringLiteral("Hysterese Relais 1 / SP1"), shown(fields.hysteresis1Item)},
         {QStringLiteral("Hysterese Relais 2 / SP2"), shown(fields.hysteresis2Item)},
         {QStringLiteral("Sicherheitsmodus"), itemName(OnOff, fields.safetyMode)},

@@ -183,8 +183,8 @@ void SetupTransfer::download(QPushButton *button) {
     if (conversation.lastOperationStopped())
         return;
     if (written)
-        m_lastWrite = Written{backup.path, QDateTime::currentDateTime(),
-                              m_form.StaticTextFnr->text()};
+        m_lastWrite =
+            Written{backup.path, QDateTime::currentDateTime(), m_form.StaticTextFnr->text()};
     // The read-out shows what the device really took.
     m_form.BitBtnAktualisierenClick(m_form.BitBtnAktualisieren);
 }
@@ -200,8 +200,8 @@ bool SetupTransfer::confirmDifferences(const SetupFields &device, const SetupFie
     for (const SetupDifference &difference : differences)
         lines << text(DifferenceLine).arg(difference.field, difference.from, difference.to);
     QMessageBox box(QMessageBox::Question, text(CompareCaption),
-                    text(DifferencesText).arg(lines.join(QLatin1Char('\n'))),
-                    QMessageBox::NoButton, &m_form);
+                    text(DifferencesText).arg(lines.join(QLatin1Char('\n'))), QMessageBox::NoButton,
+                    &m_form);
     QPushButton *write = box.addButton(text(WriteButton), QMessageBox::AcceptRole);
     QPushButton *cancel = box.addButton(text(CancelButton), QMessageBox::RejectRole);
     box.setDefaultButton(cancel);

@@ -21,9 +21,9 @@
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -148,14 +148,15 @@ int main(int argc, char *argv[]) {
             for (const char *line :
                  {"set mvv0 0.5", "set mvv0cal 1.0", "wave 0.8 40", "set al2ma 12"})
                 device.control(QLatin1String(line));
-            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90, [&windows, &scratch] {
-                const LiveSampler *sampler = windows.flive->sampler();
-                const bool minute =
-                    sampler && !sampler->samples().isEmpty() &&
-                    sampler->samples().first().time.secsTo(sampler->samples().last().time) >= 60;
-                // Saved, so that closing asks nothing.
-                return minute && windows.flive->saveCsv(scratch.filePath("live.csv"));
-            });
+            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90,
+                          [&windows, &scratch] {
+                              const LiveSampler *sampler = windows.flive->sampler();
+                              const bool minute = sampler && !sampler->samples().isEmpty() &&
+                                                  sampler->samples().first().time.secsTo(
+                                                      sampler->samples().last().time) >= 60;
+                              // Saved, so that closing asks nothing.
+                              return minute && windows.flive->saveCsv(scratch.filePath("live.csv"));
+                          });
             for (const char *line : {"wave 0 1", "set al2ma 16"})
                 device.control(QLatin1String(line));
             saveDialog(windows.fmehr, out.filePath(QStringLiteral("mehr.png")));
