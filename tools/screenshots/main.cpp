@@ -102,10 +102,12 @@ int main(int argc, char *argv[]) {
     // The pictures are the same with or without a desktop.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows' remembered choices and the record's entries stay out of the user's own.
+    QTemporaryDir scratch;
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
     useGermanDates();
     QApplication app(argc, argv);
     loadGermanTexts(app);
-    QTemporaryDir scratch;
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
     ComLink link(std::make_unique<QtSerialPortIo>());
     WindowSet windows;
