@@ -76,6 +76,7 @@ private:
     WindowSet m_windows;
     Tform1 *m_form = nullptr;
     QStringList m_boxes;
+    QList<QStringList> m_boxButtons; // each box's buttons, then its default
 };
 
 namespace {
@@ -228,6 +229,19 @@ void TestCli::clickAnswering(QPushButton *button, QMessageBox::StandardButton an
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             m_boxes << box->text();
             QAbstractButton *chosen = box->button(answer);
+            // The comparison question's own buttons stand for OK and Cancel.
+            for (QAbstractButton *own : box->buttons()) {
+                const QMessageBox::ButtonRole role = box->buttonRole(own);
+                if (!chosen && ((answer == QMessageBox::Ok && role == QMessageBox::AcceptRole) ||
+                                (answer == QMessageBox::Cancel && role == QMessageBox::RejectRole)))
+                    chosen = own;
+            }
+            QStringList texts;
+            for (const QAbstractButton *own : box->buttons())
+                texts << own->text();
+            if (box->defaultButton())
+                texts << QStringLiteral("default: ") + box->defaultButton()->text();
+            m_boxButtons << texts;
             (chosen ? chosen : box->button(QMessageBox::Ok))->click();
         }
     });
@@ -911,7 +925,8 @@ void TestCli::windowCompareBeforeWrite() {
     m_windows.feinst->ApplyValues(1, 0.0, 0.8333, 2.5);
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);
-    QVERIFY2(m_boxes.first().contains(QStringLiteral("nichts geschrieben")),
+    QVERIFY2(m_boxes.first().contains(
+                 QStringLiteral("mit dem Eingestellten überein. Es wurde nichts geschrieben")),
              qPrintable(m_boxes.first()));
     QCOMPARE(setCommands(), QStringList());
     QCOMPARE(backups(), QStringList());
@@ -931,15 +946,18 @@ void TestCli::windowCompareBeforeWrite() {
     m_windows.frelais->ApplyValues(true, true, 1.0, 0.0, false);
     m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.5);
     m_boxes.clear();
+    m_boxButtons.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
     QCOMPARE(m_boxes.size(), 1);
+    // The buttons say what they do; the default writes nothing.
+    QCOMPARE(m_boxButtons.first(), QStringList({"Schreiben", "Abbrechen", "default: Abbrechen"}));
     const QStringList shown = m_boxes.first().split(QLatin1Char('\n'));
     QVERIFY(shown.contains(QStringLiteral("Hysterese Relais 1 / SP1: 0,0 mA → 1,0 mA")));
     QVERIFY(shown.contains(QStringLiteral("Funktion (Zug/Druck): Druck → Zug")));
     QCOMPARE(shown.filter(QRegularExpression(QStringLiteral("^[^:]+: .+ → .+$"))).size(), 2);
     QCOMPARE(setCommands(), QStringList());
 
-    // OK writes.
+    // "Schreiben" writes.
     m_boxes.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);

@@ -5,11 +5,23 @@
 #include "main/deviceconversation.h"
 #include "simulatorprocess.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
 #include <QTemporaryDir>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <functional>
@@ -45,17 +57,46 @@ private slots:
     void holdAsksNothing();
     void csvOfAShortRun_data();
     void csvOfAShortRun();
+    void chartReadsAtAGlance_data();
+    void chartReadsAtAGlance();
 
 private:
     // Opens the live view from the main window's menu and calls `watch` every 20 ms with what
     // the device received since; returns once the window is closed again.
     void runLive(DiagRig &rig, SimulatorProcess &device,
-                 const std::function<void(const QStringList &received)> &watch);
+                 const std::function<void(const QStringList &received)> &watch,
+                 const QString &closeAnswer = QStringLiteral("Verwerfen"));
+
+    // The close question's text, its buttons and its default, as last seen.
+    QString m_closeQuestion;
+    QStringList m_closeButtons;
 };
 
 void TestLive::runLive(DiagRig &rig, SimulatorProcess &device,
-                       const std::function<void(const QStringList &)> &watch) {
+                       const std::function<void(const QStringList &)> &watch,
+                       const QString &closeAnswer) {
     Tflive *live = rig.windows.flive;
+    m_closeQuestion.clear();
+    m_closeButtons.clear();
+    // The question a close with an unsaved recording asks, answered with `closeAnswer`.
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        m_closeQuestion = box->text();
+        m_closeButtons.clear();
+        QAbstractButton *answer = nullptr;
+        for (QAbstractButton *button : box->buttons()) {
+            m_closeButtons << button->text();
+            if (button->text() == closeAnswer)
+                answer = button;
+        }
+        m_closeButtons.sort(); // in the platform's order on screen
+        m_closeButtons << QStringLiteral("default: ") + box->defaultButton()->text();
+        (answer ? answer : box->defaultButton())->click();
+    });
+    answerer.start(20);
     const qsizetype before = device.commands().size();
     QElapsedTimer running;
     running.start();
@@ -210,9 +251,14 @@ void TestLive::stopsAtSafePoint() {
     QCOMPARE(received.count(QStringLiteral("kalr 1")) - received.count(QStringLiteral("kalr 0")),
              unplug && trigger == QLatin1String("kalr 1") ? 1 : 0);
     QCOMPARE(conversation.isConnected(), !unplug);
-    if (unplug)
+    if (unplug) {
         QCOMPARE(stateAfterUnplug, QStringLiteral("getrennt"));
-    else
+        // The big fields no longer show values as if they were current.
+        for (const QLabel *field : {live->StaticTextEingang, live->StaticTextAusgang}) {
+            QCOMPARE(field->text(), QStringLiteral("getrennt"));
+            QCOMPARE(field->palette().color(QPalette::WindowText), QColor(Qt::gray));
+        }
+    } else
         QVERIFY(rig->windows.form1->LiveAnzeige1->isEnabled());
     // Nothing more is asked once the view has stopped.
     const qsizetype atEnd = device.commands().size();
@@ -266,14 +312,19 @@ void TestLive::csvOfAShortRun_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::newRow("strain gauge, relay 1 energised")
         << "X1" << true << QStringList{"set mas 12.5", "set P2 1"}
-        << QByteArray("Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2\r\n"
-                      "10.12.2026 08:00:00;0,390;12,50;1;0\r\n"
-                      "10.12.2026 08:00:01;0,390;12,50;1;0\r\n");
+        << QByteArray("Typ;KT 290.X1 - DMS-Schaltverst\xc3\xa4rker\r\nF.Nr;2901\r\n"
+                      "SP1;8,00mA\r\nSP2;16,00mA\r\nBeginn;10.12.2026 08:00:00\r\n\r\n"
+                      "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2;Ereignis\r\n"
+                      "10.12.2026 08:00:00;0,390;12,50;1;0;\r\n"
+                      "10.12.2026 08:00:01;0,390;12,50;1;0;\r\n");
     QTest::newRow("current input, negative, relay states unknown")
-        << "X2" << false << QStringList{"set mvv0 -1.5", "set mas 3.5", "set P2 missing"}
-        << QByteArray("Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2\r\n"
-                      "10.12.2026 08:00:00;-1,50;3,50;;\r\n"
-                      "10.12.2026 08:00:01;-1,50;3,50;;\r\n");
+        << "X2" << false
+        << QStringList{"set mvv0 -1.5", "set mas 3.5", "set P2 missing", "set al1ma missing"}
+        << QByteArray("Typ;KT 290.X2 - Strom-Schaltverst\xc3\xa4rker\r\nF.Nr;2901\r\n"
+                      "SP1;\r\nSP2;16,00mA\r\nBeginn;10.12.2026 08:00:00\r\n\r\n"
+                      "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis\r\n"
+                      "10.12.2026 08:00:00;-1,50;3,50;;;\r\n"
+                      "10.12.2026 08:00:01;-1,50;3,50;;;\r\n");
 }
 
 // Two samples with an injected clock give exactly these bytes, saved through the button; a
@@ -290,6 +341,8 @@ void TestLive::csvOfAShortRun() {
     auto rig = DiagRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
+    Tform1 *form = rig->windows.form1;
+    form->BitBtnAktualisierenClick(form->BitBtnAktualisieren);
     Tflive *live = rig->windows.flive;
     live->setClock(steppingClock());
     runLive(*rig, device, [&](const QStringList &) {
@@ -297,6 +350,12 @@ void TestLive::csvOfAShortRun() {
             live->close();
     });
     QCOMPARE(live->sampler()->samples().size(), 2);
+    // Closed with the recording unsaved: asked, with saving as the default ("Verwerfen" here).
+    QCOMPARE(
+        m_closeQuestion,
+        QStringLiteral("Die Aufzeichnung (2 Werte) ist nicht gespeichert.\n\nAls CSV speichern?"));
+    QCOMPARE(m_closeButtons, QStringList({"Abbrechen", "Als CSV speichern", "Verwerfen",
+                                          "default: Als CSV speichern"}));
 
     QTemporaryDir dir;
     const QString chosen = dir.filePath(QStringLiteral("verlauf"));
@@ -318,6 +377,177 @@ void TestLive::csvOfAShortRun() {
     QVERIFY(!QFileInfo::exists(unwritable));
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList{QStringLiteral("verlauf.csv")});
+}
+
+void TestLive::chartReadsAtAGlance_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("strainGauge");
+    QTest::addColumn<QString>("inputFormat");
+    QTest::newRow("strain gauge") << "X1" << true << "%.3f";
+    QTest::newRow("current input") << "X2" << false << "%.2f";
+}
+
+namespace {
+
+// A tick spacing of 1, 2, 2.5 or 5 times a power of ten, with the range starting on a tick.
+bool roundTicks(const QValueAxis *axis) {
+    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    const double mantissa = step / power;
+    const bool roundStep = std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+                           std::abs(mantissa - 2.5) < 1e-9 || std::abs(mantissa - 5) < 1e-9 ||
+                           std::abs(mantissa - 10) < 1e-9;
+    const double ticks = axis->min() / step;
+    return roundStep && std::abs(ticks - std::round(ticks)) < 1e-6;
+}
+
+template <typename Series> Series *seriesNamed(QChart *chart, const QString &name) {
+    for (QAbstractSeries *series : chart->series())
+        if (series->name() == name)
+            return qobject_cast<Series *>(series);
+    return nullptr;
+}
+
+} // namespace
+
+// The chart as it reads: the span chosen is what the time axis shows, from a round time; round
+// ticks on both value axes, the input's with the value field's decimals; SP1 and SP2 named and
+// labelled with their values; the relay bands explained; "Anhalten", "Weiter",
+// "Neu kalibrieren" and a gap marked in the chart and the CSV; the close question saves by
+// default.
+void TestLive::chartReadsAtAGlance() {
+    QFETCH(QString, type);
+    QFETCH(bool, strainGauge);
+    QFETCH(QString, inputFormat);
+    SimulatorProcess device;
+    QVERIFY(device.start({QStringLiteral("--type"), type}));
+    // A swinging input: the range it spans has no round ends of its own.
+    QVERIFY(device.control(QStringLiteral("wave 0.37 7")));
+    auto rig = DiagRig::onPort(device.portPath());
+    QVERIFY2(rig->opened(), qPrintable(rig->openError()));
+    rig->setStrainGauge(strainGauge);
+    Tflive *live = rig->windows.flive;
+    QChart *chart = live->ChartView->chart();
+    // The clock starts at 08:00:05: the axis starts on the whole ten seconds before.
+    auto next = std::make_shared<QDateTime>(QDate(2026, 12, 10), QTime(8, 0, 5));
+    live->setClock([next] {
+        const QDateTime now = *next;
+        *next = next->addSecs(1);
+        return now;
+    });
+    QCOMPARE(live->ComboZeitraum->currentText(), QStringLiteral("Zeitraum 1 Minute"));
+
+    const auto timeAxis = [chart] {
+        return qobject_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).value(0));
+    };
+    QList<QValueAxis *> valueAxes;
+    for (QAbstractAxis *axis : chart->axes(Qt::Vertical))
+        if (axis->isVisible())
+            valueAxes << qobject_cast<QValueAxis *>(axis);
+    QCOMPARE(valueAxes.size(), 2);
+
+    QStringList oneMinute;
+    QStringList tenMinutes;
+    QStringList ticks;
+    int step = 0;
+    QTemporaryDir dir;
+    const QString csvPath = dir.filePath(QStringLiteral("verlauf.csv"));
+    live->setSaveFileNameChooser([&] { return csvPath; });
+    runLive(
+        *rig, device,
+        [&](const QStringList &) {
+            const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
+            if (samples >= 2 && step == 0) {
+                step = 1;
+                oneMinute << timeAxis()->min().toString("HH:mm:ss")
+                          << timeAxis()->max().toString("HH:mm:ss")
+                          << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
+                live->ButtonAnhaltenClick();
+            } else if (step == 1) {
+                step = 2;
+                live->ButtonAnhaltenClick();
+                if (strainGauge)
+                    live->ButtonKalibrierenClick();
+            } else if (step == 2 && samples >= 3) {
+                // The output brings no value for a while: a gap.
+                step = 3;
+                QVERIFY(device.control(QStringLiteral("set mas missing")));
+            } else if (step == 3 && live->sampler()->marks().size() == (strainGauge ? 4 : 3)) {
+                step = 4;
+                QVERIFY(device.control(QStringLiteral("set mas 3.5")));
+            } else if (step == 4 && samples >= 5) {
+                step = 5;
+                live->ComboZeitraum->setCurrentIndex(2);
+                tenMinutes << timeAxis()->min().toString("HH:mm:ss")
+                           << timeAxis()->max().toString("HH:mm:ss")
+                           << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
+                for (const QValueAxis *axis : valueAxes)
+                    ticks << (roundTicks(axis) ? QStringLiteral("round") : axis->labelFormat());
+                live->close();
+            }
+        },
+        QStringLiteral("Als CSV speichern"));
+    QCOMPARE(step, 5);
+    QCOMPARE(oneMinute, QStringList({"08:00:00", "08:01:00", "7", "HH:mm:ss"}));
+    QCOMPARE(tenMinutes, QStringList({"08:00:00", "08:10:00", "11", "HH:mm"}));
+    QCOMPARE(ticks, QStringList({"round", "round"}));
+    QCOMPARE(valueAxes.at(0)->labelFormat(), inputFormat);
+    QCOMPARE(valueAxes.at(1)->labelFormat(), QStringLiteral("%.2f"));
+
+    // SP1 and SP2 by name and value, in the legend and at the line's end.
+    for (const char *name : {"SP1 8,00mA", "SP2 16,00mA"}) {
+        QLineSeries *line = seriesNamed<QLineSeries>(chart, QString::fromUtf8(name));
+        QVERIFY2(line && line->isVisible(), name);
+        bool labelled = false;
+        for (QAbstractSeries *series : chart->series())
+            if (auto *label = qobject_cast<QScatterSeries *>(series))
+                labelled |= label->pointLabelsVisible() && label->isVisible() &&
+                            label->pointLabelsFormat() == QString::fromUtf8(name) &&
+                            label->count() == 1;
+        QVERIFY2(labelled, name);
+    }
+    // The bands, raised while a relay is energised, and the marks explained in the legend.
+    QStringList legend;
+    for (QLegendMarker *marker : chart->legend()->markers())
+        if (marker->isVisible())
+            legend << marker->label();
+    QStringList expectedLegend{"Relais 1 erregt", "Relais 2 erregt", "Eingang", "Ausgang",
+                               "Anhalten / Weiter"};
+    if (strainGauge)
+        expectedLegend << "Neu kalibrieren";
+    QCOMPARE(legend, expectedLegend << "Lücke");
+    QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Lücke"))->count(), 1);
+    QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Anhalten / Weiter"))->count(), 2);
+    QCOMPARE(seriesNamed<QScatterSeries>(chart, QStringLiteral("Neu kalibrieren"))->count(),
+             strainGauge ? 1 : 0);
+
+    // The close question's default saved the recording, marks included.
+    QVERIFY(!m_closeQuestion.isEmpty());
+    QFile file(csvPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    QVERIFY2(lines.value(4).startsWith(QStringLiteral("Beginn;10.12.2026 08:00:")),
+             qPrintable(lines.value(4)));
+    QStringList marks;
+    for (const QString &line : lines)
+        if (line.contains(QStringLiteral(";;;;;")))
+            marks << line.section(QLatin1Char(';'), 5);
+    QStringList expectedMarks{"Anhalten", "Weiter"};
+    if (strainGauge)
+        expectedMarks << "Neu kalibrieren";
+    QCOMPARE(marks, expectedMarks << "Lücke");
+    // Marks and samples in the order of their times, the marks among the samples.
+    const QStringList rows = lines.mid(7).filter(QRegularExpression(QStringLiteral("^\\d")));
+    QStringList times;
+    for (const QString &row : rows)
+        times << QDateTime::fromString(row.section(';', 0, 0),
+                                       QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                     .toString(Qt::ISODate);
+    QStringList sorted = times;
+    std::stable_sort(sorted.begin(), sorted.end());
+    QCOMPARE(times, sorted);
+    QVERIFY2(!rows.last().contains(QStringLiteral(";;;;;")), qPrintable(rows.join('|')));
+    QVERIFY(!live->hasUnsavedRecording());
 }
 
 QTEST_MAIN(TestLive)

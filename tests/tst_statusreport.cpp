@@ -394,7 +394,8 @@ void TestStatusReport::save_data() {
                                             << "alt.txt";
 }
 
-// Windows-1252, CR LF after every line, no byte-order mark.
+// Windows-1252, CR LF after every line, no byte-order mark; the device's identity first (here
+// without a report read, each value a dash), then the memo.
 void TestStatusReport::save() {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
@@ -413,7 +414,10 @@ void TestStatusReport::save() {
 
     QFile file(dir.filePath(written));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("  B\xFCrde: 250Ohm\r\n002 Setup ge\xE4ndert\r\n\r\n"));
+    QCOMPARE(file.readAll(), QByteArray("Servicebericht KT 290\r\nTyp: \x96\r\nF.Nr: \x96\r\n"
+                                        "SW-Version: \x96\r\nHW-Version: \x96\r\n"
+                                        "Gelesen am: \x96\r\n\r\n"
+                                        "  B\xFCrde: 250Ohm\r\n002 Setup ge\xE4ndert\r\n\r\n"));
     QVERIFY(boxes.texts.isEmpty());
 }
 

@@ -1,3 +1,4 @@
+#include "diag/servicerecorddialog.h"
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -208,6 +210,19 @@ void TestTexts::qtTextsAreGerman() {
     QVERIFY(!missing.open(QIODevice::ReadOnly));
     QCOMPARE(missing.errorString(),
              QStringLiteral("Die Datei oder das Verzeichnis konnte nicht gefunden werden"));
+
+    // The file dialogs' dates, as their file model writes them.
+    QFile dated(dir.filePath(QStringLiteral("datum.txt")));
+    QVERIFY(dated.open(QIODevice::WriteOnly));
+    QVERIFY(dated.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(14, 5)),
+                              QFileDevice::FileModificationTime));
+    dated.close();
+    QFileSystemModel model;
+    model.setRootPath(dir.path());
+    QModelIndex entry;
+    QTRY_VERIFY((entry = model.index(dated.fileName(), 3)).isValid() &&
+                !model.data(entry).toString().isEmpty());
+    QCOMPARE(model.data(entry).toString(), QStringLiteral("10.12.26 14:05"));
 }
 
 void TestTexts::textsFit_data() {
@@ -262,11 +277,17 @@ void TestTexts::textsFit_data() {
         window->show();
         window->StaticTextEingang->setText(exponent.input);
         window->StaticTextAusgang->setText(exponent.output);
-        window->StaticTextRelais1->setText(QStringLiteral("abgefallen"));
-        window->StaticTextRelais2->setText(QStringLiteral("angezogen"));
+        window->StaticTextRelais1->setText(QStringLiteral("stromlos"));
+        window->StaticTextRelais2->setText(QStringLiteral("erregt"));
+        window->ComboZeitraum->setCurrentIndex(window->ComboZeitraum->count() - 1);
         window->StaticTextZustand->setText(QStringLiteral("Kalibrierung läuft"));
         window->ButtonAnhalten->setText(QStringLiteral("Anhalten"));
         return window;
+    });
+    QTest::newRow("service record form") << Prepare([](WindowSet &windows) -> QWidget * {
+        auto *form = new ServiceRecordDialog(ServiceRecordForm(), windows.form1);
+        form->show();
+        return form;
     });
     QTest::newRow("about box") << dialog(&WindowSet::aboutBox);
     QTest::newRow("potentiometer window") << dialog(&WindowSet::fpotikontr);
@@ -350,5 +371,12 @@ void TestTexts::valueTooLongKeepsItsStart() {
     delete windows.form1;
 }
 
-QTEST_MAIN(TestTexts)
+// The program's own start: German dates are chosen before the application object is made.
+int main(int argc, char *argv[]) {
+    useGermanDates();
+    QApplication app(argc, argv);
+    QTEST_DISABLE_KEYPAD_NAVIGATION
+    TestTexts test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_texts.moc"

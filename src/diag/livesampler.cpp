@@ -11,8 +11,11 @@ namespace {
 // two readings corrects each reading without it.
 constexpr double CalibrationFactor = 0.22;
 
-constexpr const char *CsvHeaderStrainGauge = "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2";
-constexpr const char *CsvHeaderCurrent = "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2";
+constexpr const char *CsvHeaderStrainGauge =
+    "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2;Ereignis";
+constexpr const char *CsvHeaderCurrent =
+    "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis";
+constexpr const char *GapMark = "Lücke";
 constexpr const char *CsvTimeFormat = "dd.MM.yyyy HH:mm:ss";
 
 QString relayCell(const std::optional<int> &bits, int bit) {
@@ -29,6 +32,15 @@ LiveSampler::LiveSampler(DeviceProtocol &protocol, bool strainGauge, Clock clock
     , m_clock(std::move(clock))
     , m_switchPoint1(NoValue)
     , m_switchPoint2(NoValue) {}
+
+void LiveSampler::setIdentity(const QString &type, const QString &serialNumber) {
+    m_type = type;
+    m_serialNumber = serialNumber;
+}
+
+void LiveSampler::addMark(const QString &text) {
+    m_marks.append({m_clock ? m_clock() : QDateTime::currentDateTime(), text});
+}
 
 void LiveSampler::readSwitchPoints() {
     if (m_protocol.ended())
@@ -60,8 +72,13 @@ std::optional<LiveSample> LiveSampler::cycle() {
     if (m_protocol.ended())
         return std::nullopt;
     const double relays = m_protocol.DeviceQueryNumber(QStringLiteral("P2"));
-    if (!HasValue(input) || !HasValue(output))
+    if (!HasValue(input) || !HasValue(output)) {
+        if (!m_inGap && !m_protocol.ended())
+            addMark(QString::fromUtf8(GapMark));
+        m_inGap = true;
         return std::nullopt;
+    }
+    m_inGap = false;
     LiveSample sample;
     sample.time = m_clock ? m_clock() : QDateTime::currentDateTime();
     sample.input = m_strainGauge ? input - m_correction : input;
@@ -83,17 +100,39 @@ QString LiveSampler::outputText(double output) {
 
 QByteArray LiveSampler::csv() const {
     const QLatin1String lineEnd("\r\n");
-    QString text = QLatin1String(m_strainGauge ? CsvHeaderStrainGauge : CsvHeaderCurrent);
+    const auto switchPoint = [](double value) {
+        return HasValue(value) ? outputText(value) : QString();
+    };
+    const QStringList head{
+        QStringLiteral("Typ;") + m_type,
+        QStringLiteral("F.Nr;") + m_serialNumber,
+        QStringLiteral("SP1;") + switchPoint(m_switchPoint1),
+        QStringLiteral("SP2;") + switchPoint(m_switchPoint2),
+        QStringLiteral("Beginn;") +
+            (m_samples.isEmpty() ? QString()
+                                 : m_samples.first().time.toString(QLatin1String(CsvTimeFormat))),
+    };
+    QString text = head.join(lineEnd) + lineEnd + lineEnd;
+    text += QLatin1String(m_strainGauge ? CsvHeaderStrainGauge : CsvHeaderCurrent);
     text += lineEnd;
+    qsizetype mark = 0;
+    const auto marksUpTo = [&](const QDateTime &time) {
+        for (; mark < m_marks.size() && (!time.isValid() || m_marks.at(mark).time <= time); ++mark)
+            text += m_marks.at(mark).time.toString(QLatin1String(CsvTimeFormat)) +
+                    QStringLiteral(";;;;;") + m_marks.at(mark).text + lineEnd;
+    };
     for (const LiveSample &sample : m_samples) {
+        marksUpTo(sample.time);
         const QStringList cells{
             sample.time.toString(QLatin1String(CsvTimeFormat)),
             FormatFixed(sample.input, 5, m_strainGauge ? 3 : 2),
             FormatFixed(sample.output, 5, 2),
             relayCell(sample.relayBits, 1),
             relayCell(sample.relayBits, 2),
+            QString(),
         };
         text += cells.join(QLatin1Char(';')) + lineEnd;
     }
+    marksUpTo(QDateTime());
     return text.toUtf8();
 }

@@ -20,6 +20,13 @@ struct LiveSample {
     std::optional<int> relayBits;
 };
 
+// Something that happened during a recording: "Anhalten", "Weiter", "Neu kalibrieren", or a gap
+// where the device gave no values.
+struct LiveMark {
+    QDateTime time;
+    QString text;
+};
+
 // The device side of the live view, without windows: asks the device for its input signal, its
 // output current and its relay states, cycle after cycle, and keeps what it got. Strain-gauge
 // models are calibrated with the calibration resistor first; the switch points are read once.
@@ -31,6 +38,11 @@ public:
     LiveSampler(DeviceProtocol &protocol, bool strainGauge, Clock clock = {});
 
     bool isStrainGauge() const { return m_strainGauge; }
+    // The device's type text and F.Nr for the CSV's head.
+    void setIdentity(const QString &type, const QString &serialNumber);
+    // Notes an event at the present time.
+    void addMark(const QString &text);
+    const QList<LiveMark> &marks() const { return m_marks; }
 
     // "al1ma", "al2ma"; NoValue for a switch point the device did not give.
     void readSwitchPoints();
@@ -43,7 +55,8 @@ public:
     bool isCalibrated() const { return m_calibrated; }
 
     // One cycle: "mvv0", "mas", "P2". Nothing when the device vanished, the conversation was
-    // asked to stop, or the input or output brought no value; otherwise the sample is kept.
+    // asked to stop, or the input or output brought no value (a gap, marked once); otherwise the
+    // sample is kept.
     std::optional<LiveSample> cycle();
 
     const QList<LiveSample> &samples() const { return m_samples; }
@@ -52,9 +65,11 @@ public:
     QString inputText(double input) const;
     static QString outputText(double output);
 
-    // The kept samples for a spreadsheet: a header line, then per sample the local time, input,
-    // output, relay 1 and relay 2 (1 energised, 0 not, empty when unknown), separated by
-    // semicolons, with a decimal comma and CR LF line ends.
+    // The kept samples for a spreadsheet: a head with type, F.Nr, switch points and the time of
+    // the first sample, a blank line, a header line, then per sample the local time, input,
+    // output, relay 1 and relay 2 (1 energised, 0 not, empty when unknown) and, on lines of their
+    // own in time order, the marks in the last column; separated by semicolons, with a decimal
+    // comma and CR LF line ends.
     QByteArray csv() const;
 
 private:
@@ -66,4 +81,8 @@ private:
     double m_correction = 0.0;
     bool m_calibrated = false;
     QList<LiveSample> m_samples;
+    QList<LiveMark> m_marks;
+    QString m_type;
+    QString m_serialNumber;
+    bool m_inGap = false;
 };

@@ -65,7 +65,8 @@ void StatusReport::build() {
     for (const QString &line : potentiometerLines(ReadPotentiometers(m_protocol)))
         add(line);
     add(QString());
-    add(m_protocol.DeviceQuery(QStringLiteral("spr")));
+    m_setupPrint = m_protocol.DeviceQuery(QStringLiteral("spr"));
+    add(m_setupPrint);
     add(QStringLiteral("LogFile"));
     add(m_log ? m_log() : QString());
     add(QStringLiteral("--- KT290 Status Ende ---"));

@@ -22,6 +22,8 @@ public:
     StatusReport(DeviceProtocol &protocol, bool strainGauge, LogSource log, LineSink addLine);
 
     void build();
+    // The device's answer to "spr" in the report just built.
+    const QString &setupPrint() const { return m_setupPrint; }
 
     // The report's lines for given readings; NoValue (or less) marks a missing reading.
     static QString errorLine(double error);
@@ -59,4 +61,5 @@ private:
     bool m_strainGauge;
     LogSource m_log;
     LineSink m_addLine;
+    QString m_setupPrint;
 };

@@ -9,14 +9,17 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QTimer>
 #include <QValueAxis>
 
@@ -24,8 +27,17 @@ namespace {
 
 constexpr int ClientWidth = 760;
 constexpr int ClientHeight = 560;
-// The trend shows the last ten minutes.
+// The trend keeps the last ten minutes, the longest span offered.
 constexpr qint64 TrendMs = 10 * 60 * 1000;
+constexpr int SpanMinutes[] = {1, 5, 10};
+// The time axis ticks on whole 10 s for one minute, on whole minutes otherwise.
+constexpr qint64 ShortStepMs = 10 * 1000;
+constexpr qint64 LongStepMs = 60 * 1000;
+// The output axis: the output's whole range, with round ticks.
+constexpr double OutputTop = 25.0;
+constexpr int OutputTicks = 6;
+// Where the event marks sit on the output axis: above the output's range.
+constexpr double MarkLevel = 23.5;
 // While the view is held, it looks at its buttons this often; no question goes out meanwhile.
 constexpr double HeldPause = 0.2;
 
@@ -42,8 +54,19 @@ constexpr const char *StateRunning = "läuft";
 constexpr const char *StateHeld = "angehalten";
 constexpr const char *StateDisconnected = "getrennt";
 constexpr const char *StateEnded = "beendet";
-constexpr const char *RelayOn = "angezogen";
-constexpr const char *RelayOff = "abgefallen";
+constexpr const char *RelayOn = "erregt";
+constexpr const char *RelayOff = "stromlos";
+constexpr const char *Gone = "getrennt";
+// A band is raised while its relay is energised.
+constexpr const char *BandNames[2] = {"Relais 1 erregt", "Relais 2 erregt"};
+constexpr const char *SwitchPointName = "SP%1 %2";
+enum MarkKind { MarkHold, MarkCalibrate, MarkGap };
+constexpr const char *MarkNames[3] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke"};
+constexpr const char *CloseQuestion =
+    "Die Aufzeichnung (%1 Werte) ist nicht gespeichert.\n\nAls CSV speichern?";
+constexpr const char *SaveButton = "Als CSV speichern";
+constexpr const char *DiscardButton = "Verwerfen";
+constexpr const char *CancelButton = "Abbrechen";
 
 QString text(const char *latin) {
     return QString::fromUtf8(latin);
@@ -87,8 +110,10 @@ Tflive::Tflive(Tform1 &form, QWidget *parent)
     DeviceConversation &conversation = m_form.conversation();
     connect(&conversation, &DeviceConversation::operationChanged, this, &Tflive::updateControls);
     connect(&conversation, &DeviceConversation::connectedChanged, this, [this](bool connected) {
-        if (!connected)
+        if (!connected) {
             setState(text(StateDisconnected));
+            showGone(true);
+        }
         updateControls();
     });
     updateControls();
@@ -106,6 +131,14 @@ void Tflive::buildControls() {
     LabelRelais2 = makeLabel(this, "LabelRelais2", QStringLiteral("Relais 2"), {428, 55});
     StaticTextRelais2 = makeTextField(this, "StaticTextRelais2", {484, 53, 100, 17});
     StaticTextZustand = makeTextField(this, "StaticTextZustand", {600, 30, 144, 17});
+    ComboZeitraum = new QComboBox(this);
+    ComboZeitraum->setObjectName(QStringLiteral("ComboZeitraum"));
+    ComboZeitraum->setGeometry(600, 52, 144, 21);
+    for (const int minutes : SpanMinutes)
+        ComboZeitraum->addItem(minutes == 1 ? QStringLiteral("Zeitraum 1 Minute")
+                                            : QStringLiteral("Zeitraum %1 Minuten").arg(minutes),
+                               minutes);
+    connect(ComboZeitraum, &QComboBox::currentIndexChanged, this, &Tflive::ComboZeitraumChange);
 
     ButtonAnhalten = makeButton(this, "ButtonAnhalten", text(CaptionHold), {16, 520, 110, 25});
     ButtonKalibrieren = makeButton(this, "ButtonKalibrieren", QStringLiteral("Neu kalibrieren"),
@@ -131,14 +164,17 @@ void Tflive::buildChart() {
     m_chart->setLocale(QLocale(QLocale::German));
 
     m_timeAxis = new QDateTimeAxis;
-    m_timeAxis->setFormat(QStringLiteral("HH:mm"));
-    m_timeAxis->setTickCount(11);
     m_inputAxis = new QValueAxis;
     m_inputAxis->setLabelFormat(QStringLiteral("%.3f"));
+    m_inputAxis->setLabelsColor(QColor(0, 90, 200));
+    // One grid: the input's. The output axis names its values without lines of its own.
     m_outputAxis = new QValueAxis;
     m_outputAxis->setTitleText(QStringLiteral("Ausgang mA"));
-    m_outputAxis->setRange(0.0, 22.0);
-    m_outputAxis->setLabelFormat(QStringLiteral("%.1f"));
+    m_outputAxis->setRange(0.0, OutputTop);
+    m_outputAxis->setTickCount(OutputTicks);
+    m_outputAxis->setLabelFormat(QStringLiteral("%.2f"));
+    m_outputAxis->setLabelsColor(QColor(200, 30, 30));
+    m_outputAxis->setGridLineVisible(false);
     m_bandAxis = new QValueAxis;
     m_bandAxis->setRange(0.0, BandScale);
     m_bandAxis->setVisible(false);
@@ -157,7 +193,7 @@ void Tflive::buildChart() {
         m_relayUpper[relay] = new QLineSeries(this);
         m_relayLower[relay] = new QLineSeries(this);
         auto *band = new QAreaSeries(m_relayUpper[relay], m_relayLower[relay]);
-        band->setName(QStringLiteral("Relais %1").arg(relay + 1));
+        band->setName(text(BandNames[relay]));
         band->setColor(relayColours[relay]);
         band->setBorderColor(relayColours[relay]);
         attach(band, m_bandAxis);
@@ -176,9 +212,39 @@ void Tflive::buildChart() {
         m_switchPoints[point]->setPen(
             QPen(point == 0 ? QColor(230, 160, 40) : QColor(120, 80, 200), 1, Qt::DashLine));
         attach(m_switchPoints[point], m_outputAxis);
+        // The switch point's value at the line's right end.
+        m_switchPointLabels[point] = new QScatterSeries;
+        m_switchPointLabels[point]->setMarkerSize(1);
+        m_switchPointLabels[point]->setColor(Qt::transparent);
+        m_switchPointLabels[point]->setBorderColor(Qt::transparent);
+        m_switchPointLabels[point]->setPointLabelsVisible(true);
+        m_switchPointLabels[point]->setPointLabelsClipping(false);
+        m_switchPointLabels[point]->setPointLabelsColor(m_switchPoints[point]->pen().color());
+        attach(m_switchPointLabels[point], m_outputAxis);
+        // Named at the line itself; the legend keeps its room for what has no label.
+        m_chart->legend()->markers(m_switchPointLabels[point]).value(0)->setVisible(false);
+        m_chart->legend()->markers(m_switchPoints[point]).value(0)->setVisible(false);
     }
-    const QDateTime now = QDateTime::currentDateTime();
-    m_timeAxis->setRange(now.addMSecs(-TrendMs), now);
+    const QScatterSeries::MarkerShape shapes[3] = {QScatterSeries::MarkerShapeTriangle,
+                                                   QScatterSeries::MarkerShapeRectangle,
+                                                   QScatterSeries::MarkerShapeCircle};
+    const QColor markColours[3] = {QColor(60, 60, 60), QColor(0, 140, 70), QColor(200, 0, 0)};
+    for (int kind = 0; kind < 3; ++kind) {
+        m_marks[kind] = new QScatterSeries;
+        m_marks[kind]->setName(text(MarkNames[kind]));
+        m_marks[kind]->setMarkerShape(shapes[kind]);
+        m_marks[kind]->setMarkerSize(9);
+        m_marks[kind]->setColor(markColours[kind]);
+        attach(m_marks[kind], m_outputAxis);
+        // In the legend once the chart shows such a mark.
+        QLegendMarker *legend = m_chart->legend()->markers(m_marks[kind]).value(0);
+        legend->setVisible(false);
+        connect(m_marks[kind], &QXYSeries::pointsRemoved, legend,
+                [legend, series = m_marks[kind]] { legend->setVisible(series->count() > 0); });
+        connect(m_marks[kind], &QXYSeries::pointAdded, legend,
+                [legend] { legend->setVisible(true); });
+    }
+    updateTimeAxis(QDateTime::currentMSecsSinceEpoch());
 
     ChartView = new QChartView(m_chart, this);
     ChartView->setObjectName(QStringLiteral("ChartView"));
@@ -218,9 +284,18 @@ void Tflive::runLoop() {
         return;
     m_sampler = std::make_unique<LiveSampler>(conversation.protocol(), conversation.isStrainGauge(),
                                               m_clock);
-    for (QLineSeries *series : {m_input, m_output, m_switchPoints[0], m_switchPoints[1],
-                                m_relayUpper[0], m_relayUpper[1], m_relayLower[0], m_relayLower[1]})
+    m_sampler->setIdentity(m_form.StaticTextTyp->text(), m_form.StaticTextFnr->text());
+    for (QXYSeries *series : std::initializer_list<QXYSeries *>{
+             m_input, m_output, m_switchPoints[0], m_switchPoints[1], m_relayUpper[0],
+             m_relayUpper[1], m_relayLower[0], m_relayLower[1], m_switchPointLabels[0],
+             m_switchPointLabels[1], m_marks[0], m_marks[1], m_marks[2]})
         series->clear();
+    m_axisStartMs = -1;
+    m_latestMs = -1;
+    m_savedSamples = 0;
+    showGone(false);
+    const int decimals = conversation.isStrainGauge() ? 3 : 2;
+    m_inputAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
     m_paused = false;
     m_calibrationWanted = false;
     ButtonAnhalten->setText(text(CaptionHold));
@@ -232,7 +307,7 @@ void Tflive::runLoop() {
     updateControls();
     if (m_closeRequested) {
         m_closeRequested = false;
-        QDialog::done(m_closeResult);
+        done(m_closeResult);
     }
 }
 
@@ -244,7 +319,14 @@ void Tflive::loop() {
     m_sampler->readSwitchPoints();
     for (int point = 0; point < 2; ++point) {
         const double value = point == 0 ? m_sampler->switchPoint1() : m_sampler->switchPoint2();
+        const QString name =
+            HasValue(value)
+                ? text(SwitchPointName).arg(point + 1).arg(LiveSampler::outputText(value))
+                : QString();
+        m_switchPoints[point]->setName(name);
         m_switchPoints[point]->setVisible(HasValue(value));
+        m_switchPointLabels[point]->setPointLabelsFormat(name);
+        m_switchPointLabels[point]->setVisible(HasValue(value));
     }
     m_calibrationWanted = m_sampler->isStrainGauge();
     while (!protocol.ended()) {
@@ -260,8 +342,11 @@ void Tflive::loop() {
             continue;
         }
         setState(text(StateRunning));
+        const qsizetype gaps = m_sampler->marks().size();
         if (const std::optional<LiveSample> sample = m_sampler->cycle())
             showSample(*sample);
+        else if (m_sampler->marks().size() > gaps)
+            addMark(MarkGap);
     }
 }
 
@@ -308,11 +393,16 @@ void Tflive::addToChart(const LiveSample &sample) {
             lower->replace(0, QPointF(m_relayUpper[0]->at(0).x(), lower->at(0).y()));
     const double points[2] = {m_sampler->switchPoint1(), m_sampler->switchPoint2()};
     for (int point = 0; point < 2; ++point)
-        if (HasValue(points[point]))
+        if (HasValue(points[point])) {
             m_switchPoints[point]->replace(
                 {QPointF(double(oldest), points[point]), QPointF(double(at), points[point])});
+            m_switchPointLabels[point]->replace({QPointF(double(at), points[point])});
+        }
+    for (QScatterSeries *marks : m_marks)
+        while (marks->count() > 0 && marks->at(0).x() < oldest)
+            marks->remove(0);
 
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(oldest), sample.time);
+    updateTimeAxis(at);
     // The input axis fits the values in view, with a margin.
     double low = sample.input;
     double high = sample.input;
@@ -322,17 +412,81 @@ void Tflive::addToChart(const LiveSample &sample) {
     }
     const double margin = std::max((high - low) * 0.1, m_sampler->isStrainGauge() ? 0.01 : 0.1);
     m_inputAxis->setRange(low - margin, high + margin);
+    // Ticks on round values.
+    m_inputAxis->applyNiceNumbers();
     m_inputAxis->setTitleText(m_sampler->isStrainGauge() ? QStringLiteral("Eingang mV/V")
                                                          : QStringLiteral("Eingang mA"));
+}
+
+// The span starts at a round time; once the newest sample passes its end it moves on by whole
+// steps, so the ticks stay on round times.
+void Tflive::updateTimeAxis(qint64 latestMs) {
+    const qint64 step = m_spanMs <= LongStepMs ? ShortStepMs : LongStepMs;
+    m_latestMs = latestMs;
+    if (m_axisStartMs < 0)
+        m_axisStartMs = latestMs - latestMs % step;
+    if (latestMs > m_axisStartMs + m_spanMs) {
+        const qint64 from = latestMs - m_spanMs;
+        m_axisStartMs = from - from % step + (from % step ? step : 0);
+    }
+    m_timeAxis->setFormat(step == ShortStepMs ? QStringLiteral("HH:mm:ss")
+                                              : QStringLiteral("HH:mm"));
+    m_timeAxis->setTickCount(int(m_spanMs / step) + 1);
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_axisStartMs),
+                         QDateTime::fromMSecsSinceEpoch(m_axisStartMs + m_spanMs));
+}
+
+int Tflive::spanMinutes() const {
+    return int(m_spanMs / 60000);
+}
+
+void Tflive::ComboZeitraumChange() {
+    m_spanMs = qint64(ComboZeitraum->currentData().toInt()) * 60000;
+    // A longer span shows what is kept from before; a shorter one ends at the newest sample.
+    const qint64 latest = m_latestMs >= 0 ? m_latestMs : QDateTime::currentMSecsSinceEpoch();
+    if (m_axisStartMs >= 0 && m_input->count() > 0)
+        m_axisStartMs = std::max<qint64>(qint64(m_input->at(0).x()), latest - m_spanMs);
+    const qint64 step = m_spanMs <= LongStepMs ? ShortStepMs : LongStepMs;
+    if (m_axisStartMs >= 0)
+        m_axisStartMs -= m_axisStartMs % step;
+    updateTimeAxis(latest);
+}
+
+// After the device has gone, the last values stay readable but plainly not current.
+void Tflive::showGone(bool gone) {
+    for (QLabel *field :
+         {StaticTextEingang, StaticTextAusgang, StaticTextRelais1, StaticTextRelais2}) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::WindowText, gone ? QColor(Qt::gray) : QColor(Qt::black));
+        field->setPalette(palette);
+    }
+    if (gone) {
+        StaticTextEingang->setText(text(Gone));
+        StaticTextAusgang->setText(text(Gone));
+    }
+}
+
+void Tflive::addMark(int kind) {
+    if (!m_sampler || m_sampler->marks().isEmpty())
+        return;
+    m_marks[kind]->append(double(m_sampler->marks().last().time.toMSecsSinceEpoch()), MarkLevel);
 }
 
 void Tflive::ButtonAnhaltenClick() {
     m_paused = !m_paused;
     ButtonAnhalten->setText(text(m_paused ? CaptionResume : CaptionHold));
+    if (m_sampler) {
+        m_sampler->addMark(text(m_paused ? CaptionHold : CaptionResume));
+        addMark(MarkHold);
+    }
 }
 
 void Tflive::ButtonKalibrierenClick() {
     m_calibrationWanted = true;
+    if (m_sampler) {
+        m_sampler->addMark(QStringLiteral("Neu kalibrieren"));
+        addMark(MarkCalibrate);
+    }
 }
 
 // The file dialog opens beside the running view: its own event loop would halt the loop in the
@@ -350,20 +504,32 @@ void Tflive::ButtonCsvClick() {
     dialog->open();
 }
 
-void Tflive::saveCsvAs(QString path) {
+// Asked when the view has stopped (its close with an unsaved recording): no exchange runs.
+bool Tflive::saveCsvAsked() {
+    QString path =
+        m_chooseFileName
+            ? m_chooseFileName()
+            : QFileDialog::getSaveFileName(this, QStringLiteral("Als CSV speichern"), QString(),
+                                           QStringLiteral("CSV-Datei (*.csv)"));
+    return saveCsvAs(path);
+}
+
+bool Tflive::saveCsvAs(QString path) {
     if (path.isEmpty())
-        return;
+        return false;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1String(".csv");
-    saveCsv(path);
+    return saveCsv(path);
 }
 
 bool Tflive::saveCsv(const QString &path) {
     if (!m_sampler)
         return false;
     const QString reason = SetupFile::save(path, m_sampler->csv());
-    if (reason.isEmpty())
+    if (reason.isEmpty()) {
+        m_savedSamples = m_sampler->samples().size();
         return true;
+    }
     auto *box = new QMessageBox(QMessageBox::Critical, ApplicationTitle(),
                                 QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                     .arg(QDir::toNativeSeparators(path), reason),
@@ -382,5 +548,28 @@ void Tflive::done(int result) {
         m_form.conversation().requestStop();
         return;
     }
+    if (!confirmClose())
+        return;
     QDialog::done(result);
+}
+
+bool Tflive::hasUnsavedRecording() const {
+    return m_sampler && m_sampler->samples().size() > m_savedSamples;
+}
+
+// A recording not saved is not thrown away unasked; saving is the default.
+bool Tflive::confirmClose() {
+    if (!hasUnsavedRecording())
+        return true;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                    text(CloseQuestion).arg(m_sampler->samples().size()), QMessageBox::NoButton,
+                    this);
+    QPushButton *save = box.addButton(text(SaveButton), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(text(DiscardButton), QMessageBox::DestructiveRole);
+    box.addButton(text(CancelButton), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == discard)
+        return true;
+    return box.clickedButton() == save && saveCsvAsked();
 }

@@ -8,6 +8,8 @@
 
 class QChart;
 class QChartView;
+class QComboBox;
+class QScatterSeries;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
@@ -16,9 +18,10 @@ class QValueAxis;
 class Tform1;
 
 // The live view: the device's input signal, output current and relay states, asked over and
-// over, shown large and as a trend of the last ten minutes with the switch points and the
-// relays' states. The main window's values follow. The whole run is one operation of the device
-// conversation, so every other device control waits until the window is closed.
+// over, shown large and as a trend over a chosen span (1, 5 or 10 minutes) with the switch points,
+// the relays' states and the events of the recording. The main window's values follow. The whole
+// run is one operation of the device conversation, so every other device control waits until the
+// window is closed.
 class Tflive final : public QDialog {
     Q_OBJECT
 
@@ -34,6 +37,10 @@ public:
     bool isPaused() const { return m_paused; }
     // Writes the samples as CSV to `path`; a German box when that fails.
     bool saveCsv(const QString &path);
+    // Samples recorded since the last save.
+    bool hasUnsavedRecording() const;
+    // The trend's span in minutes.
+    int spanMinutes() const;
     // Chooses the file for "Als CSV speichern" (tests); a file dialog by default.
     void setSaveFileNameChooser(std::function<QString()> chooser);
 
@@ -47,6 +54,7 @@ public:
     QLabel *LabelRelais2 = nullptr;
     QLabel *StaticTextRelais2 = nullptr;
     QLabel *StaticTextZustand = nullptr;
+    QComboBox *ComboZeitraum = nullptr;
     QChartView *ChartView = nullptr;
     QPushButton *ButtonAnhalten = nullptr;
     QPushButton *ButtonKalibrieren = nullptr;
@@ -57,7 +65,8 @@ public:
     void ButtonAnhaltenClick();
     void ButtonKalibrierenClick();
     void ButtonCsvClick();
-    void saveCsvAs(QString path);
+    bool saveCsvAs(QString path);
+    void ComboZeitraumChange();
 
     void done(int result) override;
 
@@ -73,6 +82,11 @@ private:
     void addToChart(const LiveSample &sample);
     void setState(const QString &text);
     void updateControls();
+    void updateTimeAxis(qint64 latestMs);
+    void showGone(bool gone);
+    void addMark(int kind);
+    bool saveCsvAsked();
+    bool confirmClose();
 
     Tform1 &m_form;
     LiveSampler::Clock m_clock;
@@ -92,6 +106,12 @@ private:
     QLineSeries *m_input = nullptr;
     QLineSeries *m_output = nullptr;
     QLineSeries *m_switchPoints[2] = {nullptr, nullptr};
+    QScatterSeries *m_switchPointLabels[2] = {nullptr, nullptr};
+    QScatterSeries *m_marks[3] = {nullptr, nullptr, nullptr};
+    qint64 m_spanMs = 60 * 1000;
+    qint64 m_axisStartMs = -1;
+    qint64 m_latestMs = -1;
+    qsizetype m_savedSamples = 0;
     QLineSeries *m_relayUpper[2] = {nullptr, nullptr};
     QLineSeries *m_relayLower[2] = {nullptr, nullptr};
 };

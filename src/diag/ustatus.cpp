@@ -1,5 +1,6 @@
 #include "ustatus.h"
 
+#include "servicerecorddialog.h"
 #include "statusreport.h"
 
 #include "link/allgem.h"
@@ -7,7 +8,9 @@
 #include "main/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
+#include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "setup/setuptext.h"
 #include "setup/setuptransfer.h"
 
 #include <QDir>
@@ -32,6 +35,38 @@ constexpr int BuildDelayMs = 200;
 constexpr int EchoMs = 50;
 constexpr const char *TextFilter = "Text (*.txt)";
 constexpr const char *PdfFilter = "PDF-Dokument (*.pdf)";
+constexpr const char *SetupSource =
+    "Quelle: Setup-Ausdruck des Geräts (\"spr\") im Statusbericht vom %1; nur die Felder des "
+    "Typs %2.";
+constexpr const char *RelayStates[] = {"stromlos", "erregt"};
+
+QString text(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The record's read-out values as the main window shows them.
+QList<QPair<QString, QString>> readings(const Tform1 &form, bool strainGauge) {
+    const bool panel1 = strainGauge;
+    const auto relay = [](const QWidget *energised, const QWidget *deEnergised) {
+        if (!energised->isHidden())
+            return text(RelayStates[1]);
+        if (!deEnergised->isHidden())
+            return text(RelayStates[0]);
+        return QString();
+    };
+    return {
+        {QStringLiteral("Eingang"),
+         (panel1 ? form.StaticTextMv : form.StaticTextMv02)->text().trimmed()},
+        {QStringLiteral("Ausgang"),
+         (panel1 ? form.StaticTextMa : form.StaticTextMa02)->text().trimmed()},
+        {QStringLiteral("Schaltpunkt SP1"),
+         (panel1 ? form.StaticTextSp1 : form.StaticTextSP102)->text().trimmed()},
+        {QStringLiteral("Schaltpunkt SP2"),
+         (panel1 ? form.StaticTextSp2 : form.StaticTextSP202)->text().trimmed()},
+        {QStringLiteral("Relais 1"), relay(form.ImageNc1, form.ImageNo1)},
+        {QStringLiteral("Relais 2"), relay(form.ImageNc2, form.ImageNo2)},
+    };
+}
 
 } // namespace
 
@@ -103,6 +138,10 @@ void Tfstatus::setSaveFileNameChooser(FileNameChooser chooser) {
     m_chooseFileName = std::move(chooser);
 }
 
+void Tfstatus::setRecordFormChooser(RecordFormChooser chooser) {
+    m_chooseRecordForm = std::move(chooser);
+}
+
 void Tfstatus::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     FormShow();
@@ -131,9 +170,13 @@ void Tfstatus::BuildStatusReport() {
     updateControls();
     Memo1->clear();
     m_receivedCr = false;
+    takeReadingTime();
+    m_setupPrint.clear();
     const bool built = m_form.conversation().statusReport(
-        [this](const QString &line) { Memo1->appendPlainText(line); });
+        [this](const QString &line) { Memo1->appendPlainText(line); }, &m_setupPrint);
     m_building = false;
+    // The main window's values as they stand once the device has been read.
+    m_reading.readings = readings(m_form, m_strainGauge);
     if (m_closePending) {
         m_closePending = false;
         done(m_closeResult);
@@ -239,25 +282,70 @@ void Tfstatus::Speichernunter1Click() {
     const QString path = pdf && QFileInfo(chosen).suffix().isEmpty()
                              ? chosen + QLatin1String(".pdf")
                              : SetupFile::withDefaultExtension(chosen);
+    ServiceRecordContent record = serviceRecord();
+    if (pdf) {
+        const ServiceRecordForm last = ServiceRecordForm::remembered();
+        std::optional<ServiceRecordForm> entries;
+        if (m_chooseRecordForm) {
+            entries = m_chooseRecordForm(last);
+        } else {
+            ServiceRecordDialog dialog(last, this);
+            if (dialog.exec() == QDialog::Accepted)
+                entries = dialog.entries();
+        }
+        if (!entries)
+            return;
+        entries->remember();
+        record.form = *entries;
+    }
     // The dialog offers the completed name the next time.
     SaveDialog1->selectFile(path);
-    const QString reason = pdf ? ServiceRecord::save(path, serviceRecord())
-                               : SetupFile::save(path, SetupFile::encode(memoLines()));
+    const QString reason =
+        pdf ? ServiceRecord::save(path, record)
+            : SetupFile::save(path, SetupFile::encode(record.textHead() + memoLines()));
     if (!reason.isEmpty())
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                   .arg(QDir::toNativeSeparators(path), reason));
 }
 
-ServiceRecordContent Tfstatus::serviceRecord() {
-    ServiceRecordContent content;
-    content.deviceType = m_form.StaticTextTyp->text();
-    content.serialNumber = m_form.StaticTextFnr->text();
-    content.swVersion = m_form.StaticTextSwVersion->text();
-    content.hwVersion = m_form.StaticTextHwVersion->text();
-    content.madeAt = QDateTime::currentDateTime();
+// The identity and the time as they are when the device is read for the report.
+void Tfstatus::takeReadingTime() {
+    m_reading = ServiceRecordContent();
+    m_reading.deviceType = m_form.StaticTextTyp->text();
+    m_reading.serialNumber = m_form.StaticTextFnr->text();
+    m_reading.swVersion = m_form.StaticTextSwVersion->text();
+    m_reading.hwVersion = m_form.StaticTextHwVersion->text();
+    m_reading.readAt = QDateTime::currentDateTime();
+    m_strainGauge = m_form.conversation().isStrainGauge();
+}
+
+// The setup in the record is the device's own print of the same report; the dialogs' setup,
+// which may hold unwritten edits, has no part in it.
+ServiceRecordContent Tfstatus::serviceRecord() const {
+    ServiceRecordContent content = m_reading;
     content.reportLines = memoLines();
-    content.setup = m_form.setupTransfer().fieldRows();
+    content.setupSource = text(SetupSource)
+                              .arg(ServiceRecord::dateText(content.readAt),
+                                   content.deviceType.section(QLatin1Char(' '), 0, 1));
+    const bool printed = SetupTextAccepted(m_setupPrint);
+    const SetupFields device = SetupFieldsFromText(m_setupPrint);
+    if (printed)
+        content.setup = SetupRows(device, m_strainGauge);
+    const std::optional<SetupTransfer::Written> &written = m_form.setupTransfer().lastWrite();
+    if (written && written->serialNumber == content.serialNumber && written->at <= content.readAt) {
+        content.writtenAt = written->at;
+        const SetupFile::Loaded backup = written->backupPath.isEmpty()
+                                             ? SetupFile::Loaded()
+                                             : SetupFile::load(written->backupPath);
+        const bool backedUp = backup.error.isEmpty() && SetupTextAccepted(backup.text);
+        const QList<QPair<QString, QString>> before =
+            SetupRows(SetupFieldsFromText(backup.text), m_strainGauge);
+        for (qsizetype i = 0; i < before.size(); ++i)
+            content.changes << ServiceRecordChange{before.at(i).first,
+                                                   backedUp ? before.at(i).second : QString(),
+                                                   content.setup.value(i).second};
+    }
     return content;
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QFileDialog;
@@ -24,8 +25,14 @@ public:
 
     explicit Tfstatus(Tform1 &form, QWidget *parent = nullptr);
 
+    // Asks for the service record's entries, given the last ones; nothing when cancelled.
+    using RecordFormChooser =
+        std::function<std::optional<ServiceRecordForm>(const ServiceRecordForm &)>;
+
     // Replaces the save dialog (tests).
     void setSaveFileNameChooser(FileNameChooser chooser);
+    // Replaces the service record's form (tests).
+    void setRecordFormChooser(RecordFormChooser chooser);
     // The report's lines as the memo shows them.
     QStringList memoLines() const;
     bool isBuilding() const { return m_building; }
@@ -65,10 +72,17 @@ private:
     void updateControls();
     void appendReceived(const QString &received);
     QString askSaveFileName();
-    ServiceRecordContent serviceRecord();
+    ServiceRecordContent serviceRecord() const;
+    void takeReadingTime();
 
     Tform1 &m_form;
     FileNameChooser m_chooseFileName;
+    RecordFormChooser m_chooseRecordForm;
+    // What the record states of the moment the device was read: identity, the main window's
+    // values, the device's setup print.
+    ServiceRecordContent m_reading;
+    QString m_setupPrint;
+    bool m_strainGauge = true;
     bool m_building = false;
     bool m_sendingKeys = false;
     bool m_closePending = false;

@@ -197,7 +197,7 @@ bool DeviceConversation::writeSetup(const SetupFields &fields) {
     return true;
 }
 
-bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine) {
+bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine, QString *setupPrint) {
     if (!mayStart(Operation::StatusReport))
         return false;
     Scope scope(*this, Operation::StatusReport);
@@ -205,6 +205,8 @@ bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine) {
         m_protocol, m_strainGauge,
         [this] { return LogFetch(m_protocol).run().value_or(QString()); }, addLine);
     report.build();
+    if (setupPrint)
+        *setupPrint = report.setupPrint();
     return true;
 }
 

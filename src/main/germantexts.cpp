@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QtGlobal>
 
 namespace {
 
@@ -26,4 +27,13 @@ bool loadGermanTexts(QCoreApplication &app) {
         }
     }
     return loaded;
+}
+
+void useGermanDates() {
+    // LC_ALL would win over LC_TIME: what it chose stays as LANG for the other categories.
+    if (qEnvironmentVariableIsSet("LC_ALL")) {
+        qputenv("LANG", qgetenv("LC_ALL"));
+        qunsetenv("LC_ALL");
+    }
+    qputenv("LC_TIME", "de_DE.UTF-8");
 }

@@ -24,6 +24,7 @@ void tell(const QString &text) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    useGermanDates();
     QApplication app(argc, argv);
     loadGermanTexts(app);
     QApplication::setApplicationName(QStringLiteral("vtk290"));

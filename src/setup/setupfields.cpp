@@ -93,27 +93,36 @@ SetupFields SetupFieldsFromText(const QString &text) {
     return fields;
 }
 
+QList<QPair<QString, QString>> SetupRows(const SetupFields &fields, bool strainGauge) {
+    QList<QPair<QString, QString>> rows{
+        {QStringLiteral("Relais 1 oberhalb SP1"),
+         itemName(PolarityNames, fields.relay1DeEnergised)},
+        {QStringLiteral("Relais 2 oberhalb SP2"),
+         itemName(PolarityNames, fields.relay2DeEnergised)},
+        {QStringLiteral("Hysterese Relais 1 / SP1"), shown(fields.hysteresis1Item)},
+        {QStringLiteral("Hysterese Relais 2 / SP2"), shown(fields.hysteresis2Item)},
+        {QStringLiteral("Sicherheitsmodus"), itemName(OnOff, fields.safetyMode)},
+    };
+    if (!strainGauge)
+        return rows;
+    rows << qMakePair(QStringLiteral("V - Poti links"), shown(fields.vPotiLeftItem))
+         << qMakePair(QStringLiteral("V - Poti rechts"), shown(fields.vPotiRightItem))
+         << qMakePair(QStringLiteral("0 - Poti"), itemName(ZeroRanges, fields.zeroIndex))
+         << qMakePair(QStringLiteral("Funktion (Zug/Druck)"),
+                      itemName(DirectionNames, fields.pressureIndex));
+    return rows;
+}
+
 QList<SetupDifference> SetupDifferences(const SetupFields &from, const SetupFields &to,
                                         bool strainGauge) {
+    const QList<QPair<QString, QString>> before = SetupRows(from, strainGauge);
+    const QList<QPair<QString, QString>> after = SetupRows(to, strainGauge);
     QList<SetupDifference> differences;
-    const auto compare = [&differences](const char *field, const QString &a, const QString &b) {
-        if (a != b)
-            differences << SetupDifference{QString::fromUtf8(field), a, b};
-    };
-    compare("Relais 1 oberhalb SP1", itemName(PolarityNames, from.relay1DeEnergised),
-            itemName(PolarityNames, to.relay1DeEnergised));
-    compare("Relais 2 oberhalb SP2", itemName(PolarityNames, from.relay2DeEnergised),
-            itemName(PolarityNames, to.relay2DeEnergised));
-    compare("Hysterese Relais 1 / SP1", shown(from.hysteresis1Item), shown(to.hysteresis1Item));
-    compare("Hysterese Relais 2 / SP2", shown(from.hysteresis2Item), shown(to.hysteresis2Item));
-    compare("Sicherheitsmodus", itemName(OnOff, from.safetyMode), itemName(OnOff, to.safetyMode));
-    if (!strainGauge)
-        return differences;
-    compare("V - Poti links", shown(from.vPotiLeftItem), shown(to.vPotiLeftItem));
-    compare("V - Poti rechts", shown(from.vPotiRightItem), shown(to.vPotiRightItem));
-    compare("0 - Poti", itemName(ZeroRanges, from.zeroIndex), itemName(ZeroRanges, to.zeroIndex));
-    compare("Funktion (Zug/Druck)", itemName(DirectionNames, from.pressureIndex),
-            itemName(DirectionNames, to.pressureIndex));
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (before.at(i).second != after.at(i).second)
+            differences << SetupDifference{before.at(i).first, before.at(i).second,
+                                           after.at(i).second};
+    }
     return differences;
 }
 

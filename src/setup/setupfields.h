@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,12 @@ struct SetupDifference {
 // `to` differs from `from`, in the dialogs' order.
 QList<SetupDifference> SetupDifferences(const SetupFields &from, const SetupFields &to,
                                         bool strainGauge);
+
+// The setup as rows of a table: each field's German name and its value as shown to the user
+// ("(ohne Wert)" where it has none), in the dialogs' order; the strain-gauge part (potentiometers
+// and direction) only for strain-gauge models. A relay above its switch point is "stromlos" or
+// "erregt".
+QList<QPair<QString, QString>> SetupRows(const SetupFields &fields, bool strainGauge);
 
 // One set command and the pause the device needs after it.
 struct SetupCommand {

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -58,10 +59,12 @@ constexpr const char *CutOffNoBackup =
     "\n\nEine Sicherung des Setups von vor dem Schreiben gibt es nicht.";
 constexpr const char *CompareCaption = "Vor dem Schreiben vergleichen";
 constexpr const char *NoDifferenceText =
-    "Das Setup im KT 290 stimmt mit dem eingestellten überein. Es wurde nichts geschrieben.";
+    "Das Setup im KT 290 stimmt mit dem Eingestellten überein. Es wurde nichts geschrieben.";
 constexpr const char *DifferencesText =
     "Diese Felder würden im KT 290 geändert (Gerät → neu):\n\n%1\n\nJetzt schreiben?";
 constexpr const char *DifferenceLine = "%1: %2 → %3";
+constexpr const char *WriteButton = "Schreiben";
+constexpr const char *CancelButton = "Abbrechen";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -95,37 +98,6 @@ SetupFields SetupTransfer::fields() const {
     fields.vPotiLeftItem = m_einst.ComboBoxVPotiL->currentText();
     fields.vPotiRightItem = m_einst.ComboBoxVPotiR->currentText();
     return fields;
-}
-
-QList<QPair<QString, QString>> SetupTransfer::fieldRows() const {
-    static constexpr const char *Directions[] = {"Zug (4 mA = 0 mV/V, Signal negativ)",
-                                                 "Druck/Zug (12 mA = 0 mV/V)",
-                                                 "Druck (4 mA = 0 mV/V, Signal positiv)"};
-    const SetupFields setup = fields();
-    const auto polarity = [](bool deEnergised) {
-        return deEnergised ? QStringLiteral("stromlos") : QStringLiteral("unter Strom");
-    };
-    const QString zero = setup.zeroIndex < 0
-                             ? QString()
-                             : m_einst.ComboBox0PotiL->itemText(setup.zeroIndex) +
-                                   QStringLiteral(" bis ") +
-                                   m_einst.ComboBox0PotiR->itemText(setup.zeroIndex);
-    const QString direction =
-        setup.pressureIndex >= 0 && setup.pressureIndex < int(std::size(Directions))
-            ? QString::fromUtf8(Directions[setup.pressureIndex])
-            : QString();
-    return {
-        {QStringLiteral("Relais 1 oberhalb SP1"), polarity(setup.relay1DeEnergised)},
-        {QStringLiteral("Relais 2 oberhalb SP2"), polarity(setup.relay2DeEnergised)},
-        {QStringLiteral("Hysterese Relais 1 / SP1"), setup.hysteresis1Item},
-        {QStringLiteral("Hysterese Relais 2 / SP2"), setup.hysteresis2Item},
-        {QStringLiteral("Schaltverhalten 251"),
-         setup.safetyMode ? QStringLiteral("ein") : QStringLiteral("aus")},
-        {QStringLiteral("V - Poti links"), setup.vPotiLeftItem},
-        {QStringLiteral("V - Poti rechts"), setup.vPotiRightItem},
-        {QStringLiteral("0 - Poti"), zero},
-        {QStringLiteral("Funktion (Zug/Druck)"), direction},
-    };
 }
 
 void SetupTransfer::ApplySetupText(const QString &setupText) {
@@ -217,7 +189,7 @@ void SetupTransfer::download(QPushButton *button) {
     if (!conversation.deviceOperationsAllowed())
         return;
     m_form.ProgressBar1->show();
-    conversation.writeSetup(setup);
+    const bool written = conversation.writeSetup(setup);
     m_form.ProgressBar1->hide();
     // The port was lost in the middle (a forced stop ends the program, which says it there).
     if (conversation.lastWrite().cutOff() && !conversation.isShutDown()) {
@@ -226,6 +198,9 @@ void SetupTransfer::download(QPushButton *button) {
     }
     if (conversation.lastOperationStopped())
         return;
+    if (written)
+        m_lastWrite =
+            Written{backup.path, QDateTime::currentDateTime(), m_form.StaticTextFnr->text()};
     // The read-out shows what the device really took.
     m_form.BitBtnAktualisierenClick(m_form.BitBtnAktualisieren);
 }
@@ -241,10 +216,13 @@ bool SetupTransfer::confirmDifferences(const SetupFields &device, const SetupFie
     for (const SetupDifference &difference : differences)
         lines << text(DifferenceLine).arg(difference.field, difference.from, difference.to);
     QMessageBox box(QMessageBox::Question, text(CompareCaption),
-                    text(DifferencesText).arg(lines.join(QLatin1Char('\n'))),
-                    QMessageBox::Ok | QMessageBox::Cancel, &m_form);
-    box.setDefaultButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
+                    text(DifferencesText).arg(lines.join(QLatin1Char('\n'))), QMessageBox::NoButton,
+                    &m_form);
+    QPushButton *write = box.addButton(text(WriteButton), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(text(CancelButton), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.exec();
+    return box.clickedButton() == write;
 }
 
 void SetupTransfer::applyDefault() {

@@ -2,9 +2,11 @@
 
 #include "setupfields.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QFileDialog;
 class QPushButton;
@@ -41,9 +43,15 @@ public:
 
     // The current setup as the dialogs hold it.
     SetupFields fields() const;
-    // The nine fields with their German names and the values the dialogs show (empty where a
-    // field has no value).
-    QList<QPair<QString, QString>> fieldRows() const;
+
+    // A setup this program wrote since it was started: where the device's setup before the
+    // write was kept (empty without backup), when and into which device (F.Nr).
+    struct Written {
+        QString backupPath;
+        QDateTime at;
+        QString serialNumber;
+    };
+    const std::optional<Written> &lastWrite() const { return m_lastWrite; }
 
 private:
     void clearForRead();
@@ -55,4 +63,5 @@ private:
     Tfrelais &m_relais;
     Tfeinst &m_einst;
     QString m_lastBackupPath;
+    std::optional<Written> m_lastWrite;
 };

@@ -1,5 +1,6 @@
 // Usage: screenshots OUTPUT_DIR [schnittstellen] — connects the real windows to simulated devices
 // and saves PNGs; with "schnittstellen" only the port setting's picture.
+#include "diag/servicerecorddialog.h"
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
@@ -23,7 +24,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -75,12 +79,37 @@ void saveWhenReady(QDialog *dialog, const QString &path, double limitSeconds, Re
     dialog->exec();
 }
 
+// The service record's pages as pictures (pdftoppm from poppler-utils).
+bool savePdfPages(const QString &pdf, const QDir &out, const QString &stem) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (tool.isEmpty())
+        return false;
+    QProcess process;
+    process.start(tool, {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), pdf,
+                         out.filePath(stem)});
+    const bool saved = process.waitForFinished(60000) && process.exitCode() == 0;
+    std::printf("%s %s-*.png\n", saved ? "saved" : "FAILED", qPrintable(out.filePath(stem)));
+    return saved;
+}
+
+const ServiceRecordForm ExampleEntries{QStringLiteral("Stadtwerke Nord"),
+                                       QStringLiteral("Pumpwerk 3 / Druckmessung PT-12"),
+                                       QStringLiteral("A-2026-4711"),
+                                       QStringLiteral("M. Keller"),
+                                       QStringLiteral("Nullpunkt und Schaltpunkte geprüft.\n"
+                                                      "Hysterese Relais 1 auf 0,5 mA gestellt."),
+                                       true};
+
 } // namespace
 
 int main(int argc, char *argv[]) {
     // The pictures are the same with or without a desktop.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows' remembered choices and the record's entries stay out of the user's own.
+    QTemporaryDir scratch;
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    useGermanDates();
     QApplication app(argc, argv);
     loadGermanTexts(app);
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
@@ -124,6 +153,15 @@ int main(int argc, char *argv[]) {
             saveDialog(windows.feinst, out.filePath(QStringLiteral("einstellbereiche.png")));
             saveWhenReady(windows.fstatus, out.filePath(QStringLiteral("status.png")), 60,
                           [&windows] { return !windows.fstatus->isBuilding(); });
+            // The service record of that report: its form, then its pages.
+            ServiceRecordDialog entries(ExampleEntries, form);
+            saveDialog(&entries, out.filePath(QStringLiteral("servicebericht-angaben.png")));
+            const QString pdf = scratch.filePath(QStringLiteral("servicebericht.pdf"));
+            windows.fstatus->setSaveFileNameChooser([pdf] { return pdf; });
+            windows.fstatus->setRecordFormChooser(
+                [](const ServiceRecordForm &) { return std::optional(ExampleEntries); });
+            windows.fstatus->Speichernunter1Click();
+            ok = savePdfPages(pdf, out, QStringLiteral("servicebericht")) && ok;
             saveWhenReady(windows.fsimul, out.filePath(QStringLiteral("simulation.png")), 30,
                           [&windows] { return windows.fsimul->Button1->isEnabled(); });
             saveWhenReady(windows.flogfile, out.filePath(QStringLiteral("logfile.png")), 30,
@@ -132,11 +170,15 @@ int main(int argc, char *argv[]) {
             for (const char *line :
                  {"set mvv0 0.5", "set mvv0cal 1.0", "wave 0.8 40", "set al2ma 12"})
                 device.control(QLatin1String(line));
-            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90, [&windows] {
-                const LiveSampler *sampler = windows.flive->sampler();
-                return sampler && !sampler->samples().isEmpty() &&
-                       sampler->samples().first().time.secsTo(sampler->samples().last().time) >= 60;
-            });
+            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90,
+                          [&windows, &scratch] {
+                              const LiveSampler *sampler = windows.flive->sampler();
+                              const bool minute = sampler && !sampler->samples().isEmpty() &&
+                                                  sampler->samples().first().time.secsTo(
+                                                      sampler->samples().last().time) >= 60;
+                              // Saved, so that closing asks nothing.
+                              return minute && windows.flive->saveCsv(scratch.filePath("live.csv"));
+                          });
             for (const char *line : {"wave 0 1", "set al2ma 16"})
                 device.control(QLatin1String(line));
             saveDialog(windows.fmehr, out.filePath(QStringLiteral("mehr.png")));
