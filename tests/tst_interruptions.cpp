@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -509,19 +510,30 @@ void TestInterruptions::nothingHaltsAnOperation() {
 void TestInterruptions::liveCsvDialogLetsTheViewRun() {
     openWindow();
     Tflive *live = m_windows.flive;
-    QFileDialog *dialog = nullptr;
+    QPointer<QFileDialog> dialog;
+    bool opened = false;
+    bool closing = false;
     qsizetype whileOpen = -1;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
-        if (!dialog && live->ButtonCsv->isEnabled()) {
-            live->ButtonCsv->click();
-            dialog = live->findChild<QFileDialog *>();
-            if (dialog)
-                whileOpen = m_device.commands().size();
+        // The recording is not kept: the close question is answered "Verwerfen".
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons())
+                if (box->buttonRole(button) == QMessageBox::DestructiveRole)
+                    button->click();
             return;
         }
-        if (dialog && m_device.commands().size() >= whileOpen + 6) {
-            dialog->reject();
+        if (!opened && live->ButtonCsv->isEnabled()) {
+            live->ButtonCsv->click();
+            dialog = live->findChild<QFileDialog *>();
+            opened = dialog;
+            whileOpen = m_device.commands().size();
+            return;
+        }
+        if (opened && !closing && m_device.commands().size() >= whileOpen + 6) {
+            closing = true;
+            if (dialog)
+                dialog->reject();
             live->close();
         }
     });
@@ -533,7 +545,7 @@ void TestInterruptions::liveCsvDialogLetsTheViewRun() {
     });
     m_form->LiveAnzeige1->trigger();
     driver.stop();
-    QVERIFY(dialog);
+    QVERIFY(opened);
     QVERIFY2(m_device.commands().size() >= whileOpen + 6,
              qPrintable(m_device.commands().join(" | ")));
 }

@@ -246,12 +246,13 @@ void TestServiceRecord::recordStatesDevice() {
 void TestServiceRecord::unwritablePath_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
+    // DIR: the test's folder.
     QTest::newRow("missing folder, PDF") << "fehlt/bericht.pdf"
-                                         << "Die Datei oder der Ordner existiert nicht.";
+                                         << "den Ordner DIR/fehlt gibt es nicht";
     QTest::newRow("a file as folder, text") << "datei.txt/bericht.txt"
-                                            << "Kein Ordner.";
+                                            << "DIR/datei.txt ist kein Ordner";
     QTest::newRow("a folder as file, text") << "ordner.txt"
-                                            << "Ist ein Ordner.";
+                                            << "DIR/ordner.txt ist ein Ordner";
 }
 
 // A path that cannot take the file: the German box with the German reason, and no file nor rest
@@ -269,6 +270,7 @@ void TestServiceRecord::unwritablePath() {
     status->setRecordFormChooser([](const ServiceRecordForm &last) { return std::optional(last); });
     status->Memo1->setPlainText(QStringLiteral("Bericht"));
     const QString path = dir.filePath(name);
+    reason.replace(QStringLiteral("DIR"), QDir::toNativeSeparators(dir.path()));
     status->setSaveFileNameChooser([&] { return path; });
     MessageBoxCatcher boxes;
     status->Speichernunter1Click();

@@ -36,6 +36,11 @@ QString GermanFileError(const QFileDevice &file) {
 }
 
 QString GermanFileError(QFileDevice::FileError error, const QString &path) {
+    if (error == QFileDevice::NoError)
+        return {};
+    // A folder in the way makes writing fail late (a save file is renamed onto it).
+    if (QFileInfo(path).isDir())
+        return openReason(path);
     switch (error) {
     case QFileDevice::NoError:
         return {};
