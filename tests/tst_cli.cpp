@@ -7,6 +7,7 @@
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
+#include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
 #include <QAction>
@@ -81,32 +82,9 @@ private:
 
 namespace {
 
-// What the simulator holds in these tests besides its own setup.
-const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
-                                    "set tasp 0.5",     "set fehl 3",    "set P2 2",
-                                    "set mas 12.5",     "set al1ma 8",   "set al2ma 16.25"};
-
-// The simulator's own setup, as the dialogs hold it.
-SetupFields deviceSetup() {
-    SetupFields fields;
-    fields.relay1DeEnergised = true;
-    fields.relay2DeEnergised = true;
-    fields.hysteresis1Item = QStringLiteral("0,0 mA");
-    fields.hysteresis2Item = QStringLiteral("0,0 mA");
-    fields.safetyMode = false;
-    fields.pressureIndex = 2;
-    fields.zeroIndex = 2;
-    fields.vPotiLeftItem = QStringLiteral("2,5 mV/V");
-    fields.vPotiRightItem = QStringLiteral("0,83 mV/V");
-    return fields;
-}
-
-SetupFields twoFieldsChanged() {
-    SetupFields fields = deviceSetup();
-    fields.hysteresis1Item = QStringLiteral("1,0 mA");
-    fields.pressureIndex = 0;
-    return fields;
-}
+using simulated::deviceSetup;
+using simulated::DeviceValues;
+using simulated::twoFieldsChanged;
 
 // Only the zero potentiometer differs from the device: "-0,25 … +0,75 mV/V", centre 0.25.
 SetupFields zeroPotiChanged() {

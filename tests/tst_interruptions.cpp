@@ -9,6 +9,7 @@
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptransfer.h"
+#include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
 #include <QAction>
@@ -86,11 +87,6 @@ namespace {
 const QStringList SetCommandNames{"R1POL", "R2POL", "al1hy",  "al2hy", "druck",
                                   "vpoa",  "vpoe",  "nullpo", "sich"};
 
-// Distinct values, so that an answer shown under another field's name would be seen.
-const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
-                                    "set tasp 0",       "set fehl 3",    "set P2 2",
-                                    "set mas 12.5",     "set al1ma 8",   "set al2ma 16.25"};
-
 int setCommandCount(const QStringList &commands) {
     int count = 0;
     for (const QString &command : commands)
@@ -112,8 +108,10 @@ void TestInterruptions::initTestCase() {
 void TestInterruptions::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_device.start({}));
-    for (const char *line : DeviceValues)
+    for (const char *line : simulated::DeviceValues)
         QVERIFY(m_device.control(QLatin1String(line)));
+    // The setup lock off, so that another answer shown under its name ("fnr 42") is seen.
+    QVERIFY(m_device.control(QStringLiteral("set tasp 0")));
     m_env = QProcessEnvironment::systemEnvironment();
     m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
     m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
@@ -516,13 +514,9 @@ void TestInterruptions::liveCsvDialogLetsTheViewRun() {
     qsizetype whileOpen = -1;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
-        // The recording is not kept: the close question is answered "Verwerfen".
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            for (QAbstractButton *button : box->buttons())
-                if (box->buttonRole(button) == QMessageBox::DestructiveRole)
-                    button->click();
+        // The recording is not kept.
+        if (simulated::discardRecording())
             return;
-        }
         if (!opened && live->ButtonCsv->isEnabled()) {
             live->ButtonCsv->click();
             dialog = live->findChild<QFileDialog *>();

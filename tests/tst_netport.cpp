@@ -1,5 +1,6 @@
 #include "diagrig.h"
 #include "ser2netprocess.h"
+#include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
 #include "diag/ulive.h"
@@ -42,10 +43,7 @@ namespace {
 
 constexpr qint64 BoundMs = 3000;
 
-// What the simulator holds in these tests besides its own setup.
-const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
-                                    "set fehl 3",       "set mas 12.5",  "set al1ma 8",
-                                    "set al2ma 16.25"};
+using simulated::DeviceValues;
 
 struct Run {
     int code = -1;
@@ -103,13 +101,9 @@ Session serviceSession(const QString &path, const QString &setupFile, const QStr
     QTimer watcher;
     bool closing = false;
     QObject::connect(&watcher, &QTimer::timeout, live, [&] {
-        // The recording is not kept: the close question is answered "Verwerfen".
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            for (QAbstractButton *button : box->buttons())
-                if (box->buttonRole(button) == QMessageBox::DestructiveRole)
-                    button->click();
+        // The recording is not kept.
+        if (simulated::discardRecording())
             return;
-        }
         if (!closing && live->isVisible() &&
             device.commands().mid(before).count(QStringLiteral("P2")) >= 2) {
             closing = true;
@@ -149,16 +143,7 @@ void TestNetPort::sameConversationAsLocal() {
     Ser2NetProcess server;
     QVERIFY(server.start(mode, remote.portPath()));
 
-    SetupFields fields;
-    fields.relay1DeEnergised = true;
-    fields.relay2DeEnergised = true;
-    fields.hysteresis1Item = QStringLiteral("1,0 mA");
-    fields.hysteresis2Item = QStringLiteral("0,0 mA");
-    fields.safetyMode = false;
-    fields.pressureIndex = 0;
-    fields.zeroIndex = 2;
-    fields.vPotiLeftItem = QStringLiteral("2,5 mV/V");
-    fields.vPotiRightItem = QStringLiteral("0,83 mV/V");
+    const SetupFields fields = simulated::twoFieldsChanged();
     const QString setupFile = dir.filePath(QStringLiteral("neu.kt290"));
     QCOMPARE(SetupFile::save(setupFile, SetupFile::encode(SetupFile::lines(
                                             fields, QDateTime::currentDateTime()))),

@@ -260,11 +260,14 @@ void ServiceCommands::endProgress() {
     m_progressShown = false;
 }
 
-// An operation refused because the program is ending says nothing of its own: the end of the
-// run tells what happened.
-int ServiceCommands::refused() const {
+// Done when the operation ran and the run goes on; otherwise the code that ends the command. An
+// operation refused or stopped because the program is ending says nothing of its own: the end
+// of the run tells what happened.
+int ServiceCommands::afterOperation(bool ran) const {
     if (m_conversation.isShutDown())
         return Interrupted;
+    if (ran)
+        return Done;
     err(text(Busy));
     return NoAnswer;
 }
@@ -340,10 +343,8 @@ int ServiceCommands::connectDevice(QString *foundName) {
 // The model decides which fields a setup has; the type questions tell it.
 int ServiceCommands::identify() {
     const std::optional<ReadoutView> view = m_conversation.identify();
-    if (!view)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(view.has_value()))
+        return code;
     if (view->typeText.isEmpty()) {
         err(text(NoType));
         return NoAnswer;
@@ -356,10 +357,8 @@ int ServiceCommands::readDeviceSetup(QString &print) {
     progress(text(ProgressSetup));
     const std::optional<QString> answer = m_conversation.readSetup();
     endProgress();
-    if (!answer)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(answer.has_value()))
+        return code;
     if (!SetupTextAccepted(*answer)) {
         err(text(NoSetup));
         return NoAnswer;
@@ -495,10 +494,8 @@ int ServiceCommands::scan() {
     progress(text(ProgressScan));
     const std::optional<QList<ConnectionScan::PortFinding>> findings = m_conversation.surveyPorts();
     endProgress();
-    if (!findings)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(findings.has_value()))
+        return code;
     QJsonArray ports;
     bool found = false;
     for (const ConnectionScan::PortFinding &finding : *findings) {
@@ -612,10 +609,8 @@ int ServiceCommands::readout() {
             progress(text(ProgressReadout) + QStringLiteral(" %1").arg(++answers));
         });
     endProgress();
-    if (!view)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(view.has_value()))
+        return code;
     if (m_options.json)
         outJson(QJsonDocument(readoutJson(*view)));
     else
@@ -643,10 +638,8 @@ int ServiceCommands::report() {
         progress(text(ProgressReport).arg(lines.size()));
     });
     endProgress();
-    if (!built)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(built))
+        return code;
     if (m_conversation.lastOperationStopped()) {
         err(text(Stopped));
         return NoAnswer;
@@ -798,10 +791,8 @@ int ServiceCommands::setupPut(const QString &givenPath) {
     progress(text(ProgressWrite));
     const bool written = m_conversation.writeSetup(wanted);
     endProgress();
-    if (!written)
-        return refused();
-    if (m_conversation.isShutDown())
-        return Interrupted;
+    if (const int code = afterOperation(written))
+        return code;
     // The port was lost before "swr1".
     if (m_conversation.lastWrite().cutOff()) {
         reportInterruption();

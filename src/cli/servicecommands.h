@@ -74,7 +74,7 @@ public:
     void reportInterruption() const;
 
 private:
-    int refused() const;
+    int afterOperation(bool ran) const;
     int connectDevice(QString *foundName = nullptr);
     int identify();
     int readDeviceSetup(QString &print);
