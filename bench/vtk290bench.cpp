@@ -1,7 +1,7 @@
 // Measures what the program costs while it waits and while it talks to the device.
 // Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup |
 //        setupput
-#include "cli/servicecommands.h"
+#include "servicecommands.h"
 #include "diag/statusreport.h"
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
@@ -9,7 +9,7 @@
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "main/devicereadout.h"
+#include "device/devicereadout.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
 #include "ser2netprocess.h"

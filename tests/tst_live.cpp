@@ -2,7 +2,7 @@
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
 #include "diagrig.h"
-#include "main/deviceconversation.h"
+#include "device/deviceconversation.h"
 #include "simulatorprocess.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 #include "fakeserialport.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
-#include "main/instancemark.h"
+#include "system/instancemark.h"
 #include "main/startup.h"
 #include "main/umehr.h"
 

@@ -7,7 +7,7 @@
 #include "link/networkportio.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "main/deviceconversation.h"
+#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"

@@ -3,7 +3,7 @@
 #include "link/portnames.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "main/deviceconversation.h"
+#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "main/startup.h"

@@ -2,7 +2,7 @@
 #include "link/allgem.h"
 #include "link/deviceprotocol.h"
 #include "link/ucom.h"
-#include "main/devicereadout.h"
+#include "device/devicereadout.h"
 
 #include <QtTest>
 

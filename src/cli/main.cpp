@@ -1,8 +1,8 @@
 #include "commandline.h"
-#include "link/interruptsignals.h"
+#include "system/interruptsignals.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "main/deviceconversation.h"
+#include "device/deviceconversation.h"
 #include "servicecommands.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 
 #include "link/allgem.h"
 #include "link/portnames.h"
-#include "link/systemreason.h"
+#include "system/systemreason.h"
 #include "link/ucom.h"
-#include "main/deviceconversation.h"
+#include "device/deviceconversation.h"
 #include "setup/setupbackup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/devicereadout.h"
+#include "device/devicereadout.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

@@ -1,0 +1,138 @@
+#include "diag/livesampler.h"
+
+#include "link/allgem.h"
+#include "link/deviceprotocol.h"
+
+#include <QLocale>
+
+namespace {
+
+// The calibration resistor raises the bridge signal by a known share; the difference of the
+// two readings corrects each reading without it.
+constexpr double CalibrationFactor = 0.22;
+
+constexpr const char *CsvHeaderStrainGauge =
+    "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2;Ereignis";
+constexpr const char *CsvHeaderCurrent =
+    "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis";
+constexpr const char *GapMark = "Lücke";
+constexpr const char *CsvTimeFormat = "dd.MM.yyyy HH:mm:ss";
+
+QString relayCell(const std::optional<int> &bits, int bit) {
+    if (!bits)
+        return {};
+    return (*bits & bit) ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+LiveSampler::LiveSampler(DeviceProtocol &protocol, bool strainGauge, Clock clock)
+    : m_protocol(protocol)
+    , m_strainGauge(strainGauge)
+    , m_clock(std::move(clock))
+    , m_switchPoint1(NoValue)
+    , m_switchPoint2(NoValue) {}
+
+void LiveSampler::setIdentity(const QString &type, const QString &serialNumber) {
+    m_type = type;
+    m_serialNumber = serialNumber;
+}
+
+void LiveSampler::addMark(const QString &text) {
+    m_marks.append({m_clock ? m_clock() : QDateTime::currentDateTime(), text});
+}
+
+void LiveSampler::readSwitchPoints() {
+    if (m_protocol.ended())
+        return;
+    m_switchPoint1 = m_protocol.DeviceQueryNumber(QStringLiteral("al1ma"));
+    if (m_protocol.ended())
+        return;
+    m_switchPoint2 = m_protocol.DeviceQueryNumber(QStringLiteral("al2ma"));
+}
+
+bool LiveSampler::calibrate() {
+    if (!m_strainGauge || m_protocol.ended())
+        return false;
+    const auto [withResistor, withoutResistor] = m_protocol.ReadWithCalibration(true);
+    if (!HasValue(withResistor) || !HasValue(withoutResistor))
+        return false;
+    m_correction = (withResistor - withoutResistor) * CalibrationFactor;
+    m_calibrated = true;
+    return true;
+}
+
+std::optional<LiveSample> LiveSampler::cycle() {
+    if (m_protocol.ended())
+        return std::nullopt;
+    const double input = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
+    if (m_protocol.ended())
+        return std::nullopt;
+    const double output = m_protocol.DeviceQueryNumber(QStringLiteral("mas"));
+    if (m_protocol.ended())
+        return std::nullopt;
+    const double relays = m_protocol.DeviceQueryNumber(QStringLiteral("P2"));
+    if (!HasValue(input) || !HasValue(output)) {
+        if (!m_inGap && !m_protocol.ended())
+            addMark(QString::fromUtf8(GapMark));
+        m_inGap = true;
+        return std::nullopt;
+    }
+    m_inGap = false;
+    LiveSample sample;
+    sample.time = m_clock ? m_clock() : QDateTime::currentDateTime();
+    sample.input = m_strainGauge ? input - m_correction : input;
+    sample.output = output;
+    if (HasValue(relays))
+        sample.relayBits = NearestInt(relays);
+    m_samples.append(sample);
+    return sample;
+}
+
+QString LiveSampler::inputText(double input) const {
+    return m_strainGauge ? FormatFixed(input, 5, 3) + QLatin1String("mV/V")
+                         : FormatFixed(input, 5, 2) + QLatin1String("mA");
+}
+
+QString LiveSampler::outputText(double output) {
+    return FormatFixed(output, 5, 2) + QLatin1String("mA");
+}
+
+QByteArray LiveSampler::csv() const {
+    const QLatin1String lineEnd("\r\n");
+    const auto switchPoint = [](double value) {
+        return HasValue(value) ? outputText(value) : QString();
+    };
+    const QStringList head{
+        QStringLiteral("Typ;") + m_type,
+        QStringLiteral("F.Nr;") + m_serialNumber,
+        QStringLiteral("SP1;") + switchPoint(m_switchPoint1),
+        QStringLiteral("SP2;") + switchPoint(m_switchPoint2),
+        QStringLiteral("Beginn;") +
+            (m_samples.isEmpty() ? QString()
+                                 : m_samples.first().time.toString(QLatin1String(CsvTimeFormat))),
+    };
+    QString text = head.join(lineEnd) + lineEnd + lineEnd;
+    text += QLatin1String(m_strainGauge ? CsvHeaderStrainGauge : CsvHeaderCurrent);
+    text += lineEnd;
+    qsizetype mark = 0;
+    const auto marksUpTo = [&](const QDateTime &time) {
+        for (; mark < m_marks.size() && (!time.isValid() || m_marks.at(mark).time <= time); ++mark)
+            text += m_marks.at(mark).time.toString(QLatin1String(CsvTimeFormat)) +
+                    QStringLiteral(";;;;;") + m_marks.at(mark).text + lineEnd;
+    };
+    for (const LiveSample &sample : m_samples) {
+        marksUpTo(sample.time);
+        const QStringList cells{
+            sample.time.toString(QLatin1String(CsvTimeFormat)),
+            FormatFixed(sample.input, 5, m_strainGauge ? 3 : 2),
+            FormatFixed(sample.output, 5, 2),
+            relayCell(sample.relayBits, 1),
+            relayCell(sample.relayBits, 2),
+            QString(),
+        };
+        text += cells.join(QLatin1Char(';')) + lineEnd;
+    }
+    marksUpTo(QDateTime());
+    return text.toUtf8();
+}

@@ -1,0 +1,136 @@
+#include "setup/setupbackup.h"
+
+#include "link/allgem.h"
+#include "device/deviceconversation.h"
+#include "setup/setupfields.h"
+#include "setup/setupfile.h"
+#include "setup/setuptext.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char *NoAnswer = "Das Gerät hat sein Setup nicht gesendet.";
+constexpr const char *NoDataFolder =
+    "Es gibt keinen Ordner für Sicherungen: weder XDG_DATA_HOME noch HOME ist gesetzt.";
+constexpr const char *NoFolder = "Der Ordner %1 kann nicht angelegt werden.";
+constexpr const char *FolderNotWritable = "Im Ordner %1 darf nicht geschrieben werden.";
+constexpr const char *NotWritten = "Die Datei %1 kann nicht geschrieben werden: %2";
+constexpr const char *UnknownSerial = "unbekannt";
+constexpr const char *TypeKey = "Gerätetyp";
+
+QString text(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString native(const QString &path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// The device's type as a backup names it, after its setup lines.
+QString typeInFile(const QString &path) {
+    const SetupFile::Loaded loaded = SetupFile::load(path);
+    const QString key = QLatin1Char(' ') + text(TypeKey);
+    for (const QString &line : loaded.text.split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(key))
+            return line.section(QLatin1Char(':'), 1).trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+QString SetupBackup::folder() {
+#ifndef Q_OS_WIN
+    // Without either variable the data folder would be one below the file system's root.
+    if (!QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")) &&
+        qEnvironmentVariable("HOME").isEmpty())
+        return {};
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/vtk290/backups");
+}
+
+QString SetupBackup::folderProblem() {
+    const QString dir = folder();
+    if (dir.isEmpty())
+        return text(NoDataFolder);
+    if (!QDir().mkpath(dir))
+        return text(NoFolder).arg(native(dir));
+    if (!QFileInfo(dir).isWritable())
+        return text(FolderNotWritable).arg(native(dir));
+    return {};
+}
+
+QString SetupBackup::fileName(const QString &serialNumber, const QDateTime &time) {
+    return QStringLiteral("KT290-%1-%2.txt")
+        .arg(serialNumber.isEmpty() ? text(UnknownSerial) : serialNumber,
+             time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+SetupBackup::Result SetupBackup::make(DeviceConversation &conversation, const QDateTime &time) {
+    const std::optional<QString> print = conversation.readSetup();
+    if (!print || conversation.lastOperationStopped())
+        return {{}, text(NoAnswer), true};
+    return store(*print, time);
+}
+
+SetupBackup::Result SetupBackup::store(const QString &setupPrint, const QDateTime &time,
+                                       const QString &typeText) {
+    if (!SetupTextAccepted(setupPrint))
+        return {{}, text(NoAnswer), true};
+    QString serial;
+    if (const std::optional<std::int32_t> number =
+            NearestInt(ParseKeyValue(QStringLiteral("Fabrikatationsnr"), setupPrint)))
+        serial = QString::number(*number).rightJustified(4, QLatin1Char('0'));
+    if (const QString problem = folderProblem(); !problem.isEmpty())
+        return {{}, problem};
+    const QString path = folder() + QLatin1Char('/') + fileName(serial, time);
+    QStringList lines = SetupFile::lines(SetupFieldsFromText(setupPrint), time);
+    if (!typeText.isEmpty())
+        lines << QLatin1Char(' ') + text(TypeKey) + QStringLiteral("       : ") + typeText;
+    const QString error = SetupFile::save(path, SetupFile::encode(lines));
+    if (!error.isEmpty())
+        return {{}, text(NotWritten).arg(native(path), error)};
+    return {path, {}};
+}
+
+QList<SetupBackup::Entry> SetupBackup::list(const QString &serialNumber) {
+    const QString dir = folder();
+    if (dir.isEmpty())
+        return {};
+    static const QRegularExpression Name(
+        QStringLiteral("^KT290-(\\d+|%1)-(\\d{8}-\\d{6})\\.txt$").arg(text(UnknownSerial)));
+    bool wantedOk = false;
+    const int wanted = serialNumber.toInt(&wantedOk);
+    QList<Entry> entries;
+    for (const QFileInfo &info :
+         QDir(dir).entryInfoList({QStringLiteral("KT290-*.txt")}, QDir::Files | QDir::Readable)) {
+        const QRegularExpressionMatch match = Name.match(info.fileName());
+        if (!match.hasMatch())
+            continue;
+        Entry entry;
+        entry.path = info.filePath();
+        entry.serialNumber =
+            match.captured(1) == text(UnknownSerial) ? QString() : match.captured(1);
+        entry.time = QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!serialNumber.isEmpty()) {
+            bool ok = false;
+            const int number = entry.serialNumber.toInt(&ok);
+            if (!ok || !wantedOk || number != wanted)
+                continue;
+        }
+        entry.typeText = typeInFile(entry.path);
+        entries << entry;
+    }
+    // Newest first; two of the same second by name.
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return a.time != b.time ? a.time > b.time : a.path > b.path;
+    });
+    return entries;
+}

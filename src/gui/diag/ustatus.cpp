@@ -1,0 +1,376 @@
+#include "diag/ustatus.h"
+
+#include "diag/servicerecorddialog.h"
+#include "diag/statusreport.h"
+
+#include "link/allgem.h"
+#include "link/ucom.h"
+#include "device/deviceconversation.h"
+#include "main/fmain1.h"
+#include "main/formcontrols.h"
+#include "setup/setupfields.h"
+#include "setup/setupfile.h"
+#include "setup/setuptext.h"
+#include "setup/setuptransfer.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 480;
+constexpr int ClientHeight = 701;
+constexpr int MemoMargin = 8;
+constexpr int BuildDelayMs = 200;
+constexpr int EchoMs = 50;
+constexpr const char *TextFilter = "Text (*.txt)";
+constexpr const char *PdfFilter = "PDF-Dokument (*.pdf)";
+constexpr const char *SetupSource =
+    "Quelle: Setup-Ausdruck des Geräts (\"spr\") im Statusbericht vom %1; nur die Felder des "
+    "Typs %2.";
+constexpr const char *RelayStates[] = {"stromlos", "erregt"};
+
+QString text(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The record's read-out values as the main window shows them.
+QList<QPair<QString, QString>> readings(const Tform1 &form, bool strainGauge) {
+    const bool panel1 = strainGauge;
+    const auto relay = [](const QWidget *energised, const QWidget *deEnergised) {
+        if (!energised->isHidden())
+            return text(RelayStates[1]);
+        if (!deEnergised->isHidden())
+            return text(RelayStates[0]);
+        return QString();
+    };
+    return {
+        {QStringLiteral("Eingang"),
+         (panel1 ? form.StaticTextMv : form.StaticTextMv02)->text().trimmed()},
+        {QStringLiteral("Ausgang"),
+         (panel1 ? form.StaticTextMa : form.StaticTextMa02)->text().trimmed()},
+        {QStringLiteral("Schaltpunkt SP1"),
+         (panel1 ? form.StaticTextSp1 : form.StaticTextSP102)->text().trimmed()},
+        {QStringLiteral("Schaltpunkt SP2"),
+         (panel1 ? form.StaticTextSp2 : form.StaticTextSP202)->text().trimmed()},
+        {QStringLiteral("Relais 1"), relay(form.ImageNc1, form.ImageNo1)},
+        {QStringLiteral("Relais 2"), relay(form.ImageNc2, form.ImageNo2)},
+    };
+}
+
+} // namespace
+
+Tfstatus::Tfstatus(Tform1 &form, QWidget *parent)
+    : QDialog(parent)
+    , m_form(form) {
+    setObjectName(QStringLiteral("Tfstatus"));
+    setWindowTitle(QStringLiteral("KT290 - Status"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    resize(ClientWidth, ClientHeight);
+    buildControls();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(BuildDelayMs);
+    connect(Timer1, &QTimer::timeout, this, &Tfstatus::Timer1Timer);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(EchoMs);
+    connect(Timer2, &QTimer::timeout, this, &Tfstatus::Timer2Timer);
+
+    DeviceConversation &conversation = m_form.conversation();
+    connect(&conversation, &DeviceConversation::operationChanged, this, &Tfstatus::updateControls);
+    connect(&conversation, &DeviceConversation::connectedChanged, this, &Tfstatus::updateControls);
+    updateControls();
+}
+
+// "Aktualisieren" asks the device again: only while connected and no other exchange runs, and
+// nothing is saved while the report is being built. Typed keys wait for the end of a running
+// operation and go out then.
+void Tfstatus::updateControls() {
+    const DeviceConversation &conversation = m_form.conversation();
+    Aktualisieren1->setEnabled(conversation.deviceOperationsAllowed());
+    Speichernunter1->setEnabled(!m_building && !conversation.isBusy());
+    if (!conversation.isBusy() && isVisible() && !m_heldKeys.isEmpty())
+        sendHeldKeys();
+}
+
+void Tfstatus::buildControls() {
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    Schlieen1 = makeMenuCommand(MainMenu1, "Schlieen1", QStringLiteral("Schließen"));
+    Speichernunter1 =
+        makeMenuCommand(MainMenu1, "Speichernunter1", QStringLiteral("Speichern unter"));
+    Aktualisieren1 = makeMenuCommand(MainMenu1, "Aktualisieren1", QStringLiteral("Aktualisieren"));
+    connect(Schlieen1, &QAction::triggered, this, &Tfstatus::Schlieen1Click);
+    connect(Speichernunter1, &QAction::triggered, this, &Tfstatus::Speichernunter1Click);
+    connect(Aktualisieren1, &QAction::triggered, this, &Tfstatus::Aktualisieren1Click);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Every key belongs to the terminal: the window takes them all, the memo none.
+    Memo1->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(MainMenu1);
+    layout->setContentsMargins(MemoMargin, MemoMargin, MemoMargin, MemoMargin);
+    layout->addWidget(Memo1);
+
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setNameFilters({QString::fromUtf8(TextFilter), QString::fromUtf8(PdfFilter)});
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+}
+
+void Tfstatus::setSaveFileNameChooser(FileNameChooser chooser) {
+    m_chooseFileName = std::move(chooser);
+}
+
+void Tfstatus::setRecordFormChooser(RecordFormChooser chooser) {
+    m_chooseRecordForm = std::move(chooser);
+}
+
+void Tfstatus::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void Tfstatus::FormShow() {
+    Timer1->start();
+}
+
+// Without a connection the report on screen stays as it is, until "Aktualisieren".
+void Tfstatus::Timer1Timer() {
+    if (m_building)
+        return;
+    if (!m_form.conversation().isConnected()) {
+        Timer1->stop();
+        return;
+    }
+    BuildStatusReport();
+}
+
+void Tfstatus::BuildStatusReport() {
+    Timer1->stop();
+    // The terminal's echo would take the answers away from the report's questions.
+    Timer2->stop();
+    m_building = true;
+    updateControls();
+    Memo1->clear();
+    m_receivedCr = false;
+    takeReadingTime();
+    m_setupPrint.clear();
+    const bool built = m_form.conversation().statusReport(
+        [this](const QString &line) { Memo1->appendPlainText(line); }, &m_setupPrint);
+    m_building = false;
+    // The main window's values as they stand once the device has been read.
+    m_reading.readings = readings(m_form, m_strainGauge);
+    if (m_closePending) {
+        m_closePending = false;
+        done(m_closeResult);
+        return;
+    }
+    // Another exchange still runs (a close of the main window): the report comes later.
+    if (!built && isVisible() && !m_form.conversation().isShutDown() &&
+        m_form.conversation().isConnected())
+        Timer1->start();
+    updateControls();
+    // What the user typed during the build goes out now, in the order typed.
+    sendHeldKeys();
+}
+
+void Tfstatus::Aktualisieren1Click() {
+    if (m_building || !m_form.conversation().deviceOperationsAllowed())
+        return;
+    Timer1->start();
+    Timer2->stop();
+}
+
+void Tfstatus::Schlieen1Click() {
+    close();
+}
+
+void Tfstatus::keyPressEvent(QKeyEvent *event) {
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    for (const QChar key : text)
+        FormKeyPress(key);
+    // Enter and Escape are characters for the device here, not the dialog's default and cancel.
+    event->accept();
+}
+
+void Tfstatus::FormKeyPress(QChar key) {
+    m_heldKeys += key;
+    sendHeldKeys();
+}
+
+// Keys wait while a report is being built and behind a key that is still being sent, so that
+// each one goes out alone and paced, in the order typed.
+void Tfstatus::sendHeldKeys() {
+    DeviceConversation &conversation = m_form.conversation();
+    if (m_building || m_sendingKeys || conversation.isBusy())
+        return;
+    m_sendingKeys = true;
+    while (!m_heldKeys.isEmpty() && conversation.isConnected()) {
+        const QChar key = m_heldKeys.front();
+        if (!Timer2->isActive())
+            Timer2->start();
+        if (!conversation.sendKeys(QString(key)))
+            break;
+        m_heldKeys.remove(0, 1);
+    }
+    m_sendingKeys = false;
+}
+
+// The echo never takes text away from another operation's questions.
+void Tfstatus::Timer2Timer() {
+    const QString received = m_form.conversation().takeTerminalEcho();
+    if (!received.isEmpty())
+        appendReceived(received);
+}
+
+// The received text continues the last line; its line ends (CR LF, CR or LF, also when CR and
+// LF come in two pieces) start new lines. In an empty memo it starts the first line.
+void Tfstatus::appendReceived(const QString &received) {
+    QString text;
+    for (const QChar c : received) {
+        const bool lineFeedAfterCr = c == QLatin1Char('\n') && m_receivedCr;
+        m_receivedCr = c == QLatin1Char('\r');
+        if (lineFeedAfterCr)
+            continue;
+        text += m_receivedCr ? QChar(QLatin1Char('\n')) : c;
+    }
+    QTextCursor cursor(Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+}
+
+QStringList Tfstatus::memoLines() const {
+    QStringList lines;
+    const QTextDocument *document = Memo1->document();
+    if (document->isEmpty())
+        return lines;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    return lines;
+}
+
+void Tfstatus::Speichernunter1Click() {
+    const QString chosen = m_chooseFileName ? m_chooseFileName() : askSaveFileName();
+    if (chosen.isEmpty())
+        return;
+    const bool pdf =
+        chosen.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ||
+        (!m_chooseFileName && SaveDialog1->selectedNameFilter() == QString::fromUtf8(PdfFilter) &&
+         QFileInfo(chosen).suffix().isEmpty());
+    const QString path = pdf && QFileInfo(chosen).suffix().isEmpty()
+                             ? chosen + QLatin1String(".pdf")
+                             : SetupFile::withDefaultExtension(chosen);
+    ServiceRecordContent record = serviceRecord();
+    if (pdf) {
+        const ServiceRecordForm last = ServiceRecordForm::remembered();
+        std::optional<ServiceRecordForm> entries;
+        if (m_chooseRecordForm) {
+            entries = m_chooseRecordForm(last);
+        } else {
+            ServiceRecordDialog dialog(last, this);
+            if (dialog.exec() == QDialog::Accepted)
+                entries = dialog.entries();
+        }
+        if (!entries)
+            return;
+        entries->remember();
+        record.form = *entries;
+    }
+    // The dialog offers the completed name the next time.
+    SaveDialog1->selectFile(path);
+    const QString reason =
+        pdf ? ServiceRecord::save(path, record)
+            : SetupFile::save(path, SetupFile::encode(record.textHead() + memoLines()));
+    if (!reason.isEmpty())
+        QMessageBox::critical(this, ApplicationTitle(),
+                              QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                  .arg(QDir::toNativeSeparators(path), reason));
+}
+
+// The identity and the time as they are when the device is read for the report.
+void Tfstatus::takeReadingTime() {
+    m_reading = ServiceRecordContent();
+    m_reading.deviceType = m_form.StaticTextTyp->text();
+    m_reading.serialNumber = m_form.StaticTextFnr->text();
+    m_reading.swVersion = m_form.StaticTextSwVersion->text();
+    m_reading.hwVersion = m_form.StaticTextHwVersion->text();
+    m_reading.readAt = QDateTime::currentDateTime();
+    m_strainGauge = m_form.conversation().isStrainGauge();
+}
+
+// The setup in the record is the device's own print of the same report; the dialogs' setup,
+// which may hold unwritten edits, has no part in it.
+ServiceRecordContent Tfstatus::serviceRecord() const {
+    ServiceRecordContent content = m_reading;
+    content.reportLines = memoLines();
+    content.setupSource = text(SetupSource)
+                              .arg(ServiceRecord::dateText(content.readAt),
+                                   content.deviceType.section(QLatin1Char(' '), 0, 1));
+    const bool printed = SetupTextAccepted(m_setupPrint);
+    const SetupFields device = SetupFieldsFromText(m_setupPrint);
+    if (printed)
+        content.setup = SetupRows(device, m_strainGauge);
+    const std::optional<SetupTransfer::Written> &written = m_form.setupTransfer().lastWrite();
+    if (written && written->serialNumber == content.serialNumber && written->at <= content.readAt) {
+        content.writtenAt = written->at;
+        const SetupFile::Loaded backup = written->backupPath.isEmpty()
+                                             ? SetupFile::Loaded()
+                                             : SetupFile::load(written->backupPath);
+        const bool backedUp = backup.error.isEmpty() && SetupTextAccepted(backup.text);
+        const QList<QPair<QString, QString>> before =
+            SetupRows(SetupFieldsFromText(backup.text), m_strainGauge);
+        for (qsizetype i = 0; i < before.size(); ++i)
+            content.changes << ServiceRecordChange{before.at(i).first,
+                                                   backedUp ? before.at(i).second : QString(),
+                                                   content.setup.value(i).second};
+    }
+    return content;
+}
+
+QString Tfstatus::askSaveFileName() {
+    if (SaveDialog1->exec() != QDialog::Accepted)
+        return {};
+    return SaveDialog1->selectedFiles().value(0);
+}
+
+// Every way of closing the window ends here (menu, title bar). A close during a build stops
+// the build at its next safe point and closes the window then: no exchange runs on unseen.
+void Tfstatus::done(int result) {
+    if (m_building) {
+        m_closePending = true;
+        m_closeResult = result;
+        m_form.conversation().requestStop();
+        return;
+    }
+    FormClose();
+    QDialog::done(result);
+}
+
+void Tfstatus::FormClose() {
+    Timer1->stop();
+    Timer2->stop();
+    // Nothing typed during a build goes to the device after the window has closed.
+    m_heldKeys.clear();
+}

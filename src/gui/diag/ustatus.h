@@ -1,0 +1,92 @@
+#pragma once
+
+#include "diag/servicerecord.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QFileDialog;
+class QMenuBar;
+class QPlainTextEdit;
+class QTimer;
+class Tform1;
+
+// The status window: the device's full status report and a small terminal. Every character
+// typed goes to the device; whatever the device sends back is appended to the last line.
+class Tfstatus final : public QDialog {
+    Q_OBJECT
+
+public:
+    // Asks for the name of the file to save the report in; empty when the user cancelled.
+    using FileNameChooser = std::function<QString()>;
+
+    explicit Tfstatus(Tform1 &form, QWidget *parent = nullptr);
+
+    // Asks for the service record's entries, given the last ones; nothing when cancelled.
+    using RecordFormChooser =
+        std::function<std::optional<ServiceRecordForm>(const ServiceRecordForm &)>;
+
+    // Replaces the save dialog (tests).
+    void setSaveFileNameChooser(FileNameChooser chooser);
+    // Replaces the service record's form (tests).
+    void setRecordFormChooser(RecordFormChooser chooser);
+    // The report's lines as the memo shows them.
+    QStringList memoLines() const;
+    bool isBuilding() const { return m_building; }
+    // Still shown: a close asked for during a build waits for the build's safe stop.
+    bool closePending() const { return m_closePending; }
+
+    // Controls
+    QPlainTextEdit *Memo1 = nullptr;
+    QMenuBar *MainMenu1 = nullptr;
+    QAction *Schlieen1 = nullptr;
+    QAction *Speichernunter1 = nullptr;
+    QAction *Aktualisieren1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+
+    // Handlers
+    void FormShow();
+    void Timer1Timer();
+    void Aktualisieren1Click();
+    void Schlieen1Click();
+    void Speichernunter1Click();
+    void FormKeyPress(QChar key);
+    void Timer2Timer();
+    void FormClose();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void BuildStatusReport();
+    void sendHeldKeys();
+    void updateControls();
+    void appendReceived(const QString &received);
+    QString askSaveFileName();
+    ServiceRecordContent serviceRecord() const;
+    void takeReadingTime();
+
+    Tform1 &m_form;
+    FileNameChooser m_chooseFileName;
+    RecordFormChooser m_chooseRecordForm;
+    // What the record states of the moment the device was read: identity, the main window's
+    // values, the device's setup print.
+    ServiceRecordContent m_reading;
+    QString m_setupPrint;
+    bool m_strainGauge = true;
+    bool m_building = false;
+    bool m_sendingKeys = false;
+    bool m_closePending = false;
+    int m_closeResult = 0;
+    QString m_heldKeys;
+    bool m_receivedCr = false;
+};

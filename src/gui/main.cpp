@@ -1,0 +1,52 @@
+#include "device/deviceconversation.h"
+#include "main/fmain1.h"
+#include "main/germantexts.h"
+#include "system/interruptsignals.h"
+#include "link/qtserialportio.h"
+#include "link/ucom.h"
+#include "setup/setuptransfer.h"
+#include "main/startup.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+// The exit code after Ctrl+C, SIGTERM or SIGHUP (the shell's convention for an interruption).
+constexpr int Interrupted = 130;
+
+void tell(const QString &text) {
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    useGermanDates();
+    QApplication app(argc, argv);
+    loadGermanTexts(app);
+    QApplication::setApplicationName(QStringLiteral("vtk290"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
+
+    ComLink link(std::make_unique<QtSerialPortIo>());
+    DeviceConversation conversation(link);
+    WindowSet windows;
+    createWindows(conversation, windows);
+    InterruptSignals interruptions;
+    QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
+                     &Tform1::interrupt);
+    windows.form1->show();
+    int result = QApplication::exec();
+    if (interruptions.count() > 0) {
+        result = Interrupted;
+        if (conversation.lastWrite().cutOff())
+            tell(windows.form1->setupTransfer().cutOffText());
+        else
+            tell(QStringLiteral("vtk290 wurde beendet. Jeder Befehl hat das Gerät ganz erreicht, "
+                                "der Kalibrierwiderstand ist aus."));
+    }
+    delete windows.form1;
+    return result;
+}

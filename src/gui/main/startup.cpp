@@ -1,0 +1,39 @@
+#include "main/startup.h"
+
+#include "main/fmain1.h"
+#include "main/umehr.h"
+
+#include "diag/ulive.h"
+#include "diag/ulogfile.h"
+#include "diag/usimul.h"
+#include "diag/ustatus.h"
+#include "help/uinfo.h"
+#include "help/upotikontr.h"
+#include "setup/ueinst.h"
+#include "setup/urelais.h"
+
+// The artwork lives in the static window library, whose resources are registered by hand.
+static void initResources() {
+    Q_INIT_RESOURCE(vtk290);
+}
+
+void createWindows(ComLink &link, WindowSet &windows) {
+    auto *conversation = new DeviceConversation(link);
+    createWindows(*conversation, windows);
+    conversation->setParent(windows.form1);
+}
+
+void createWindows(DeviceConversation &conversation, WindowSet &windows) {
+    initResources();
+    windows.form1 = new Tform1(conversation, windows);
+    Tform1 *owner = windows.form1;
+    windows.fpotikontr = new Tfpotikontr(owner);
+    windows.aboutBox = new TAboutBox(owner);
+    windows.feinst = new Tfeinst(owner);
+    windows.frelais = new Tfrelais(owner);
+    windows.flogfile = new Tflogfile(conversation, owner);
+    windows.fsimul = new Tfsimul(*owner, owner);
+    windows.fstatus = new Tfstatus(*owner, owner);
+    windows.fmehr = new Tfmehr(owner);
+    windows.flive = new Tflive(*owner, owner);
+}
