@@ -254,7 +254,7 @@ int benchStatusReport() {
         return 1;
     }
     // Error and burden read as the report reads them, before the measurement.
-    DeviceProtocol &protocol = windows.form1->protocol();
+    DeviceProtocol &protocol = windows.form1->conversation().protocol();
     const QStringList commands =
         statusReportCommands(protocol.DeviceQueryNumber(QStringLiteral("fehl")),
                              protocol.DeviceQueryNumber(QStringLiteral("rar")));

@@ -1,4 +1,5 @@
 // Setup texts and files: the file decoding and the reading of labelled values.
+#include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"
 
@@ -14,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
           "20mA Poti links", "20mA Poti rechts"})
         ParseKeyValue(QLatin1String(key), text);
     SetupTextAccepted(text);
-    ReadCommaNumber(ExtractNumber(text));
+    ExtractNumber(text);
+    SetupFieldsFromText(text);
+    SetupListFields(text);
+    SetupSerialNumber(text);
     return 0;
 }

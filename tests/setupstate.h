@@ -1,6 +1,8 @@
 #pragma once
 
+#include "setup/currentsetup.h"
 #include "setup/radiogroup.h"
+#include "setup/setupfields.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 
@@ -48,6 +50,57 @@ inline void choose(QComboBox *list, const QString &text) {
     Q_ASSERT(index >= 0);
     list->setCurrentIndex(index);
     emit list->activated(index);
+}
+
+// The switch-point part of `fields` replaced by these values, read as a setup text gives them:
+// a relay checked is de-energised above its switch point, hysteresis in mA.
+inline SetupFields withSwitchPoints(SetupFields fields, bool relay1, bool relay2,
+                                    double hysteresis1, double hysteresis2, bool safety) {
+    const SetupFields read = SetupFieldsFromText(
+        QStringLiteral(" Alarm1hysterese : %1   Alarm2hysterese : %2\r\n"
+                       " Relais1polatität: %3   Relais2polatität: %4\r\n Sicherheitsmodus: %5\r\n")
+            .arg(hysteresis1)
+            .arg(hysteresis2)
+            .arg(relay1 ? 0 : 1)
+            .arg(relay2 ? 0 : 1)
+            .arg(safety ? 1 : 0));
+    fields.relay1DeEnergised = read.relay1DeEnergised;
+    fields.relay2DeEnergised = read.relay2DeEnergised;
+    fields.hysteresis1Item = read.hysteresis1Item;
+    fields.hysteresis2Item = read.hysteresis2Item;
+    fields.safetyMode = read.safetyMode;
+    return fields;
+}
+
+// The strain-gauge part replaced: direction -1, 0 or 1, zero centre and V potentiometer ends in
+// mV/V.
+inline SetupFields withRanges(SetupFields fields, int direction, double zeroCentre,
+                              double vPotiRight, double vPotiLeft) {
+    const SetupFields read = SetupFieldsFromText(
+        QStringLiteral(" Druckrichtung   : %1\r\n Nullpotimitte   : %2\r\n"
+                       " 20mA Poti links : %3\r\n 20mA Poti rechts: %4\r\n")
+            .arg(direction)
+            .arg(zeroCentre)
+            .arg(vPotiLeft)
+            .arg(vPotiRight));
+    fields.pressureIndex = read.pressureIndex;
+    fields.zeroIndex = read.zeroIndex;
+    fields.vPotiLeftItem = read.vPotiLeftItem;
+    fields.vPotiRightItem = read.vPotiRightItem;
+    return fields;
+}
+
+// The setup the program holds, given these values; where it came from stays.
+inline void setSwitchPoints(CurrentSetup &setup, bool relay1, bool relay2, double hysteresis1,
+                            double hysteresis2, bool safety) {
+    setup.set(withSwitchPoints(setup.fields(), relay1, relay2, hysteresis1, hysteresis2, safety),
+              setup.origin(), setup.filePath());
+}
+
+inline void setRanges(CurrentSetup &setup, int direction, double zeroCentre, double vPotiRight,
+                      double vPotiLeft) {
+    setup.set(withRanges(setup.fields(), direction, zeroCentre, vPotiRight, vPotiLeft),
+              setup.origin(), setup.filePath());
 }
 
 // The states the default setup gives.

@@ -4,10 +4,12 @@
 #include "main/startup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 #include "simulatedkt290.h"
+#include "setupstate.h"
 #include "simulatorprocess.h"
 
 #include <QAction>
@@ -841,9 +843,9 @@ void TestCli::trace() {
 
 void TestCli::windowWriteMakesBackup() {
     openWindow();
-    m_windows.frelais->ApplyValues(true, true, 1.0, 0.0, false);
-    m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.5);
-    QCOMPARE(SetupDifferences(deviceSetup(), m_form->setupTransfer().fields(), true).size(), 2);
+    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
+    QCOMPARE(SetupDifferences(deviceSetup(), m_windows.setup->fields(), true).size(), 2);
 
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes, QStringList());
@@ -863,7 +865,7 @@ void TestCli::windowWriteMakesBackup() {
 
 void TestCli::windowFailedBackupAsks() {
     openWindow();
-    m_windows.frelais->ApplyValues(true, true, 1.0, 0.0, false);
+    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
     QFile blocker(m_dataHome);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
 
@@ -899,8 +901,8 @@ void TestCli::windowCompareBeforeWrite() {
     m_form->VorDemSchreibenVergleichen1->setChecked(true);
 
     // The device's own setup: nothing to write.
-    m_windows.frelais->ApplyValues(true, true, 0.0, 0.0, false);
-    m_windows.feinst->ApplyValues(1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_windows.setup, true, true, 0.0, 0.0, false);
+    setupstate::setRanges(*m_windows.setup, 1, 0.0, 0.8333, 2.5);
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY2(m_boxes.first().contains(
@@ -910,7 +912,7 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(backups(), QStringList());
 
     // Only the zero potentiometer differs: shown as well.
-    m_windows.feinst->ApplyValues(1, 0.25, 0.8333, 2.5);
+    setupstate::setRanges(*m_windows.setup, 1, 0.25, 0.8333, 2.5);
     m_boxes.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
     QCOMPARE(m_boxes.size(), 1);
@@ -921,8 +923,8 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(setCommands(), QStringList());
 
     // Two fields differ: shown, and not written on "Abbrechen".
-    m_windows.frelais->ApplyValues(true, true, 1.0, 0.0, false);
-    m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
     m_boxes.clear();
     m_boxButtons.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);

@@ -8,8 +8,10 @@
 #include "main/startup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
 #include "simulatedkt290.h"
+#include "setupstate.h"
 #include "simulatorprocess.h"
 
 #include <QAction>
@@ -354,7 +356,7 @@ void TestInterruptions::windowSignals() {
     connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
+        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
 
     bool sent = false;
@@ -386,8 +388,8 @@ void TestInterruptions::windowSignals() {
         QVERIFY2(stored ? sets == 9 : sets == 3 || sets == 4, qPrintable(commands.join(" | ")));
         QCOMPARE(m_conversation->lastWrite().cutOff(), !stored);
         if (!stored)
-            QVERIFY(m_form->setupTransfer().cutOffText().contains(
-                QDir::toNativeSeparators(m_form->setupTransfer().lastBackupPath())));
+            QVERIFY(m_windows.setupActions->cutOffText().contains(
+                QDir::toNativeSeparators(m_windows.setupTransfer->lastBackupPath())));
     }
     checkNextScanFindsDevice();
 }
@@ -469,8 +471,8 @@ void TestInterruptions::nothingHaltsAnOperation() {
     openWindow();
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
-    const SetupFields atStart = m_form->setupTransfer().fields();
+        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+    const SetupFields atStart = m_windows.setup->fields();
     QList<QAction *> heldBack{m_form->ffnen1, m_form->Speichern1, m_form->Default1,
                               m_form->Relais1, m_form->Info1,
                               m_form->EinstellbereichNullpunktKennwert1};
@@ -499,7 +501,7 @@ void TestInterruptions::nothingHaltsAnOperation() {
     // Afterwards they are back, and the setup is the one the write began with.
     for (QAction *action : heldBack)
         QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
-    QCOMPARE(m_form->setupTransfer().fields(), atStart);
+    QCOMPARE(m_windows.setup->fields(), atStart);
     if (write)
         QCOMPARE(m_device.commands().count(QStringLiteral("swr1")), 1);
 }
@@ -625,7 +627,7 @@ void TestInterruptions::busyPort() {
 // completely written, where the backup is and how to put it back.
 void TestInterruptions::windowWriteCutByLostPort() {
     openWindow();
-    m_form->setupTransfer().ApplySetupText(SetupFile::load(setupFile()).text);
+    m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
     QStringList boxes;
     bool pulled = false;
@@ -648,7 +650,7 @@ void TestInterruptions::windowWriteCutByLostPort() {
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")), qPrintable(boxes.first()));
     QVERIFY2(boxes.first().contains(QLatin1String("von 9 Befehlen")), qPrintable(boxes.first()));
-    const QString backup = m_form->setupTransfer().lastBackupPath();
+    const QString backup = m_windows.setupTransfer->lastBackupPath();
     QVERIFY(QFileInfo::exists(backup));
     QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(backup)), qPrintable(boxes.first()));
     QVERIFY(!m_device.commands().contains(QStringLiteral("swr1")));

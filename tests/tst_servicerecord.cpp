@@ -3,6 +3,7 @@
 #include "diagrig.h"
 #include "setup/setupfile.h"
 #include "setup/urelais.h"
+#include "setupstate.h"
 #include "simulatorprocess.h"
 
 #include <QLabel>
@@ -132,10 +133,10 @@ void TestServiceRecord::recordStatesDevice() {
     QVERIFY(!serial.isEmpty());
     form->Default1Click();
     if (before == Before::UnwrittenEdit)
-        rig->windows.frelais->ApplyValues(true, true, 2.0, 2.0, true);
+        setupstate::setSwitchPoints(*rig->windows.setup, true, true, 2.0, 2.0, true);
     if (before == Before::Write) {
         form->BitBtnUpload->click();
-        rig->windows.frelais->ApplyValues(false, true, 2.0, 1.0, false);
+        setupstate::setSwitchPoints(*rig->windows.setup, false, true, 2.0, 1.0, false);
         form->BitBtnDownload->click();
         QVERIFY(simulator.commands().contains(QStringLiteral("al1hy 2.0")));
     }

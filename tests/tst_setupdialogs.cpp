@@ -134,7 +134,7 @@ void TestSetupDialogs::relaisChoices() {
     QFETCH(QStringList, steps);
     QFETCH(QString, expected);
     Tfrelais dialog;
-    dialog.ApplyValues(relay1, relay2, 0.0, 0.0, safety);
+    dialog.showFields(withSwitchPoints(DefaultSetupFields(), relay1, relay2, 0.0, 0.0, safety));
     for (const QString &step : steps)
         userStep(&dialog, step);
     QCOMPARE(relaisState(dialog), expected);
@@ -169,12 +169,12 @@ void TestSetupDialogs::relaisText() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     Tfrelais dialog;
-    dialog.ApplyValues(false, false, 0.1, 0.1, false);
-    dialog.ApplyText(text);
+    dialog.showFields(withSwitchPoints(DefaultSetupFields(), false, false, 0.1, 0.1, false));
+    const SetupFields fields = SetupFieldsFromText(text);
+    dialog.showFields(fields);
     QCOMPARE(relaisState(dialog), expected);
 
-    // The command line reads setup texts without the dialogs and must come to the same fields.
-    const SetupFields fields = SetupFieldsFromText(text);
+    // The dialog shows the fields as the setup holds them.
     QCOMPARE(fields.relay1DeEnergised, dialog.CheckBoxR1Pol->isChecked());
     QCOMPARE(fields.relay2DeEnergised, dialog.CheckBoxR2Pol->isChecked());
     QCOMPARE(fields.hysteresis1Item, dialog.ComboBoxAl1Hy->currentText());
@@ -237,9 +237,9 @@ void TestSetupDialogs::einstValues_data() {
     QTest::newRow("direction -1 and centre -0.5")
         << print("-1", "-0.5", "1.5", "1.5")
         << "1,5 mV/V 432 | 1,5 mV/V 443 | -1,00 mV/V 451 0,00 mV/V 451 | radio 0 412";
-    QTest::newRow("direction 4 takes the last radio item without code, centre 0.6")
+    QTest::newRow("direction 4 takes the last radio item, centre 0.6")
         << print("4", "0.6", "0.5", "2.0")
-        << "2,0 mV/V 431 | 0,5 mV/V 441 | 0,00 mV/V 454 +1,00 mV/V 454 | radio 2 <none>";
+        << "2,0 mV/V 431 | 0,5 mV/V 441 | 0,00 mV/V 454 +1,00 mV/V 454 | radio 2 415";
     QTest::newRow("direction -2, centre 0.1 rounds to the middle")
         << print("-2", "0.1", "0.5", "2.0")
         << "2,0 mV/V 431 | 0,5 mV/V 441 | " + zero2 + " | radio <none> <none>";
@@ -265,10 +265,10 @@ void TestSetupDialogs::einstValues() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     Tfeinst dialog;
-    dialog.ApplyText(text);
+    const SetupFields fields = SetupFieldsFromText(text);
+    dialog.showFields(fields);
     QCOMPARE(einstState(dialog), expected);
 
-    const SetupFields fields = SetupFieldsFromText(text);
     QCOMPARE(fields.pressureIndex, dialog.RadioGroupZD->itemIndex());
     QCOMPARE(fields.zeroIndex, dialog.ComboBox0PotiL->currentIndex());
     QCOMPARE(fields.vPotiLeftItem, dialog.ComboBoxVPotiL->currentText());
@@ -307,8 +307,8 @@ void TestSetupDialogs::closing() {
     createWindows(link, windows);
     std::unique_ptr<Tform1> form(windows.form1);
     // A state other than the default, so that a restore to the default would show.
-    windows.frelais->ApplyValues(false, true, 0.5, 0.1, false);
-    windows.feinst->ApplyValues(0, -0.25, 1.5, 2.5);
+    setSwitchPoints(*windows.setup, false, true, 0.5, 0.1, false);
+    setRanges(*windows.setup, 0, -0.25, 1.5, 2.5);
     const auto state = [&] {
         return relaisState(*windows.frelais) + " // " + einstState(*windows.feinst);
     };
@@ -362,7 +362,11 @@ void TestSetupDialogs::unreadableListKeepsDialogClosed() {
     WindowSet windows;
     createWindows(link, windows);
     std::unique_ptr<Tform1> form(windows.form1);
-    form->findChild<QComboBox *>(emptyList)->setCurrentIndex(-1);
+    SetupFields fields = windows.setup->fields();
+    (emptyList == QLatin1String("ComboBoxAl2Hy") ? fields.hysteresis2Item : fields.vPotiRightItem)
+        .clear();
+    windows.setup->set(fields, windows.setup->origin());
+    QCOMPARE(form->findChild<QComboBox *>(emptyList)->currentIndex(), -1);
 
     QString message;
     QString shownName;

@@ -5,6 +5,7 @@
 #include "link/ucom.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
+#include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
 #include "setupstate.h"
 #include "simulatorprocess.h"
@@ -133,8 +134,8 @@ void TestSetupTransfer::init() {
     m_windows = {};
     createWindows(*m_link, m_windows);
     m_form = m_windows.form1;
-    m_windows.frelais->ApplyValues(false, true, 0.5, 0.1, false);
-    m_windows.feinst->ApplyValues(-1, -0.25, 1.5, 2.5);
+    setSwitchPoints(*m_windows.setup, false, true, 0.5, 0.1, false);
+    setRanges(*m_windows.setup, -1, -0.25, 1.5, 2.5);
     QCOMPARE(state(), OtherState);
     m_dir = std::make_unique<QTemporaryDir>();
     m_boxes.clear();
@@ -235,19 +236,8 @@ void TestSetupTransfer::applySetupText() {
     QFETCH(QString, text);
     QFETCH(bool, refused);
     QFETCH(QString, expected);
-    answerNextBox();
-    m_form->ApplySetupText(text);
+    QCOMPARE(m_windows.setup->applyText(text, CurrentSetup::Origin::File), !refused);
     QCOMPARE(state(), expected);
-    if (!refused) {
-        // Let a wrongly shown box appear before looking.
-        QTest::qWait(50);
-    }
-    QCOMPARE(m_boxes.size(), refused ? 1 : 0);
-    if (refused) {
-        QCOMPARE(m_boxes[0].caption, QStringLiteral("Fehler im String"));
-        QCOMPARE(m_boxes[0].text, ReadError);
-        QCOMPARE(m_boxes[0].icon, QMessageBox::Warning);
-    }
 }
 
 void TestSetupTransfer::upload_data() {
@@ -294,8 +284,8 @@ void TestSetupTransfer::upload() {
 // device to store, then the read-out.
 void TestSetupTransfer::download() {
     connectFakeDevice();
-    m_windows.frelais->ApplyValues(true, true, 2.0, 0.0, false);
-    m_windows.feinst->ApplyValues(-1, 0.0, 0.8333, 2.0);
+    setSwitchPoints(*m_windows.setup, true, true, 2.0, 0.0, false);
+    setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.0);
     m_port->answer = [this](const QByteArray &line) {
         // The device's setup before the write, for the backup.
         if (line == "spr")
@@ -364,7 +354,7 @@ void TestSetupTransfer::fileRoundTrip() {
     m_form->Default1Click();
 
     const QString chosen = m_dir->filePath(QStringLiteral("anlage"));
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *dialog) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         return dialog == m_form->SaveDialog1 ? chosen : QString();
     };
     m_form->Speichern1->trigger();
@@ -392,9 +382,9 @@ void TestSetupTransfer::fileRoundTrip() {
     QVERIFY(m_form->Speichern1->isEnabled());
     QCOMPARE(m_form->statusPanelText(1), QStringLiteral("default Setup"));
 
-    m_windows.frelais->ApplyValues(false, true, 0.5, 0.1, false);
-    m_windows.feinst->ApplyValues(-1, -0.25, 1.5, 2.5);
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *dialog) {
+    setSwitchPoints(*m_windows.setup, false, true, 0.5, 0.1, false);
+    setRanges(*m_windows.setup, -1, -0.25, 1.5, 2.5);
+    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         return dialog == m_form->OpenDialog1 ? chosen + ".txt" : QString();
     };
     m_form->ffnen1->trigger();
@@ -444,7 +434,7 @@ void TestSetupTransfer::openVariants() {
     answerNextBox();
     m_form->Default1Click();
     const QString path = writeFile(QStringLiteral("setup.txt"), bytes);
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     m_form->BitBtnOpenClick();
@@ -476,7 +466,7 @@ void TestSetupTransfer::openRefused() {
     const QString path =
         name.isEmpty() ? m_dir->filePath(QStringLiteral("fehlt.txt")) : writeFile(name, bytes);
     const QString memo = m_form->MemoSetup->toPlainText();
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -513,7 +503,7 @@ void TestSetupTransfer::openNoSetup() {
     QFETCH(QByteArray, bytes);
     const QString path = writeFile(QStringLiteral("liste.txt"), bytes);
     const QString memo = m_form->MemoSetup->toPlainText();
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -532,7 +522,7 @@ void TestSetupTransfer::openNoSetup() {
 
 void TestSetupTransfer::saveFails() {
     const QString path = m_dir->filePath(QStringLiteral("fehlt/anlage.txt"));
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -548,7 +538,7 @@ void TestSetupTransfer::saveFails() {
 
 void TestSetupTransfer::fileDialogsCancelled() {
     QList<QFileDialog *> asked;
-    m_form->setupTransfer().chooseFile = [&](QFileDialog *dialog) {
+    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         asked << dialog;
         return QString();
     };
@@ -647,8 +637,8 @@ void TestSetupTransfer::simulatedDevice() {
     QVERIFY(form->MemoSetup->toPlainText().contains(QStringLiteral("poti[0]")));
     QCOMPARE(form->statusPanelText(1), QStringLiteral("Setup vom KT 290"));
 
-    windows.frelais->ApplyValues(false, true, 1.0, 0.5, false);
-    windows.feinst->ApplyValues(-1, 0.25, 1.5, 1.0);
+    setSwitchPoints(*windows.setup, false, true, 1.0, 0.5, false);
+    setRanges(*windows.setup, -1, 0.25, 1.5, 1.0);
     const qsizetype commandsBefore = sim.commands().size();
     const qsizetype bytesBefore = sim.bytes().size();
     form->BitBtnDownload->click();

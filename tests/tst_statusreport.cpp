@@ -311,7 +311,7 @@ void TestStatusReport::seCurrentQuestion() {
         return answer.isEmpty() ? QByteArray() : answer + "\r\n";
     };
     QStringList lines;
-    StatusReport(rig->windows.form1->protocol(), false, {}, [&lines](const QString &text) {
+    StatusReport(rig->windows.form1->conversation().protocol(), false, {}, [&lines](const QString &text) {
         lines << text;
     }).build();
 

@@ -231,6 +231,7 @@ QString traceText(const QByteArray &bytes) {
 
 ServiceCommands::ServiceCommands(DeviceConversation &conversation, Options options)
     : m_conversation(conversation)
+    , m_transfer(conversation, m_setup)
     , m_options(std::move(options)) {
     m_clock.start();
     if (m_options.trace)
@@ -367,18 +368,17 @@ int ServiceCommands::readDeviceSetup(QString &print) {
     return Done;
 }
 
-int ServiceCommands::loadSetupFile(const QString &path, QString &setupText) {
-    const SetupFile::Loaded loaded = SetupFile::load(path);
-    if (!loaded.error.isEmpty()) {
-        err(text(CannotRead).arg(native(path), loaded.error));
+int ServiceCommands::loadSetupFile(const QString &path) {
+    switch (m_transfer.openFile(path)) {
+    case SetupTransfer::Result::FileError:
+        err(text(CannotRead).arg(native(path), m_transfer.fileError()));
         return BadFile;
-    }
-    if (!SetupTextAccepted(loaded.text)) {
+    case SetupTransfer::Result::NoSetup:
         err(text(NotASetup).arg(native(path)));
         return BadFile;
+    default:
+        return Done;
     }
-    setupText = loaded.text;
-    return Done;
 }
 
 ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setupText,
@@ -386,10 +386,10 @@ ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setup
                                                             bool strainGauge) {
     SetupCheck check;
     const QStringList missing = MissingSetupFields(fields, strainGauge);
-    for (const SetupListField &field : SetupListFields()) {
+    for (const SetupListField &field : SetupListFields(setupText)) {
         if (field.strainGaugeOnly && !strainGauge)
             continue;
-        const double value = ParseKeyValue(field.key, setupText);
+        const double value = field.value;
         const QString allowed = field.allowed.join(QStringLiteral(", "));
         if (missing.contains(field.field)) {
             check.refusals
@@ -411,9 +411,8 @@ ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setup
 }
 
 // Refuses a setup that cannot be written as it stands; warns of values the program replaces.
-int ServiceCommands::checkSetup(const QString &path, const QString &setupText, bool strainGauge,
-                                bool warn) {
-    const SetupCheck check = checkSetupText(setupText, SetupFieldsFromText(setupText), strainGauge);
+int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn) {
+    const SetupCheck check = checkSetupText(m_setup.sourceText(), m_setup.fields(), strainGauge);
     if (!check.refusals.isEmpty()) {
         err(text(Refused).arg(native(path)));
         for (const QString &refusal : check.refusals)
@@ -674,8 +673,9 @@ int ServiceCommands::setupGet(const QString &path) {
     QString print;
     if (const int code = readDeviceSetup(print))
         return code;
-    const QByteArray bytes = SetupFile::encode(
-        SetupFile::lines(SetupFieldsFromText(print), QDateTime::currentDateTime()));
+    m_setup.applyText(print, CurrentSetup::Origin::Device);
+    const QByteArray bytes =
+        SetupFile::encode(SetupFile::lines(m_setup.fields(), QDateTime::currentDateTime()));
     const QString error = SetupFile::save(path, bytes);
     if (!error.isEmpty()) {
         err(text(CannotWrite).arg(native(path), error));
@@ -696,8 +696,7 @@ QStringList ServiceCommands::differenceLines(const QList<SetupDifference> &diffe
 }
 
 int ServiceCommands::setupDiff(const QString &path) {
-    QString fileText;
-    if (const int code = loadSetupFile(path, fileText))
+    if (const int code = loadSetupFile(path))
         return code;
     if (const int code = connectDevice())
         return code;
@@ -707,7 +706,7 @@ int ServiceCommands::setupDiff(const QString &path) {
     if (const int code = readDeviceSetup(print))
         return code;
     const QList<SetupDifference> differences = SetupDifferences(
-        SetupFieldsFromText(print), SetupFieldsFromText(fileText), m_conversation.isStrainGauge());
+        SetupFieldsFromText(print), m_setup.fields(), m_conversation.isStrainGauge());
     if (differences.isEmpty()) {
         err(text(NoDifference));
         return Done;
@@ -719,13 +718,12 @@ int ServiceCommands::setupDiff(const QString &path) {
 // The device's setup is read once: it is compared with the file and kept as the backup.
 int ServiceCommands::setupPut(const QString &givenPath) {
     QString path = givenPath;
-    QString fileText;
     if (!path.isEmpty()) {
-        if (const int code = loadSetupFile(path, fileText))
+        if (const int code = loadSetupFile(path))
             return code;
         // The fields every model has before the port is opened; the strain-gauge part once
         // the model is known.
-        if (const int code = checkSetup(path, fileText, false, false))
+        if (const int code = checkSetup(path, false, false))
             return code;
     }
     if (const int code = checkBackupFolder())
@@ -741,10 +739,7 @@ int ServiceCommands::setupPut(const QString &givenPath) {
 
     if (path.isEmpty()) {
         // The newest backup of this device, chosen before this write makes a newer one.
-        QString serial;
-        if (const std::optional<std::int32_t> number =
-                NearestInt(ParseKeyValue(QStringLiteral("Fabrikatationsnr"), print)))
-            serial = QString::number(*number).rightJustified(4, QLatin1Char('0'));
+        const QString serial = SetupSerialNumber(print);
         const QList<SetupBackup::Entry> entries =
             serial.isEmpty() ? QList<SetupBackup::Entry>() : SetupBackup::list(serial);
         if (entries.isEmpty()) {
@@ -755,12 +750,12 @@ int ServiceCommands::setupPut(const QString &givenPath) {
         }
         path = entries.first().path;
         err(text(Restoring).arg(native(path)));
-        if (const int code = loadSetupFile(path, fileText))
+        if (const int code = loadSetupFile(path))
             return code;
     }
-    if (const int code = checkSetup(path, fileText, strainGauge, true))
+    if (const int code = checkSetup(path, strainGauge, true))
         return code;
-    const SetupFields wanted = SetupFieldsFromText(fileText);
+    const SetupFields wanted = m_setup.fields();
 
     const QList<SetupDifference> differences =
         SetupDifferences(SetupFieldsFromText(print), wanted, strainGauge);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "device/devicereadout.h"
+#include "setup/currentsetup.h"
+#include "setup/setuptransfer.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -78,8 +80,10 @@ private:
     int connectDevice(QString *foundName = nullptr);
     int identify();
     int readDeviceSetup(QString &print);
-    int loadSetupFile(const QString &path, QString &text);
-    int checkSetup(const QString &path, const QString &text, bool strainGauge, bool warn);
+    // Opens a setup file into the held setup.
+    int loadSetupFile(const QString &path);
+    // Checks the held setup as its file gave it.
+    int checkSetup(const QString &path, bool strainGauge, bool warn);
     int checkOutputFile(const QString &path);
     int checkBackupFolder();
     int writeResult(const QString &result);
@@ -88,6 +92,9 @@ private:
     void endProgress();
 
     DeviceConversation &m_conversation;
+    // The setup a command works on: the file's, or the device's for "setup get".
+    CurrentSetup m_setup;
+    SetupTransfer m_transfer;
     Options m_options;
     QString m_backupPath;
     bool m_progressShown = false;

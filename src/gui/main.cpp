@@ -4,7 +4,7 @@
 #include "system/interruptsignals.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "setup/setuptransfer.h"
+#include "setup/setupactions.h"
 #include "main/startup.h"
 
 #include <QApplication>
@@ -42,7 +42,7 @@ int main(int argc, char *argv[]) {
     if (interruptions.count() > 0) {
         result = Interrupted;
         if (conversation.lastWrite().cutOff())
-            tell(windows.form1->setupTransfer().cutOffText());
+            tell(windows.setupActions->cutOffText());
         else
             tell(QStringLiteral("vtk290 wurde beendet. Jeder Befehl hat das Gerät ganz erreicht, "
                                 "der Kalibrierwiderstand ist aus."));

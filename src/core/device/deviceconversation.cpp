@@ -134,9 +134,13 @@ std::optional<ReadoutView> DeviceConversation::readout(const DeviceReadout::Prog
         return std::nullopt;
     Scope scope(*this, Operation::Readout);
     setStrainGauge(false);
+    m_lastReadout = ReadoutView();
+    emit readoutChanged(m_lastReadout);
     return DeviceReadout(m_protocol,
                          [this, &progress](const ReadoutView &view) {
                              setStrainGauge(view.strainGauge);
+                             m_lastReadout = view;
+                             emit readoutChanged(view);
                              if (progress)
                                  progress(view);
                          })

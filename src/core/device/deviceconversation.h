@@ -89,7 +89,10 @@ public:
     bool adoptOpenPort(int port);
     // Closes the connection now, or at the running operation's next safe point.
     void disconnectDevice();
+    // Reads the device's identity and values; readoutChanged tells each step as the answers come.
     std::optional<ReadoutView> readout(const DeviceReadout::Progress &progress = {});
+    // What the last read-out showed (empty before the first and while one begins).
+    const ReadoutView &lastReadout() const { return m_lastReadout; }
     // The device's model from the type questions alone ("inpmv", then "inpv" or "p0"), without
     // the calibration resistor; sets the strain-gauge mark. With `serial` also its F.Nr.
     std::optional<ReadoutView> identify(bool serial = false);
@@ -129,6 +132,8 @@ signals:
     void strainGaugeChanged(bool strainGauge);
     // An operation started, or (None) the running one ended.
     void operationChanged(DeviceConversation::Operation operation);
+    // A read-out began (an empty view) or has come one answer further.
+    void readoutChanged(const ReadoutView &view);
 
 private:
     class Scope;
@@ -149,4 +154,5 @@ private:
     bool m_lastStopped = false;
     bool m_shutDown = false;
     WriteProgress m_lastWrite;
+    ReadoutView m_lastReadout;
 };

@@ -84,10 +84,7 @@ SetupBackup::Result SetupBackup::store(const QString &setupPrint, const QDateTim
                                        const QString &typeText) {
     if (!SetupTextAccepted(setupPrint))
         return {{}, text(NoAnswer), true};
-    QString serial;
-    if (const std::optional<std::int32_t> number =
-            NearestInt(ParseKeyValue(QStringLiteral("Fabrikatationsnr"), setupPrint)))
-        serial = QString::number(*number).rightJustified(4, QLatin1Char('0'));
+    const QString serial = SetupSerialNumber(setupPrint);
     if (const QString problem = folderProblem(); !problem.isEmpty())
         return {{}, problem};
     const QString path = folder() + QLatin1Char('/') + fileName(serial, time);

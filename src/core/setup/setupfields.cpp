@@ -93,6 +93,36 @@ SetupFields SetupFieldsFromText(const QString &text) {
     return fields;
 }
 
+SetupFields DefaultSetupFields() {
+    SetupFields fields;
+    fields.relay1DeEnergised = true;
+    fields.relay2DeEnergised = true;
+    fields.hysteresis1Item = QString::fromUtf8(HysteresisItems[0]);
+    fields.hysteresis2Item = QString::fromUtf8(HysteresisItems[0]);
+    fields.safetyMode = false;
+    fields.pressureIndex = 2;
+    fields.zeroIndex = ZeroCentreDefault;
+    fields.vPotiLeftItem = QString::fromUtf8(VPotiLeftItems[1]);
+    fields.vPotiRightItem = QString::fromUtf8(VPotiRightItems[1]);
+    return fields;
+}
+
+SetupFields ClearedSetupFields() {
+    SetupFields fields;
+    fields.relay1DeEnergised = false;
+    fields.relay2DeEnergised = false;
+    fields.safetyMode = false;
+    fields.pressureIndex = -1;
+    fields.zeroIndex = -1;
+    return fields;
+}
+
+QString SetupSerialNumber(const QString &text) {
+    const std::optional<std::int32_t> number =
+        NearestInt(ParseKeyValue(QStringLiteral("Fabrikatationsnr"), text));
+    return number ? QString::number(*number).rightJustified(4, QLatin1Char('0')) : QString();
+}
+
 QList<QPair<QString, QString>> SetupRows(const SetupFields &fields, bool strainGauge) {
     QList<QPair<QString, QString>> rows{
         {QStringLiteral("Relais 1 oberhalb SP1"),
@@ -179,7 +209,7 @@ QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge) {
     return commands;
 }
 
-QList<SetupListField> SetupListFields() {
+QList<SetupListField> SetupListFields(const QString &text) {
     const auto numbers = [](const auto &items) {
         QStringList allowed;
         for (const char *item : items)
@@ -192,7 +222,7 @@ QList<SetupListField> SetupListFields() {
     QStringList directions;
     for (int i = 0; i < int(std::size(DirectionNames)); ++i)
         directions << PressureArgument(i);
-    return {
+    QList<SetupListField> fields{
         {QStringLiteral("Hysterese Relais 1 / SP1"), QStringLiteral("Alarm1hysterese"),
          numbers(HysteresisItems), false},
         {QStringLiteral("Hysterese Relais 2 / SP2"), QStringLiteral("Alarm2hysterese"),
@@ -204,4 +234,7 @@ QList<SetupListField> SetupListFields() {
         {QStringLiteral("0 - Poti"), QStringLiteral("Nullpotimitte"), zeroCentres, true},
         {QStringLiteral("Funktion (Zug/Druck)"), QStringLiteral("Druckrichtung"), directions, true},
     };
+    for (SetupListField &field : fields)
+        field.value = ParseKeyValue(field.key, text);
+    return fields;
 }

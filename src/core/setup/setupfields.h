@@ -5,8 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-// The device's setup as the two setup dialogs hold it: nine fields, each list-valued one as the
-// text of its chosen item or without value (empty text, index -1).
+// The device's setup as the program holds it and the setup dialogs show it: nine fields, each
+// list-valued one as the text of its chosen item or without value (empty text, index -1).
 struct SetupFields {
     bool relay1DeEnergised = true; // "oberhalb Schaltpunkt SP1  stromlos" checked
     bool relay2DeEnergised = true;
@@ -27,7 +27,22 @@ struct SetupFields {
 // polarity below 0.5 is "de-energised" (also when missing), the safety mode is on above 0.5 and
 // then both relays are de-energised, a direction beyond the last item takes the last one, and a
 // direction below the first or a zero centre without item has no choice.
+//
+// This file is the one reader of setup texts: the fields, the F.Nr and the raw list values all
+// come from here.
 SetupFields SetupFieldsFromText(const QString &text);
+
+// The setup the program starts with and "Default" gives: both relays de-energised above their
+// switch points, no hysteresis, no safety mode, 2,0 and 0,83 mV/V, the middle zero range and
+// "Druck".
+SetupFields DefaultSetupFields();
+
+// A setup with no value in any list, as a read that has begun leaves it: nothing of an older
+// setup can pass for the device's.
+SetupFields ClearedSetupFields();
+
+// The F.Nr a setup text gives, four digits ("0042"); empty without one.
+QString SetupSerialNumber(const QString &text);
 
 // A field in which two setups differ, with its German name and both values as shown to the user.
 struct SetupDifference {
@@ -76,12 +91,13 @@ QStringList MissingSetupFields(const SetupFields &fields, bool strainGauge);
 QList<SetupCommand> SetupCommands(const SetupFields &fields, bool strainGauge);
 
 // A list-valued field as a setup text gives it: its German name (as MissingSetupFields names
-// it), its key in the text, the values the text may give it, and whether only strain-gauge
-// models have it.
+// it), its key in the text, the values the text may give it, whether only strain-gauge models
+// have it, and the number the text gives (NoValue when it gives none).
 struct SetupListField {
     QString field;
     QString key;
     QStringList allowed;
     bool strainGaugeOnly = false;
+    double value = 0.0;
 };
-QList<SetupListField> SetupListFields();
+QList<SetupListField> SetupListFields(const QString &text);

@@ -2,7 +2,6 @@
 
 #include "link/allgem.h"
 
-#include <QLocale>
 
 namespace {
 
@@ -47,14 +46,4 @@ QString ExtractNumber(const QString &text) {
 bool SetupTextAccepted(const QString &text) {
     return ParseKeyValue(QStringLiteral("Version"), text) >= MinimumSetupVersion &&
            ParseKeyValue(QStringLiteral(" Sicherheitsmodus"), text) >= 0.0;
-}
-
-std::optional<double> ReadCommaNumber(const QString &text) {
-    QLocale german(QLocale::German);
-    german.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = german.toDouble(text, &ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
 }

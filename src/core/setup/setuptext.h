@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <optional>
 
 // Reading of labelled setup texts: the device's setup print (answer to "spr") and the setup
 // text file, which imitates it.
@@ -18,6 +17,3 @@ QString ExtractNumber(const QString &text);
 // A setup text is taken when its format version is at least 3 and it carries the safety mode
 // with its leading blank (the device prints every label after a blank).
 bool SetupTextAccepted(const QString &text);
-
-// A number as the setup dialogs show it, with a decimal comma ("0,83"); nothing when unreadable.
-std::optional<double> ReadCommaNumber(const QString &text);

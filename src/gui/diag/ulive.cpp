@@ -315,7 +315,7 @@ void Tflive::runLoop() {
 // the conversation, and the protocol then asks nothing more.
 void Tflive::loop() {
     updateControls();
-    DeviceProtocol &protocol = m_form.protocol();
+    DeviceProtocol &protocol = m_form.conversation().protocol();
     m_sampler->readSwitchPoints();
     for (int point = 0; point < 2; ++point) {
         const double value = point == 0 ? m_sampler->switchPoint1() : m_sampler->switchPoint2();

@@ -249,7 +249,7 @@ void Tfsimul::ApplyAndRefresh() {
     ProgressBar1->setValue(0);
     ProgressBar1->show();
     m_inputOffset =
-        SimulationRun(m_form.protocol(), *this).run(m_inputOffset, m_form.isStrainGaugeModel());
+        SimulationRun(m_form.conversation().protocol(), *this).run(m_inputOffset, m_form.isStrainGaugeModel());
     ProgressBar1->hide();
     --m_runs;
 }

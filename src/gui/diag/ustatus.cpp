@@ -70,9 +70,10 @@ QList<QPair<QString, QString>> readings(const Tform1 &form, bool strainGauge) {
 
 } // namespace
 
-Tfstatus::Tfstatus(Tform1 &form, QWidget *parent)
+Tfstatus::Tfstatus(Tform1 &form, const SetupTransfer &transfer, QWidget *parent)
     : QDialog(parent)
-    , m_form(form) {
+    , m_form(form)
+    , m_transfer(transfer) {
     setObjectName(QStringLiteral("Tfstatus"));
     setWindowTitle(QStringLiteral("KT290 - Status"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -332,7 +333,7 @@ ServiceRecordContent Tfstatus::serviceRecord() const {
     const SetupFields device = SetupFieldsFromText(m_setupPrint);
     if (printed)
         content.setup = SetupRows(device, m_strainGauge);
-    const std::optional<SetupTransfer::Written> &written = m_form.setupTransfer().lastWrite();
+    const std::optional<SetupTransfer::Written> &written = m_transfer.lastWrite();
     if (written && written->serialNumber == content.serialNumber && written->at <= content.readAt) {
         content.writtenAt = written->at;
         const SetupFile::Loaded backup = written->backupPath.isEmpty()

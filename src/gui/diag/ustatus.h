@@ -12,6 +12,7 @@ class QFileDialog;
 class QMenuBar;
 class QPlainTextEdit;
 class QTimer;
+class SetupTransfer;
 class Tform1;
 
 // The status window: the device's full status report and a small terminal. Every character
@@ -23,7 +24,7 @@ public:
     // Asks for the name of the file to save the report in; empty when the user cancelled.
     using FileNameChooser = std::function<QString()>;
 
-    explicit Tfstatus(Tform1 &form, QWidget *parent = nullptr);
+    Tfstatus(Tform1 &form, const SetupTransfer &transfer, QWidget *parent = nullptr);
 
     // Asks for the service record's entries, given the last ones; nothing when cancelled.
     using RecordFormChooser =
@@ -76,6 +77,7 @@ private:
     void takeReadingTime();
 
     Tform1 &m_form;
+    const SetupTransfer &m_transfer;
     FileNameChooser m_chooseFileName;
     RecordFormChooser m_chooseRecordForm;
     // What the record states of the moment the device was read: identity, the main window's

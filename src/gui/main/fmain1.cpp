@@ -2,26 +2,26 @@
 
 #include "device/connectionscan.h"
 #include "device/devicereadout.h"
-#include "main/formcontrols.h"
-#include "system/instancemark.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/umehr.h"
-#include "main/uports.h"
-#include "main/windowset.h"
-
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
 #include "help/uinfo.h"
+#include "link/allgem.h"
+#include "link/ucom.h"
+#include "main/formcontrols.h"
+#include "main/umehr.h"
+#include "main/uports.h"
+#include "main/windowset.h"
+#include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
-#include "setup/ueinst.h"
-#include "setup/urelais.h"
+#include "system/instancemark.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -41,6 +41,8 @@ namespace {
 constexpr int ClientWidth = 922;
 constexpr int ClientHeight = 539;
 constexpr int ProgressStep = 2;
+// Status bar panel 1: where the setup came from.
+constexpr int SetupPanel = 1;
 // How long the program's end waits for a running operation to reach a safe point.
 constexpr int CloseWaitMs = 3000;
 const QString CaptionConnect = QStringLiteral("Verbinden");
@@ -77,9 +79,12 @@ QSettings settings() {
 
 } // namespace
 
-Tform1::Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *parent)
+Tform1::Tform1(DeviceConversation &conversation, CurrentSetup &setup, SetupTransfer &transfer,
+               WindowSet &windows, QWidget *parent)
     : QMainWindow(parent)
     , m_conversation(conversation)
+    , m_setup(setup)
+    , m_transfer(transfer)
     , m_windows(windows) {
     setObjectName(QStringLiteral("Tform1"));
     setWindowTitle(QStringLiteral("Schaltverstärker KT 290 / Serviceprogramm vtk290"));
@@ -124,6 +129,10 @@ Tform1::Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *pa
             &Tform1::onOperationChanged);
     connect(&m_conversation, &DeviceConversation::strainGaugeChanged, this,
             &Tform1::updateDeviceControls);
+    connect(&m_conversation, &DeviceConversation::readoutChanged, this, &Tform1::showReadout);
+    connect(&m_setup, &CurrentSetup::originChanged, this, &Tform1::onSetupOriginChanged);
+    connect(&m_setup, &CurrentSetup::sourceTextChanged, MemoSetup, &QPlainTextEdit::setPlainText);
+    m_transfer.setCompareBeforeWrite(VorDemSchreibenVergleichen1->isChecked());
     updateDeviceControls();
     FormCreate();
 }
@@ -327,7 +336,8 @@ void Tform1::buildMenu() {
     connect(Simulation1, &QAction::triggered, this, &Tform1::Simulation1Click);
     connect(Status1, &QAction::triggered, this, &Tform1::Status1Click);
     connect(LiveAnzeige1, &QAction::triggered, this, &Tform1::LiveAnzeige1Click);
-    connect(VorDemSchreibenVergleichen1, &QAction::toggled, this, [](bool checked) {
+    connect(VorDemSchreibenVergleichen1, &QAction::toggled, this, [this](bool checked) {
+        m_transfer.setCompareBeforeWrite(checked);
         settings().setValue(QLatin1String(CompareBeforeWriteKey), checked);
     });
     connect(Schnittstellen1, &QAction::triggered, this, [this] { TfPorts(this).exec(); });
@@ -490,11 +500,11 @@ void Tform1::Info1Click() {
 }
 
 void Tform1::EinstellbereichNullpunktKennwert1Click() {
-    setupTransfer().editRanges();
+    m_windows.setupActions->editRanges();
 }
 
 void Tform1::Relais1Click() {
-    setupTransfer().editSwitchPoints();
+    m_windows.setupActions->editSwitchPoints();
 }
 
 void Tform1::BitBtnVerbindenClick() {
@@ -510,13 +520,10 @@ void Tform1::BitBtnVerbindenClick() {
 }
 
 bool Tform1::scanForDevice() {
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
     clearIdentityFields();
     setStatusPanelText(0, QStringLiteral("verbinden"));
 
     const std::optional<ConnectionScan::Result> result = m_conversation.connectDevice();
-    ProgressBar1->hide();
     if (!result)
         return false;
     if (m_conversation.isConnected())
@@ -566,7 +573,14 @@ void Tform1::onConnectedChanged(bool connected) {
     updateDeviceControls();
 }
 
+// The progress bar runs while the main window's own operations talk to the device.
 void Tform1::onOperationChanged(DeviceConversation::Operation operation) {
+    using Operation = DeviceConversation::Operation;
+    const bool own = operation == Operation::Scan || operation == Operation::Readout ||
+                     operation == Operation::SetupRead || operation == Operation::SetupWrite;
+    if (own && ProgressBar1->isHidden())
+        ProgressBar1->setValue(0);
+    ProgressBar1->setVisible(own);
     updateDeviceControls();
     if (operation == DeviceConversation::Operation::None && m_closePending) {
         m_closePending = false;
@@ -609,13 +623,7 @@ void Tform1::clearIdentityFields() {
 // the device conversation like every other device control.
 void Tform1::BitBtnAktualisierenClick(QPushButton *sender) {
     Q_UNUSED(sender);
-    if (!m_conversation.deviceOperationsAllowed())
-        return;
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    showReadout(ReadoutView());
-    m_conversation.readout([this](const ReadoutView &view) { showReadout(view); });
-    ProgressBar1->hide();
+    m_conversation.readout();
 }
 
 void Tform1::showReadout(const ReadoutView &view) {
@@ -667,37 +675,51 @@ void Tform1::showRelays(std::optional<int> relayBits) {
         no->setVisible(known && !relay2);
 }
 
-// The setup dialogs are created after the main window, so the transfer is made on first use.
-SetupTransfer &Tform1::setupTransfer() {
-    if (!m_setupTransfer)
-        m_setupTransfer =
-            std::make_unique<SetupTransfer>(*this, *m_windows.frelais, *m_windows.feinst);
-    return *m_setupTransfer;
-}
-
-void Tform1::ApplySetupText(const QString &text) {
-    setupTransfer().ApplySetupText(text);
+void Tform1::onSetupOriginChanged(CurrentSetup::Origin origin) {
+    switch (origin) {
+    case CurrentSetup::Origin::Default:
+        setStatusPanelText(SetupPanel, QStringLiteral("default Setup"));
+        break;
+    case CurrentSetup::Origin::Device:
+        setStatusPanelText(SetupPanel, QStringLiteral("Setup vom KT 290"));
+        break;
+    case CurrentSetup::Origin::File:
+        setStatusPanelText(SetupPanel,
+                           QStringLiteral("Setup aus Datei ") +
+                               QDir::toNativeSeparators(
+                                   QFileInfo(m_setup.filePath()).absoluteFilePath()));
+        break;
+    case CurrentSetup::Origin::Changed:
+        setStatusPanelText(SetupPanel, QStringLiteral("Setup geändert"));
+        break;
+    }
 }
 
 void Tform1::BitBtnUploadClick() {
-    setupTransfer().upload(BitBtnUpload);
+    m_windows.setupActions->upload();
 }
 
 void Tform1::BitBtnDownloadClick() {
-    setupTransfer().download(BitBtnDownload);
+    m_windows.setupActions->download();
 }
 
+// The file menu's items wait while their file dialog is open.
 void Tform1::BitBtnOpenClick() {
-    setupTransfer().openFile();
+    ffnen1->setEnabled(false);
+    m_windows.setupActions->openFile(OpenDialog1);
+    updateDeviceControls();
 }
 
 void Tform1::BitBtnSaveClick() {
-    setupTransfer().saveFile();
+    Speichern1->setEnabled(false);
+    m_windows.setupActions->saveFile(SaveDialog1);
+    updateDeviceControls();
 }
 
 void Tform1::Default1Click() {
-    setupTransfer().applyDefault();
+    m_windows.setupActions->applyDefault();
 }
+
 // The manual lies beside the program; when it is missing the desktop's viewer has its say.
 void Tform1::Betriebsanleitung1Click() {
     QDesktopServices::openUrl(

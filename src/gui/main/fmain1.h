@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/deviceprotocol.h"
 #include "device/connectionscan.h"
 #include "device/deviceconversation.h"
+#include "setup/currentsetup.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -28,12 +28,14 @@ class QWidget;
 class SetupTransfer;
 
 // The main window: the device's identity and live values over the connection diagram of its
-// model, the connection, and the way to every other window.
+// model, the connection, and the way to every other window. It builds its controls and shows
+// what the device conversation and the setup it observes tell; the work is theirs.
 class Tform1 final : public QMainWindow {
     Q_OBJECT
 
 public:
-    Tform1(DeviceConversation &conversation, WindowSet &windows, QWidget *parent = nullptr);
+    Tform1(DeviceConversation &conversation, CurrentSetup &setup, SetupTransfer &transfer,
+           WindowSet &windows, QWidget *parent = nullptr);
     ~Tform1() override;
 
     // Status bar panel 0 is the connection state, panel 1 where the current setup came from.
@@ -46,12 +48,6 @@ public:
     bool isConnected() const;
 
     DeviceConversation &conversation() { return m_conversation; }
-    DeviceProtocol &protocol() { return m_conversation.protocol(); }
-    ComLink &link() { return m_conversation.link(); }
-
-    // The setup held by the two setup dialogs: applying a setup text to them.
-    void ApplySetupText(const QString &text);
-    SetupTransfer &setupTransfer();
 
     // The live view's values in the input, output and relay pictures.
     void showLiveValues(const QString &input, const QString &output, std::optional<int> relayBits);
@@ -164,6 +160,7 @@ private:
     static QString notFoundMessage(const ConnectionScan::Result &result);
     void onConnectedChanged(bool connected);
     void onOperationChanged(DeviceConversation::Operation operation);
+    void onSetupOriginChanged(CurrentSetup::Origin origin);
     void updateDeviceControls();
     void closeDialogs();
     void askToCutWrite();
@@ -172,6 +169,8 @@ private:
     void showRelays(std::optional<int> relayBits);
 
     DeviceConversation &m_conversation;
+    CurrentSetup &m_setup;
+    SetupTransfer &m_transfer;
     WindowSet &m_windows;
     std::unique_ptr<InstanceMark> m_instanceMark;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
@@ -180,5 +179,4 @@ private:
     bool m_closePending = false;
     QTimer *m_closeGuard = nullptr;
     QPointer<QMessageBox> m_cutWriteQuestion;
-    std::unique_ptr<SetupTransfer> m_setupTransfer;
 };

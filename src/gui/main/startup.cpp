@@ -10,6 +10,9 @@
 #include "help/uinfo.h"
 #include "help/upotikontr.h"
 #include "setup/ueinst.h"
+#include "setup/currentsetup.h"
+#include "setup/setupactions.h"
+#include "setup/setuptransfer.h"
 #include "setup/urelais.h"
 
 // The artwork lives in the static window library, whose resources are registered by hand.
@@ -25,15 +28,23 @@ void createWindows(ComLink &link, WindowSet &windows) {
 
 void createWindows(DeviceConversation &conversation, WindowSet &windows) {
     initResources();
-    windows.form1 = new Tform1(conversation, windows);
+    auto *setup = new CurrentSetup;
+    auto *transfer = new SetupTransfer(conversation, *setup);
+    windows.setup = setup;
+    windows.setupTransfer = transfer;
+    windows.form1 = new Tform1(conversation, *setup, *transfer, windows);
     Tform1 *owner = windows.form1;
+    setup->setParent(owner);
+    transfer->setParent(owner);
     windows.fpotikontr = new Tfpotikontr(owner);
     windows.aboutBox = new TAboutBox(owner);
     windows.feinst = new Tfeinst(owner);
     windows.frelais = new Tfrelais(owner);
     windows.flogfile = new Tflogfile(conversation, owner);
     windows.fsimul = new Tfsimul(*owner, owner);
-    windows.fstatus = new Tfstatus(*owner, owner);
+    windows.fstatus = new Tfstatus(*owner, *transfer, owner);
     windows.fmehr = new Tfmehr(owner);
     windows.flive = new Tflive(*owner, owner);
+    windows.setupActions =
+        new SetupActions(*setup, *transfer, conversation, *windows.frelais, *windows.feinst, owner);
 }

@@ -10,9 +10,13 @@ class Tfsimul;
 class Tfstatus;
 class Tflive;
 class Tfmehr;
+class CurrentSetup;
+class SetupTransfer;
+class SetupActions;
 
-// The program's windows. Each is created once at start-up, in the order of the members,
-// and lives until the program ends; the windows reach each other through this set.
+// The program's windows, and the setup they share. Each window is created once at start-up, in
+// the order of the members, and lives until the program ends; the windows reach each other
+// through this set.
 struct WindowSet {
     Tform1 *form1 = nullptr;
     Tfpotikontr *fpotikontr = nullptr;
@@ -24,4 +28,10 @@ struct WindowSet {
     Tfstatus *fstatus = nullptr;
     Tfmehr *fmehr = nullptr;
     Tflive *flive = nullptr;
+
+    // The setup the program holds and its transfer (core objects owned by the main window), and
+    // the setup commands of the window program over them.
+    CurrentSetup *setup = nullptr;
+    SetupTransfer *setupTransfer = nullptr;
+    SetupActions *setupActions = nullptr;
 };

@@ -1,8 +1,7 @@
 #include "setup/ueinst.h"
 
-#include "link/allgem.h"
 #include "setup/radiogroup.h"
-#include "setup/setuptext.h"
+#include "setup/setupfields.h"
 #include "setup/setupwidgets.h"
 
 #include <QComboBox>
@@ -10,9 +9,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -29,31 +25,10 @@ constexpr const char *ZeroLowerEnds[] = {"-1,00 mV/V", "-0,75  mV/V", "-0,50  mV
 constexpr const char *ZeroUpperEnds[] = {"0,00 mV/V", "+0,25 mV/V", "+0,50 mV/V", "+0,75 mV/V",
                                          "+1,00 mV/V"};
 constexpr const char *ZeroCodes[] = {"451", "452", "455", "453", "454"};
-// The zero range's centre in mV/V for each item.
-constexpr double ZeroCentres[] = {-0.5, -0.25, 0.0, 0.25, 0.5};
-constexpr int ZeroCentreItem = 2;
 constexpr const char *DirectionItems[] = {"Zug:             4mA = 0mV/V  Signal negativ",
                                           "Druck/Zug:  12mA = 0mV/V",
                                           "Druck:          4mA = 0 mV/V  Signal positiv"};
 constexpr const char *DirectionCodes[] = {"412", "411", "415"};
-
-// The list item that shows a V potentiometer value: one decimal, decimal comma, " mV/V". The
-// device keeps the right end's 0.83 as 0.8333, which the list shows as "0,83".
-QString vPotiItem(double value, bool rightEnd) {
-    const QString number = rightEnd && value > 0.8 && value < 0.84 ? QStringLiteral("0,83")
-                                                                   : FormatFixed(value, 15, 1);
-    return number + QStringLiteral(" mV/V");
-}
-
-// The zero lists' item for a centre; -1 when the centre is no usable number.
-int zeroItem(double centre) {
-    const std::optional<std::int32_t> hundredths = NearestInt(100.0 * centre);
-    if (!hundredths)
-        return -1;
-    // Truncated toward zero, as the device's key codes are counted: 0.1 still gives item 2.
-    const qint64 item = (qint64(*hundredths) + 50) / 25;
-    return item >= 0 && item < qint64(std::size(ZeroCentres)) ? int(item) : -1;
-}
 
 } // namespace
 
@@ -137,7 +112,7 @@ void Tfeinst::setTabOrder() {
 }
 
 void Tfeinst::FormCreate() {
-    ApplyValues(1, 0.0, 0.83, 2.0);
+    showFields(DefaultSetupFields());
 }
 
 void Tfeinst::ComboBoxVPotiLChange() {
@@ -171,60 +146,26 @@ void Tfeinst::ComboBoxZDChange() {
     RadioGroupZD->setItemIndex(ComboBoxZD->currentIndex());
 }
 
-void Tfeinst::ApplyValues(std::optional<int> direction, double zeroCentre, double vPotiRight,
-                          double vPotiLeft) {
-    selectItemText(ComboBoxVPotiL, vPotiItem(vPotiLeft, false));
+void Tfeinst::showFields(const SetupFields &fields) {
+    selectItemText(ComboBoxVPotiL, fields.vPotiLeftItem);
     selectItem(ComboBoxVPotiLF, ComboBoxVPotiL->currentIndex());
-    selectItemText(ComboBoxVPotiR, vPotiItem(vPotiRight, true));
+    selectItemText(ComboBoxVPotiR, fields.vPotiRightItem);
     selectItem(ComboBoxVPotiRF, ComboBoxVPotiR->currentIndex());
-
-    const int zero = zeroItem(zeroCentre);
     for (QComboBox *list : {ComboBox0PotiL, ComboBox0PotiLF, ComboBox0PotiR, ComboBox0PotiRF})
-        selectItem(list, zero);
-
-    // Counted in 64 bits: the largest integer a text can give has no item after it.
-    const qint64 item = direction ? qint64(*direction) + 1 : -1;
-    const bool fits = item <= std::numeric_limits<int>::max();
-    RadioGroupZD->setItemIndex(fits ? int(item) : -1);
-    selectItem(ComboBoxZD, fits ? int(item) : -1);
+        selectItem(list, fields.zeroIndex);
+    RadioGroupZD->setItemIndex(fields.pressureIndex);
+    selectItem(ComboBoxZD, fields.pressureIndex);
 }
 
-void Tfeinst::ApplyText(const QString &text) {
-    const double left = ParseKeyValue(QStringLiteral("20mA Poti links"), text);
-    const double right = ParseKeyValue(QStringLiteral("20mA Poti rechts"), text);
-    const double zero = ParseKeyValue(QStringLiteral("Nullpotimitte"), text);
-    const std::optional<std::int32_t> direction =
-        NearestInt(ParseKeyValue(QStringLiteral("Druckrichtung"), text));
-    ApplyValues(direction, zero, right, left);
+void Tfeinst::clearValues() {
+    for (QComboBox *list : {ComboBox0PotiL, ComboBoxVPotiL, ComboBoxVPotiR})
+        list->setCurrentIndex(-1);
+    RadioGroupZD->setItemIndex(-1);
 }
 
-std::optional<TEinstSnapshot> Tfeinst::TakeSnapshot(QString *unreadable) const {
-    TEinstSnapshot snapshot;
-    for (auto [list, value] : {std::pair{ComboBoxVPotiL, &snapshot.vPotiLeft},
-                               std::pair{ComboBoxVPotiR, &snapshot.vPotiRight}}) {
-        const QString number = ExtractNumber(list->currentText());
-        const std::optional<double> read = ReadCommaNumber(number);
-        if (!read) {
-            if (unreadable)
-                *unreadable = number;
-            return std::nullopt;
-        }
-        *value = *read;
-    }
-    const int zero = ComboBox0PotiL->currentIndex();
-    snapshot.zeroCentre = zero >= 0 && zero < int(std::size(ZeroCentres))
-                              ? ZeroCentres[zero]
-                              : ZeroCentres[ZeroCentreItem];
-    switch (RadioGroupZD->itemIndex()) {
-    case 0:
-        snapshot.direction = -1.0;
-        break;
-    case 1:
-        snapshot.direction = 0.0;
-        break;
-    default:
-        snapshot.direction = 1.0;
-        break;
-    }
-    return snapshot;
+void Tfeinst::takeFields(SetupFields &fields) const {
+    fields.pressureIndex = RadioGroupZD->itemIndex();
+    fields.zeroIndex = ComboBox0PotiL->currentIndex();
+    fields.vPotiLeftItem = ComboBoxVPotiL->currentText();
+    fields.vPotiRightItem = ComboBoxVPotiR->currentText();
 }

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include <optional>
+struct SetupFields;
 
 class QComboBox;
 class QFrame;
@@ -10,16 +10,8 @@ class QLabel;
 class QPushButton;
 class TRadioGroup;
 
-// The values of the setting-range dialog at the moment it was opened.
-struct TEinstSnapshot {
-    double vPotiLeft = 0.0;  // mV/V
-    double vPotiRight = 0.0; // mV/V
-    double zeroCentre = 0.0; // mV/V
-    double direction = 1.0;  // -1, 0 or 1
-};
-
 // The setting-range dialog of the strain-gauge models: V and zero potentiometer ranges and the
-// pressure direction. Its controls hold this part of the setup for the whole run; each value
+// pressure direction. It shows this part of the setup the program holds and edits it; each value
 // control has its list of key codes at the device's key T1 beside it.
 class Tfeinst final : public QDialog {
     Q_OBJECT
@@ -27,14 +19,13 @@ class Tfeinst final : public QDialog {
 public:
     explicit Tfeinst(QWidget *parent = nullptr);
 
-    // `direction` -1, 0 or 1 selects radio item 0 to 2; above 1 the radio group takes its last
-    // item without code, below -1 or nothing (a value that is no integer) leaves no choice.
-    void ApplyValues(std::optional<int> direction, double zeroCentre, double vPotiRight,
-                     double vPotiLeft);
-    void ApplyText(const QString &text);
-    // Nothing when a V potentiometer list has no selection; `unreadable` then gets the number
-    // text that could not be read.
-    std::optional<TEinstSnapshot> TakeSnapshot(QString *unreadable = nullptr) const;
+    // Shows the fields' strain-gauge part, each code list beside its value control.
+    void showFields(const SetupFields &fields);
+    // A read has begun: the value controls lose their values (the code lists and the zero
+    // range's other lists keep what they showed) and the radio group its choice.
+    void clearValues();
+    // The strain-gauge part of `fields` as the controls show it now.
+    void takeFields(SetupFields &fields) const;
 
     // Handlers
     void ComboBoxVPotiLChange();

@@ -1,7 +1,6 @@
 #include "setup/urelais.h"
 
-#include "link/allgem.h"
-#include "setup/setuptext.h"
+#include "setup/setupfields.h"
 #include "setup/setupwidgets.h"
 
 #include <QCheckBox>
@@ -26,11 +25,6 @@ constexpr const char *Relay2PolarityCodes[] = {"221", "222"};
 constexpr const char *SafetyModeCodes[] = {"251", "---"};
 constexpr int CheckedCode = 0;
 constexpr int ClearCode = 1;
-
-// The list item that shows a hysteresis value: one decimal, decimal comma, " mA".
-QString hysteresisItem(double milliamps) {
-    return FormatFixed(milliamps, 15, 1) + QStringLiteral(" mA");
-}
 
 void followCheckBox(QComboBox *codes, bool checked) {
     selectItem(codes, checked ? CheckedCode : ClearCode);
@@ -125,9 +119,7 @@ void Tfrelais::setTabOrder() {
 }
 
 void Tfrelais::FormCreate() {
-    selectItem(ComboBoxAl1Hy, 0);
-    selectItem(ComboBoxAl2Hy, 0);
-    ApplyValues(true, true, 0.0, 0.0, false);
+    showFields(DefaultSetupFields());
     followCheckBox(ComboBox251, CheckBox251->isChecked());
 }
 
@@ -184,43 +176,28 @@ void Tfrelais::ComboBox251Change() {
     CheckBox251->setChecked(ComboBox251->currentIndex() == CheckedCode);
 }
 
-// The safety mode comes last: when it is on, both polarities end checked whatever was asked.
-void Tfrelais::ApplyValues(bool relay1, bool relay2, double hysteresis1, double hysteresis2,
-                           bool safety) {
-    CheckBoxR1Pol->setChecked(relay1);
-    CheckBoxR2Pol->setChecked(relay2);
-    selectItemText(ComboBoxAl1Hy, hysteresisItem(hysteresis1));
+void Tfrelais::showFields(const SetupFields &fields) {
+    CheckBoxR1Pol->setChecked(fields.relay1DeEnergised);
+    CheckBoxR2Pol->setChecked(fields.relay2DeEnergised);
+    selectItemText(ComboBoxAl1Hy, fields.hysteresis1Item);
     ComboBoxAl1HyChange();
-    selectItemText(ComboBoxAl2Hy, hysteresisItem(hysteresis2));
+    selectItemText(ComboBoxAl2Hy, fields.hysteresis2Item);
     ComboBoxAl2HyChange();
-    CheckBox251->setChecked(safety);
+    CheckBox251->setChecked(fields.safetyMode);
 }
 
-// A missing value checks a polarity, empties a hysteresis list and leaves the safety mode off.
-void Tfrelais::ApplyText(const QString &text) {
-    const bool relay1 = ParseKeyValue(QStringLiteral("Relais1pol"), text) < 0.5;
-    const bool relay2 = ParseKeyValue(QStringLiteral("Relais2pol"), text) < 0.5;
-    const double hysteresis1 = ParseKeyValue(QStringLiteral("Alarm1hysterese"), text);
-    const double hysteresis2 = ParseKeyValue(QStringLiteral("Alarm2hysterese"), text);
-    const bool safety = ParseKeyValue(QStringLiteral("Sicherheitsmodus"), text) > 0.5;
-    ApplyValues(relay1, relay2, hysteresis1, hysteresis2, safety);
+void Tfrelais::clearValues() {
+    CheckBoxR1Pol->setChecked(false);
+    CheckBoxR2Pol->setChecked(false);
+    ComboBoxAl1Hy->setCurrentIndex(-1);
+    ComboBoxAl2Hy->setCurrentIndex(-1);
+    CheckBox251->setChecked(false);
 }
 
-std::optional<TRelaisSnapshot> Tfrelais::TakeSnapshot(QString *unreadable) const {
-    TRelaisSnapshot snapshot;
-    snapshot.relay1Polarity = CheckBoxR1Pol->isChecked() ? 1.0 : 0.0;
-    snapshot.relay2Polarity = CheckBoxR2Pol->isChecked() ? 1.0 : 0.0;
-    snapshot.safetyMode = CheckBox251->isChecked() ? 1.0 : 0.0;
-    for (auto [list, value] : {std::pair{ComboBoxAl1Hy, &snapshot.hysteresis1},
-                               std::pair{ComboBoxAl2Hy, &snapshot.hysteresis2}}) {
-        const QString number = ExtractNumber(list->currentText());
-        const std::optional<double> read = ReadCommaNumber(number);
-        if (!read) {
-            if (unreadable)
-                *unreadable = number;
-            return std::nullopt;
-        }
-        *value = *read;
-    }
-    return snapshot;
+void Tfrelais::takeFields(SetupFields &fields) const {
+    fields.relay1DeEnergised = CheckBoxR1Pol->isChecked();
+    fields.relay2DeEnergised = CheckBoxR2Pol->isChecked();
+    fields.hysteresis1Item = ComboBoxAl1Hy->currentText();
+    fields.hysteresis2Item = ComboBoxAl2Hy->currentText();
+    fields.safetyMode = CheckBox251->isChecked();
 }

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include <optional>
+struct SetupFields;
 
 class QCheckBox;
 class QComboBox;
@@ -10,17 +10,8 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-// The values of the switch-point dialog at the moment it was opened.
-struct TRelaisSnapshot {
-    double relay1Polarity = 0.0; // 1.0 checked (de-energised above SP1), 0.0 clear
-    double relay2Polarity = 0.0;
-    double hysteresis1 = 0.0; // mA
-    double hysteresis2 = 0.0;
-    double safetyMode = 0.0; // 1.0 on, 0.0 off
-};
-
-// The switch-point dialog: relay polarities, hysteresis and safety mode. Its controls hold this
-// part of the setup for the whole run; each value control has its list of key codes at the
+// The switch-point dialog: relay polarities, hysteresis and safety mode. It shows this part of
+// the setup the program holds and edits it; each value control has its list of key codes at the
 // device's key T1 beside it, and the two always move together.
 class Tfrelais final : public QDialog {
     Q_OBJECT
@@ -28,11 +19,14 @@ class Tfrelais final : public QDialog {
 public:
     explicit Tfrelais(QWidget *parent = nullptr);
 
-    void ApplyValues(bool relay1, bool relay2, double hysteresis1, double hysteresis2, bool safety);
-    void ApplyText(const QString &text);
-    // Nothing when a hysteresis list has no selection; `unreadable` then gets the number text
-    // that could not be read.
-    std::optional<TRelaisSnapshot> TakeSnapshot(QString *unreadable = nullptr) const;
+    // Shows the fields' switch-point part; the safety mode comes last, so when it is on both
+    // polarities end checked.
+    void showFields(const SetupFields &fields);
+    // A read has begun: the value controls lose their values, the check boxes are cleared (their
+    // code lists follow), the hysteresis code lists keep what they showed.
+    void clearValues();
+    // The switch-point part of `fields` as the controls show it now.
+    void takeFields(SetupFields &fields) const;
 
     // Handlers
     void CheckBoxR1PolClick();

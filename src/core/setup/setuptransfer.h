@@ -1,0 +1,89 @@
+#pragma once
+
+#include "setup/setupfields.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class CurrentSetup;
+class DeviceConversation;
+
+// Moves the setup the program holds between the device, setup files and backups. Both front
+// ends run these steps and tell their user what came of them; the questions a write may ask
+// are put to the front end between two operations, never while the device is being talked to.
+class SetupTransfer final : public QObject {
+    Q_OBJECT
+
+public:
+    SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup,
+                  QObject *parent = nullptr);
+
+    enum class Result {
+        Done,
+        Refused,    // another operation runs or no device is connected: nothing was sent
+        Stopped,    // stopped by "Trennen" or the program's end
+        NoSetup,    // the device's answer or the file holds no setup
+        FileError,  // the file could not be read or written (fileError tells why)
+        Incomplete, // a field has no value (missingFields): nothing was written
+        Unchanged,  // compared first: the device has this setup already, nothing was written
+        Declined,   // the user did not want it written
+        CutOff,     // the port was lost in the middle of the write (lastWrite in the
+                    // conversation tells how far it came)
+        Failed,     // the write ended without the device's confirmation
+    };
+
+    // Whether a write first compares with the device's setup and asks (remembered by the
+    // window program between runs).
+    bool compareBeforeWrite() const { return m_compareBeforeWrite; }
+    void setCompareBeforeWrite(bool compare) { m_compareBeforeWrite = compare; }
+
+    // Reads the device's setup into the held one. The values are taken away first, so a read
+    // that fails leaves nothing of an older setup behind.
+    Result read();
+
+    // What a write may ask before anything is written.
+    struct Questions {
+        // The fields that would change (device → new): write them?
+        std::function<bool(const QList<SetupDifference> &differences)> writeChanges;
+        // The device's setup could not be kept as a backup: write without one?
+        std::function<bool(const QString &backupError)> writeWithoutBackup;
+    };
+    // Writes the held setup into the device: reads the device's setup first (compared with,
+    // when asked to, and kept as a backup), sends the set commands and "swr1", then reads the
+    // device out again so that the windows show what it took.
+    Result write(const Questions &ask);
+    // The fields without value that kept the last write from starting.
+    QStringList missingFields() const { return m_missingFields; }
+
+    // Opens a setup file into the held setup; a refused file changes nothing.
+    Result openFile(const QString &path);
+    // Saves the held setup; a name without extension gets ".txt". The name used is savedPath.
+    Result saveFile(const QString &path);
+    QString fileError() const { return m_fileError; }
+    QString savedPath() const { return m_savedPath; }
+
+    // The backup made before the last write (empty when none was made).
+    QString lastBackupPath() const { return m_lastBackupPath; }
+    // A setup this program wrote since it was started: where the device's setup before the
+    // write was kept (empty without backup), when and into which device (F.Nr).
+    struct Written {
+        QString backupPath;
+        QDateTime at;
+        QString serialNumber;
+    };
+    const std::optional<Written> &lastWrite() const { return m_lastWrite; }
+
+private:
+    DeviceConversation &m_conversation;
+    CurrentSetup &m_setup;
+    bool m_compareBeforeWrite = false;
+    QStringList m_missingFields;
+    QString m_fileError;
+    QString m_savedPath;
+    QString m_lastBackupPath;
+    std::optional<Written> m_lastWrite;
+};
