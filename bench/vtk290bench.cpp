@@ -1,7 +1,7 @@
 // Measures what the program costs while it waits and while it talks to the device.
 // Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup |
 //        setupput
-#include "servicecommands.h"
+#include "device/devicereadout.h"
 #include "diag/statusreport.h"
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
@@ -9,10 +9,10 @@
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "device/devicereadout.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
 #include "ser2netprocess.h"
+#include "servicecommands.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "simulatorprocess.h"

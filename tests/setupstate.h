@@ -76,13 +76,13 @@ inline SetupFields withSwitchPoints(SetupFields fields, bool relay1, bool relay2
 // mV/V.
 inline SetupFields withRanges(SetupFields fields, int direction, double zeroCentre,
                               double vPotiRight, double vPotiLeft) {
-    const SetupFields read = SetupFieldsFromText(
-        QStringLiteral(" Druckrichtung   : %1\r\n Nullpotimitte   : %2\r\n"
-                       " 20mA Poti links : %3\r\n 20mA Poti rechts: %4\r\n")
-            .arg(direction)
-            .arg(zeroCentre)
-            .arg(vPotiLeft)
-            .arg(vPotiRight));
+    const SetupFields read =
+        SetupFieldsFromText(QStringLiteral(" Druckrichtung   : %1\r\n Nullpotimitte   : %2\r\n"
+                                           " 20mA Poti links : %3\r\n 20mA Poti rechts: %4\r\n")
+                                .arg(direction)
+                                .arg(zeroCentre)
+                                .arg(vPotiLeft)
+                                .arg(vPotiRight));
     fields.pressureIndex = read.pressureIndex;
     fields.zeroIndex = read.zeroIndex;
     fields.vPotiLeftItem = read.vPotiLeftItem;

@@ -2,14 +2,14 @@
 #include "link/ucom.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
+#include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
-#include "simulatedkt290.h"
 #include "setupstate.h"
+#include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
 #include <QAction>

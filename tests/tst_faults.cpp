@@ -287,7 +287,10 @@ void TestFaults::operationSurvives() {
     if (staysConnected) {
         // Once its last late answers are out, the device and the program are in step again.
         WaitSeconds(0.7);
-        QVERIFY(m_form->conversation().protocol().DeviceQuery(QStringLiteral("Name")).contains("KT290"));
+        QVERIFY(m_form->conversation()
+                    .protocol()
+                    .DeviceQuery(QStringLiteral("Name"))
+                    .contains("KT290"));
     }
 }
 

@@ -1,8 +1,8 @@
+#include "device/deviceconversation.h"
 #include "diag/ulive.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
 #include "diagrig.h"
-#include "device/deviceconversation.h"
 #include "simulatorprocess.h"
 
 #include <QAbstractButton>
@@ -159,9 +159,8 @@ void TestLive::questionSequence() {
             liveOutput = live->StaticTextAusgang->text();
             mainInput = form->StaticTextMv02->text();
             mainOutput = form->StaticTextMa02->text();
-            for (QPushButton *button :
-                 {form->BitBtnAktualisieren, form->BitBtnUpload, form->BitBtnDownload,
-                  rig->windows.fsimul->Button1})
+            for (QPushButton *button : {form->BitBtnAktualisieren, form->BitBtnUpload,
+                                        form->BitBtnDownload, rig->windows.fsimul->Button1})
                 if (button->isEnabled())
                     enabledWhileRunning << button->objectName();
             for (QAction *item : {form->Logfile1, form->Simulation1, form->Status1,

@@ -1,9 +1,9 @@
 #include "fakeserialport.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
-#include "system/instancemark.h"
 #include "main/startup.h"
 #include "main/umehr.h"
+#include "system/instancemark.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,25 +3,25 @@
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
+#include "device/deviceconversation.h"
 #include "diag/ulive.h"
 #include "link/networkportio.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QApplication>
-#include <QMessageBox>
 #include <QtTest>
 
 // The device behind a serial device server: ser2net in front of the simulator's pseudo-terminal,

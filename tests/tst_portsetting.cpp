@@ -1,9 +1,9 @@
 #include "simulatorprocess.h"
 
+#include "device/deviceconversation.h"
 #include "link/portnames.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "main/startup.h"

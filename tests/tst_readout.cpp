@@ -1,8 +1,8 @@
+#include "device/devicereadout.h"
 #include "fakeserialport.h"
 #include "link/allgem.h"
 #include "link/deviceprotocol.h"
 #include "link/ucom.h"
-#include "device/devicereadout.h"
 
 #include <QtTest>
 

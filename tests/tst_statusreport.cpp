@@ -311,9 +311,9 @@ void TestStatusReport::seCurrentQuestion() {
         return answer.isEmpty() ? QByteArray() : answer + "\r\n";
     };
     QStringList lines;
-    StatusReport(rig->windows.form1->conversation().protocol(), false, {}, [&lines](const QString &text) {
-        lines << text;
-    }).build();
+    StatusReport(rig->windows.form1->conversation().protocol(), false, {},
+                 [&lines](const QString &text) { lines << text; })
+        .build();
 
     const QStringList commands = rig->fakeCommands();
     QCOMPARE(commands.value(commands.indexOf(QStringLiteral("uspv")) + 1), question);

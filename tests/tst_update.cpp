@@ -1,11 +1,11 @@
 #include "fakeserialport.h"
-#include "update/downloader.h"
 #include "help/uinfo.h"
-#include "update/updateinfo.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
 #include "main/windowset.h"
+#include "update/downloader.h"
+#include "update/updateinfo.h"
 
 #include <QAbstractButton>
 #include <QApplication>

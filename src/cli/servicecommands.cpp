@@ -1,14 +1,14 @@
 #include "servicecommands.h"
 
+#include "device/deviceconversation.h"
 #include "link/allgem.h"
 #include "link/portnames.h"
-#include "system/systemreason.h"
 #include "link/ucom.h"
-#include "device/deviceconversation.h"
 #include "setup/setupbackup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"
+#include "system/systemreason.h"
 #include "terminal.h"
 
 #include <QDateTime>

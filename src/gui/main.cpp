@@ -1,11 +1,11 @@
 #include "device/deviceconversation.h"
-#include "main/fmain1.h"
-#include "main/germantexts.h"
-#include "system/interruptsignals.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
-#include "setup/setupactions.h"
+#include "main/fmain1.h"
+#include "main/germantexts.h"
 #include "main/startup.h"
+#include "setup/setupactions.h"
+#include "system/interruptsignals.h"
 
 #include <QApplication>
 

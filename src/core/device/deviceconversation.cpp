@@ -3,6 +3,8 @@
 #include "link/ucom.h"
 #include "setup/setupfields.h"
 
+#include <QTimer>
+
 namespace {
 // The device stores the setup in its permanent memory after "swr1" and needs this long.
 constexpr double StoreSetupSeconds = 1.0;
@@ -272,8 +274,19 @@ void DeviceConversation::forceStop() {
     m_protocol.setStop(DeviceProtocol::Stop::Now);
 }
 
-void DeviceConversation::shutDown() {
+void DeviceConversation::shutDown(std::optional<int> graceMs) {
     m_shutDown = true;
     if (m_protocol.stop() == DeviceProtocol::Stop::None)
         m_protocol.setStop(DeviceProtocol::Stop::AtSafePoint);
+    if (!graceMs || !isBusy() || m_shutDownGrace)
+        return;
+    m_shutDownGrace = new QTimer(this);
+    m_shutDownGrace->setInterval(*graceMs);
+    connect(m_shutDownGrace, &QTimer::timeout, this, [this] {
+        if (!isBusy())
+            m_shutDownGrace->stop();
+        else if (!isFinishingWrite())
+            AbortWaits();
+    });
+    m_shutDownGrace->start();
 }

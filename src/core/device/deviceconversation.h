@@ -1,12 +1,14 @@
 #pragma once
 
+#include "device/connectionscan.h"
+#include "device/devicereadout.h"
 #include "diag/logfetch.h"
 #include "diag/statusreport.h"
 #include "link/deviceprotocol.h"
-#include "device/connectionscan.h"
-#include "device/devicereadout.h"
 
 #include <QObject>
+
+class QTimer;
 #include <QString>
 
 #include <functional>
@@ -125,7 +127,10 @@ public:
     // The running operation ends after the command under way, a setup write too.
     void forceStop();
     // The program ends: the running operation stops at its next safe point and no other starts.
-    void shutDown();
+    // With a grace time, the waits of an operation still running after it end at once (the
+    // character pacing still holds), so that it runs out quickly; a setup write that is being
+    // finished keeps its pauses until its "swr1".
+    void shutDown(std::optional<int> graceMs = std::nullopt);
 
 signals:
     void connectedChanged(bool connected);
@@ -153,6 +158,7 @@ private:
     bool m_simulationActive = false;
     bool m_lastStopped = false;
     bool m_shutDown = false;
+    QTimer *m_shutDownGrace = nullptr;
     WriteProgress m_lastWrite;
     ReadoutView m_lastReadout;
 };

@@ -143,12 +143,12 @@ namespace {
 // that question.
 const QStringList &numberQuestions() {
     static const QStringList names{
-        QStringLiteral("inpmv"), QStringLiteral("inpv"),  QStringLiteral("p0"),
-        QStringLiteral("fnr"),   QStringLiteral("tasp"),  QStringLiteral("fehl"),
-        QStringLiteral("mvv0"),  QStringLiteral("mas"),   QStringLiteral("al1ma"),
-        QStringLiteral("al2ma"), QStringLiteral("P2"),    QStringLiteral("uspv"),
-        QStringLiteral("ispma"), QStringLiteral("ispk"),  QStringLiteral("umv"),
-        QStringLiteral("usinv"), QStringLiteral("rar"),   QStringLiteral("maist"),
+        QStringLiteral("inpmv"), QStringLiteral("inpv"), QStringLiteral("p0"),
+        QStringLiteral("fnr"),   QStringLiteral("tasp"), QStringLiteral("fehl"),
+        QStringLiteral("mvv0"),  QStringLiteral("mas"),  QStringLiteral("al1ma"),
+        QStringLiteral("al2ma"), QStringLiteral("P2"),   QStringLiteral("uspv"),
+        QStringLiteral("ispma"), QStringLiteral("ispk"), QStringLiteral("umv"),
+        QStringLiteral("usinv"), QStringLiteral("rar"),  QStringLiteral("maist"),
     };
     return names;
 }

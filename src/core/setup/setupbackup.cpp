@@ -1,7 +1,7 @@
 #include "setup/setupbackup.h"
 
-#include "link/allgem.h"
 #include "device/deviceconversation.h"
+#include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"

@@ -1,7 +1,7 @@
 #include "setup/setupfile.h"
 
-#include "system/systemreason.h"
 #include "setup/setuptext.h"
+#include "system/systemreason.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -2,7 +2,6 @@
 
 #include "link/allgem.h"
 
-
 namespace {
 
 constexpr double MinimumSetupVersion = 3.0;

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-
 // Reading of labelled setup texts: the device's setup print (answer to "spr") and the setup
 // text file, which imitates it.
 

@@ -6,8 +6,7 @@
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"
 
-SetupTransfer::SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup,
-                             QObject *parent)
+SetupTransfer::SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup, QObject *parent)
     : QObject(parent)
     , m_conversation(conversation)
     , m_setup(setup) {}
@@ -37,8 +36,8 @@ SetupTransfer::Result SetupTransfer::write(const Questions &ask) {
     if (!before || m_conversation.lastOperationStopped())
         return Result::Stopped;
     if (m_compareBeforeWrite && SetupTextAccepted(*before)) {
-        const QList<SetupDifference> differences = SetupDifferences(
-            SetupFieldsFromText(*before), setup, m_conversation.isStrainGauge());
+        const QList<SetupDifference> differences =
+            SetupDifferences(SetupFieldsFromText(*before), setup, m_conversation.isStrainGauge());
         if (differences.isEmpty())
             return Result::Unchanged;
         if (!ask.writeChanges(differences))
@@ -72,7 +71,7 @@ SetupTransfer::Result SetupTransfer::openFile(const QString &path) {
         return Result::FileError;
     // A text without a setup is refused as a device answer without one would be.
     return m_setup.applyText(loaded.text, CurrentSetup::Origin::File, path) ? Result::Done
-                                                                           : Result::NoSetup;
+                                                                            : Result::NoSetup;
 }
 
 SetupTransfer::Result SetupTransfer::saveFile(const QString &path) {

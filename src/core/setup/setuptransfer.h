@@ -19,8 +19,7 @@ class SetupTransfer final : public QObject {
     Q_OBJECT
 
 public:
-    SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup,
-                  QObject *parent = nullptr);
+    SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup, QObject *parent = nullptr);
 
     enum class Result {
         Done,

@@ -14,7 +14,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     if (!g_receiver)
         return FALSE;
     QMetaObject::invokeMethod(
-        g_receiver, [event] { g_receiver->deliver(QStringLiteral("Konsolenereignis %1").arg(event)); },
+        g_receiver,
+        [event] { g_receiver->deliver(QStringLiteral("Konsolenereignis %1").arg(event)); },
         Qt::QueuedConnection);
     return TRUE;
 }

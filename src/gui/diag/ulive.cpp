@@ -1,7 +1,7 @@
 #include "diag/ulive.h"
 
-#include "link/allgem.h"
 #include "device/deviceconversation.h"
+#include "link/allgem.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "setup/setupfile.h"
@@ -284,7 +284,8 @@ void Tflive::runLoop() {
         return;
     m_sampler = std::make_unique<LiveSampler>(conversation.protocol(), conversation.isStrainGauge(),
                                               m_clock);
-    m_sampler->setIdentity(m_form.StaticTextTyp->text(), m_form.StaticTextFnr->text());
+    m_sampler->setIdentity(conversation.lastReadout().typeText,
+                           conversation.lastReadout().serialNumber);
     for (QXYSeries *series : std::initializer_list<QXYSeries *>{
              m_input, m_output, m_switchPoints[0], m_switchPoints[1], m_relayUpper[0],
              m_relayUpper[1], m_relayLower[0], m_relayLower[1], m_switchPointLabels[0],

@@ -1,7 +1,7 @@
 #include "diag/ulogfile.h"
 
-#include "diag/logfetch.h"
 #include "device/deviceconversation.h"
+#include "diag/logfetch.h"
 #include "diag/statusreport.h"
 
 #include <QLabel>

@@ -2,9 +2,9 @@
 
 #include "diag/simulationvalues.h"
 
+#include "device/deviceconversation.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
-#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 
@@ -248,8 +248,8 @@ void Tfsimul::ApplyAndRefresh() {
     ++m_runs;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    m_inputOffset =
-        SimulationRun(m_form.conversation().protocol(), *this).run(m_inputOffset, m_form.isStrainGaugeModel());
+    m_inputOffset = SimulationRun(m_form.conversation().protocol(), *this)
+                        .run(m_inputOffset, m_form.isStrainGaugeModel());
     ProgressBar1->hide();
     --m_runs;
 }

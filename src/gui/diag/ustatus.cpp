@@ -3,9 +3,9 @@
 #include "diag/servicerecorddialog.h"
 #include "diag/statusreport.h"
 
+#include "device/deviceconversation.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
-#include "device/deviceconversation.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "setup/setupfields.h"
@@ -313,10 +313,11 @@ void Tfstatus::Speichernunter1Click() {
 // The identity and the time as they are when the device is read for the report.
 void Tfstatus::takeReadingTime() {
     m_reading = ServiceRecordContent();
-    m_reading.deviceType = m_form.StaticTextTyp->text();
-    m_reading.serialNumber = m_form.StaticTextFnr->text();
-    m_reading.swVersion = m_form.StaticTextSwVersion->text();
-    m_reading.hwVersion = m_form.StaticTextHwVersion->text();
+    const ReadoutView &identity = m_form.conversation().lastReadout();
+    m_reading.deviceType = identity.typeText;
+    m_reading.serialNumber = identity.serialNumber;
+    m_reading.swVersion = identity.swVersion;
+    m_reading.hwVersion = identity.hwVersion;
     m_reading.readAt = QDateTime::currentDateTime();
     m_strainGauge = m_form.conversation().isStrainGauge();
 }

@@ -110,19 +110,6 @@ Tform1::Tform1(DeviceConversation &conversation, CurrentSetup &setup, SetupTrans
     connect(Timer2, &QTimer::timeout, this, &Tform1::Timer2Timer);
     Timer2->start(100);
 
-    // The program's end waits for a safe point, but not for ever: after that, waits end at once
-    // (the character pacing still holds) and the operation runs out quickly.
-    m_closeGuard = new QTimer(this);
-    m_closeGuard->setSingleShot(true);
-    m_closeGuard->setInterval(CloseWaitMs);
-    connect(m_closeGuard, &QTimer::timeout, this, [this] {
-        // A setup write runs to its "swr1" (a few seconds at most) with its pauses intact.
-        if (m_conversation.isFinishingWrite())
-            m_closeGuard->start();
-        else
-            AbortWaits();
-    });
-
     connect(&m_conversation, &DeviceConversation::connectedChanged, this,
             &Tform1::onConnectedChanged);
     connect(&m_conversation, &DeviceConversation::operationChanged, this,
@@ -393,17 +380,15 @@ void Tform1::closeEvent(QCloseEvent *event) {
     if (m_conversation.isBusy()) {
         if (m_closePending && m_conversation.isFinishingWrite())
             askToCutWrite();
-        m_conversation.shutDown();
+        // The end waits for a safe point, but not for ever.
+        m_conversation.shutDown(CloseWaitMs);
         m_closePending = true;
         if (m_conversation.isFinishingWrite())
             setStatusPanelText(0, QStringLiteral("Das Setup wird noch fertig geschrieben …"));
-        if (!m_closeGuard->isActive())
-            m_closeGuard->start();
         event->ignore();
         return;
     }
     m_conversation.shutDown();
-    m_closeGuard->stop();
     closeDialogs();
     FormClose();
     QMainWindow::closeEvent(event);
@@ -684,10 +669,9 @@ void Tform1::onSetupOriginChanged(CurrentSetup::Origin origin) {
         setStatusPanelText(SetupPanel, QStringLiteral("Setup vom KT 290"));
         break;
     case CurrentSetup::Origin::File:
-        setStatusPanelText(SetupPanel,
-                           QStringLiteral("Setup aus Datei ") +
-                               QDir::toNativeSeparators(
-                                   QFileInfo(m_setup.filePath()).absoluteFilePath()));
+        setStatusPanelText(SetupPanel, QStringLiteral("Setup aus Datei ") +
+                                           QDir::toNativeSeparators(
+                                               QFileInfo(m_setup.filePath()).absoluteFilePath()));
         break;
     case CurrentSetup::Origin::Changed:
         setStatusPanelText(SetupPanel, QStringLiteral("Setup geändert"));

@@ -177,6 +177,5 @@ private:
     bool m_centred = false;
     // The program ends as soon as the running operation has stopped.
     bool m_closePending = false;
-    QTimer *m_closeGuard = nullptr;
     QPointer<QMessageBox> m_cutWriteQuestion;
 };

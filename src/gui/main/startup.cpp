@@ -9,10 +9,10 @@
 #include "diag/ustatus.h"
 #include "help/uinfo.h"
 #include "help/upotikontr.h"
-#include "setup/ueinst.h"
 #include "setup/currentsetup.h"
 #include "setup/setupactions.h"
 #include "setup/setuptransfer.h"
+#include "setup/ueinst.h"
 #include "setup/urelais.h"
 
 // The artwork lives in the static window library, whose resources are registered by hand.

@@ -109,11 +109,13 @@ void SetupActions::upload() {
 }
 
 void SetupActions::download() {
-    const SetupTransfer::Result result = m_transfer.write(
-        {[this](const QList<SetupDifference> &differences) {
-             return confirmDifferences(differences);
-         },
-         [this](const QString &error) { return confirmWithoutBackup(error); }});
+    const SetupTransfer::Result result =
+        m_transfer.write({[this](const QList<SetupDifference> &differences) {
+                              return confirmDifferences(differences);
+                          },
+                          [this](const QString &error) {
+                              return confirmWithoutBackup(error);
+                          }});
     switch (result) {
     case SetupTransfer::Result::Incomplete:
         QMessageBox::warning(
