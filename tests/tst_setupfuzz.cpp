@@ -3,6 +3,7 @@
 #include "link/ucom.h"
 #include "main/fmain1.h"
 #include "main/startup.h"
+#include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptext.h"
 #include "setupstate.h"

@@ -7,7 +7,6 @@
 #include "setup/setupbackup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "setup/setuptext.h"
 #include "system/systemreason.h"
 #include "terminal.h"
 

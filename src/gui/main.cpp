@@ -4,7 +4,9 @@
 #include "main/fmain1.h"
 #include "main/germantexts.h"
 #include "main/startup.h"
+#include "setup/currentsetup.h"
 #include "setup/setupactions.h"
+#include "setup/setuptransfer.h"
 #include "system/interruptsignals.h"
 
 #include <QApplication>
@@ -32,8 +34,10 @@ int main(int argc, char *argv[]) {
 
     ComLink link(std::make_unique<QtSerialPortIo>());
     DeviceConversation conversation(link);
+    CurrentSetup setup;
+    SetupTransfer transfer(conversation, setup);
     WindowSet windows;
-    createWindows(conversation, windows);
+    createWindows(conversation, setup, transfer, windows);
     InterruptSignals interruptions;
     QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
                      &Tform1::interrupt);

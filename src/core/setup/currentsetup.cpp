@@ -1,7 +1,5 @@
 #include "setup/currentsetup.h"
 
-#include "setup/setuptext.h"
-
 CurrentSetup::CurrentSetup(QObject *parent)
     : QObject(parent) {}
 

@@ -4,7 +4,6 @@
 #include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "setup/setuptext.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr double MinimumSetupVersion = 3.0;
+
 // The device takes a moment to store each value before the next command.
 constexpr double StorePause = 0.2;
 
@@ -48,6 +50,11 @@ QString shown(const QString &item) {
 }
 
 } // namespace
+
+bool SetupTextAccepted(const QString &text) {
+    return ParseKeyValue(QStringLiteral("Version"), text) >= MinimumSetupVersion &&
+           ParseKeyValue(QStringLiteral(" Sicherheitsmodus"), text) >= 0.0;
+}
 
 SetupFields SetupFieldsFromText(const QString &text) {
     SetupFields fields;

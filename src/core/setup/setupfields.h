@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+// The setup's fields and the one reader of setup texts (the device's print and setup files):
+// whether a text holds a setup, its fields, its F.Nr and its raw list values all come from here.
+
 // The device's setup as the program holds it and the setup dialogs show it: nine fields, each
 // list-valued one as the text of its chosen item or without value (empty text, index -1).
 struct SetupFields {
@@ -21,15 +24,16 @@ struct SetupFields {
     bool operator==(const SetupFields &) const = default;
 };
 
-// The setup fields that a setup text (device print or setup file) gives, by the rules the setup
-// dialogs apply when they show it: a hysteresis or V potentiometer value that no list item shows
-// leaves that list without value (the right end's 0.8 < v < 0.84 is the item "0,83 mV/V"), a
-// polarity below 0.5 is "de-energised" (also when missing), the safety mode is on above 0.5 and
-// then both relays are de-energised, a direction beyond the last item takes the last one, and a
-// direction below the first or a zero centre without item has no choice.
-//
-// This file is the one reader of setup texts: the fields, the F.Nr and the raw list values all
-// come from here.
+// A setup text is taken when its format version is at least 3 and it carries the safety mode
+// with its leading blank (the device prints every label after a blank).
+bool SetupTextAccepted(const QString &text);
+
+// The setup fields that a setup text (device print or setup file) gives: a hysteresis or V
+// potentiometer value that no list item shows leaves that list without value (the right end's 0.8 <
+// v < 0.84 is the item "0,83 mV/V"), a polarity below 0.5 is "de-energised" (also when missing),
+// the safety mode is on above 0.5 and then both relays are de-energised, a direction beyond the
+// last item takes the last one, and a direction below the first or a zero centre without item has
+// no choice.
 SetupFields SetupFieldsFromText(const QString &text);
 
 // The setup the program starts with and "Default" gives: both relays de-energised above their

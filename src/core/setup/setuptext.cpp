@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr double MinimumSetupVersion = 3.0;
-
 qsizetype skipControl(const QString &text, qsizetype from) {
     while (from < text.size() && text.at(from).unicode() <= 32)
         ++from;
@@ -40,9 +38,4 @@ QString ExtractNumber(const QString &text) {
             number += c;
     }
     return number;
-}
-
-bool SetupTextAccepted(const QString &text) {
-    return ParseKeyValue(QStringLiteral("Version"), text) >= MinimumSetupVersion &&
-           ParseKeyValue(QStringLiteral(" Sicherheitsmodus"), text) >= 0.0;
 }

@@ -4,7 +4,6 @@
 #include "setup/currentsetup.h"
 #include "setup/setupbackup.h"
 #include "setup/setupfile.h"
-#include "setup/setuptext.h"
 
 SetupTransfer::SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup, QObject *parent)
     : QObject(parent)

@@ -34,6 +34,7 @@ public:
                     // conversation tells how far it came)
         Failed,     // the write ended without the device's confirmation
     };
+    Q_ENUM(Result)
 
     // Whether a write first compares with the device's setup and asks (remembered by the
     // window program between runs).

@@ -10,7 +10,6 @@
 #include "main/formcontrols.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "setup/setuptext.h"
 #include "setup/setuptransfer.h"
 
 #include <QDir>

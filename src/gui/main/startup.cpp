@@ -27,24 +27,29 @@ void createWindows(ComLink &link, WindowSet &windows) {
 }
 
 void createWindows(DeviceConversation &conversation, WindowSet &windows) {
-    initResources();
     auto *setup = new CurrentSetup;
     auto *transfer = new SetupTransfer(conversation, *setup);
-    windows.setup = setup;
-    windows.setupTransfer = transfer;
-    windows.form1 = new Tform1(conversation, *setup, *transfer, windows);
+    createWindows(conversation, *setup, *transfer, windows);
+    setup->setParent(windows.form1);
+    transfer->setParent(windows.form1);
+}
+
+void createWindows(DeviceConversation &conversation, CurrentSetup &setup, SetupTransfer &transfer,
+                   WindowSet &windows) {
+    initResources();
+    windows.setup = &setup;
+    windows.setupTransfer = &transfer;
+    windows.form1 = new Tform1(conversation, setup, transfer, windows);
     Tform1 *owner = windows.form1;
-    setup->setParent(owner);
-    transfer->setParent(owner);
     windows.fpotikontr = new Tfpotikontr(owner);
     windows.aboutBox = new TAboutBox(owner);
     windows.feinst = new Tfeinst(owner);
     windows.frelais = new Tfrelais(owner);
     windows.flogfile = new Tflogfile(conversation, owner);
     windows.fsimul = new Tfsimul(*owner, owner);
-    windows.fstatus = new Tfstatus(*owner, *transfer, owner);
+    windows.fstatus = new Tfstatus(*owner, transfer, owner);
     windows.fmehr = new Tfmehr(owner);
     windows.flive = new Tflive(*owner, owner);
     windows.setupActions =
-        new SetupActions(*setup, *transfer, conversation, *windows.frelais, *windows.feinst, owner);
+        new SetupActions(setup, transfer, conversation, *windows.frelais, *windows.feinst, owner);
 }

@@ -3,10 +3,15 @@
 #include "main/windowset.h"
 
 class ComLink;
+class CurrentSetup;
 class DeviceConversation;
+class SetupTransfer;
 
-// Creates the setup the program holds with its transfer, then the nine windows in their order;
-// the main window first, the rest owned by it.
+// Creates the nine windows in their order on the core objects; the main window first, the rest
+// owned by it.
+void createWindows(DeviceConversation &conversation, CurrentSetup &setup, SetupTransfer &transfer,
+                   WindowSet &windows);
+// The same with a setup and transfer of their own, owned by the main window.
 void createWindows(DeviceConversation &conversation, WindowSet &windows);
-// The same on a device conversation of its own over the link, owned by the main window.
+// The same on a device conversation of its own over the link as well.
 void createWindows(ComLink &link, WindowSet &windows);

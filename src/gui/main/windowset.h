@@ -29,8 +29,8 @@ struct WindowSet {
     Tfmehr *fmehr = nullptr;
     Tflive *flive = nullptr;
 
-    // The setup the program holds and its transfer (core objects owned by the main window), and
-    // the setup commands of the window program over them.
+    // The core objects the windows are made on: the setup the program holds and its transfer;
+    // and the window program's setup commands over them.
     CurrentSetup *setup = nullptr;
     SetupTransfer *setupTransfer = nullptr;
     SetupActions *setupActions = nullptr;
