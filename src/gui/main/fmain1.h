@@ -10,7 +10,6 @@
 
 #include <optional>
 
-class ComLink;
 struct ReadoutView;
 struct WindowSet;
 class InstanceMark;

@@ -197,36 +197,35 @@ void SetupActions::showUnreadableNumber(const QString &number) {
 
 // A dialog is not opened on a list without value (a read that gave no setup): the user gets a
 // setup from the device, a file or the default first.
-void SetupActions::editSwitchPoints() {
-    const SetupFields held = m_setup.fields();
-    for (const QString &item : {held.hysteresis1Item, held.hysteresis2Item}) {
+bool SetupActions::listsHaveValues(const QStringList &items) {
+    for (const QString &item : items) {
         if (item.isEmpty()) {
             showUnreadableNumber(item);
-            return;
+            return false;
         }
     }
-    if (m_relais.exec() == QDialog::Rejected) {
-        m_relais.showFields(m_setup.fields());
+    return true;
+}
+
+// OK hands the dialog's part of the setup to the held setup; cancelling shows the held one again.
+template <typename Dialog> void SetupActions::edit(Dialog &dialog) {
+    if (dialog.exec() == QDialog::Rejected) {
+        dialog.showFields(m_setup.fields());
         return;
     }
     SetupFields edited = m_setup.fields();
-    m_relais.takeFields(edited);
+    dialog.takeFields(edited);
     m_setup.set(edited, CurrentSetup::Origin::Changed);
 }
 
+void SetupActions::editSwitchPoints() {
+    const SetupFields &held = m_setup.fields();
+    if (listsHaveValues({held.hysteresis1Item, held.hysteresis2Item}))
+        edit(m_relais);
+}
+
 void SetupActions::editRanges() {
-    const SetupFields held = m_setup.fields();
-    for (const QString &item : {held.vPotiLeftItem, held.vPotiRightItem}) {
-        if (item.isEmpty()) {
-            showUnreadableNumber(item);
-            return;
-        }
-    }
-    if (m_einst.exec() == QDialog::Rejected) {
-        m_einst.showFields(m_setup.fields());
-        return;
-    }
-    SetupFields edited = m_setup.fields();
-    m_einst.takeFields(edited);
-    m_setup.set(edited, CurrentSetup::Origin::Changed);
+    const SetupFields &held = m_setup.fields();
+    if (listsHaveValues({held.vPotiLeftItem, held.vPotiRightItem}))
+        edit(m_einst);
 }

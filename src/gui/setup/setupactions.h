@@ -47,6 +47,8 @@ private:
     bool confirmWithoutBackup(const QString &error);
     void showReadError();
     void showUnreadableNumber(const QString &number);
+    bool listsHaveValues(const QStringList &items);
+    template <typename Dialog> void edit(Dialog &dialog);
 
     CurrentSetup &m_setup;
     SetupTransfer &m_transfer;
