@@ -7,14 +7,13 @@
 #include "link/deviceprotocol.h"
 
 #include <QObject>
-
-class QTimer;
 #include <QString>
 
 #include <functional>
 #include <optional>
 
 class ComLink;
+class QTimer;
 struct SetupFields;
 
 // The one owner of the conversation with the device: the link, the connection, the device
