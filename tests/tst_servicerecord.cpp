@@ -92,7 +92,7 @@ void TestServiceRecord::recordStatesDevice_data() {
     QTest::addColumn<Before>("before");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QStringList>("absent");
-    // Right after connecting the dialogs hold the default: none of it is the device's.
+    // Right after connecting the program holds the default setup: none of it is the device's.
     QTest::newRow("X1, dialogs on default")
         << "X1" << Before::DefaultInDialogs << DeviceRows
         << QStringList{"Hysterese Relais 1 / SP1 0,0 mA", "V - Poti links 2,0 mV/V",
