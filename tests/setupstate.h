@@ -72,24 +72,6 @@ inline SetupFields withSwitchPoints(SetupFields fields, bool relay1, bool relay2
     return fields;
 }
 
-// The strain-gauge part replaced: direction -1, 0 or 1, zero centre and V potentiometer ends in
-// mV/V.
-inline SetupFields withRanges(SetupFields fields, int direction, double zeroCentre,
-                              double vPotiRight, double vPotiLeft) {
-    const SetupFields read =
-        SetupFieldsFromText(QStringLiteral(" Druckrichtung   : %1\r\n Nullpotimitte   : %2\r\n"
-                                           " 20mA Poti links : %3\r\n 20mA Poti rechts: %4\r\n")
-                                .arg(direction)
-                                .arg(zeroCentre)
-                                .arg(vPotiLeft)
-                                .arg(vPotiRight));
-    fields.pressureIndex = read.pressureIndex;
-    fields.zeroIndex = read.zeroIndex;
-    fields.vPotiLeftItem = read.vPotiLeftItem;
-    fields.vPotiRightItem = read.vPotiRightItem;
-    return fields;
-}
-
 // The setup the program holds, given these values; where it came from stays.
 inline void setSwitchPoints(CurrentSetup &setup, bool relay1, bool relay2, double hysteresis1,
                             double hysteresis2, bool safety) {
@@ -97,10 +79,22 @@ inline void setSwitchPoints(CurrentSetup &setup, bool relay1, bool relay2, doubl
               setup.origin(), setup.filePath());
 }
 
+// The strain-gauge part: direction -1, 0 or 1, zero centre and V potentiometer ends in mV/V.
 inline void setRanges(CurrentSetup &setup, int direction, double zeroCentre, double vPotiRight,
                       double vPotiLeft) {
-    setup.set(withRanges(setup.fields(), direction, zeroCentre, vPotiRight, vPotiLeft),
-              setup.origin(), setup.filePath());
+    const SetupFields read =
+        SetupFieldsFromText(QStringLiteral(" Druckrichtung   : %1\r\n Nullpotimitte   : %2\r\n"
+                                           " 20mA Poti links : %3\r\n 20mA Poti rechts: %4\r\n")
+                                .arg(direction)
+                                .arg(zeroCentre)
+                                .arg(vPotiLeft)
+                                .arg(vPotiRight));
+    SetupFields fields = setup.fields();
+    fields.pressureIndex = read.pressureIndex;
+    fields.zeroIndex = read.zeroIndex;
+    fields.vPotiLeftItem = read.vPotiLeftItem;
+    fields.vPotiRightItem = read.vPotiRightItem;
+    setup.set(fields, setup.origin(), setup.filePath());
 }
 
 // The states the default setup gives.

@@ -445,8 +445,8 @@ void TestConversation::readoutFillsAsItGoes() {
         if (received.contains(QStringLiteral("ver")) && seen.isEmpty())
             seen << m_form->StaticTextTyp->text() + QLatin1Char('|') +
                         QString::number(m_form->Panel1->isVisible()) + QLatin1Char('|') +
-                        QString::number(m_conversation->isStrainGauge()) + QLatin1Char('|') +
-                        m_form->StaticTextSwVersion->text();
+                        QString::number(m_conversation->isStrainGauge()) +
+                        QLatin1Char('|') + m_form->StaticTextSwVersion->text();
         if (received.contains(QStringLiteral("kalr 1")) && seen.size() == 1)
             seen << m_form->StaticTextFnr->text() + QLatin1Char('|') + m_form->StaticTextMv->text();
         if (received.contains(QStringLiteral("al1ma")) && seen.size() == 2)

@@ -159,8 +159,9 @@ void TestLive::questionSequence() {
             liveOutput = live->StaticTextAusgang->text();
             mainInput = form->StaticTextMv02->text();
             mainOutput = form->StaticTextMa02->text();
-            for (QPushButton *button : {form->BitBtnAktualisieren, form->BitBtnUpload,
-                                        form->BitBtnDownload, rig->windows.fsimul->Button1})
+            for (QPushButton *button :
+                 {form->BitBtnAktualisieren, form->BitBtnUpload, form->BitBtnDownload,
+                  rig->windows.fsimul->Button1})
                 if (button->isEnabled())
                     enabledWhileRunning << button->objectName();
             for (QAction *item : {form->Logfile1, form->Simulation1, form->Status1,

@@ -73,19 +73,19 @@ int main(int argc, char *argv[]) {
     DeviceConversation conversation(link);
     ServiceCommands commands(conversation, line.options);
     InterruptSignals interruptions;
-    QObject::connect(
-        &interruptions, &InterruptSignals::interrupted, &conversation, [&conversation](int count) {
-            const bool finishing = conversation.isFinishingWrite();
-            if (count == 1) {
-                print(stderr,
-                      QString::fromUtf8(finishing ? FinishingWrite : Stopping) + QLatin1Char('\n'));
-                conversation.shutDown();
-            } else {
-                if (finishing)
-                    print(stderr, QString::fromUtf8(ForcedStop) + QLatin1Char('\n'));
-                conversation.forceStop();
-            }
-        });
+    QObject::connect(&interruptions, &InterruptSignals::interrupted, &conversation,
+                     [&conversation](int count) {
+                         const bool finishing = conversation.isFinishingWrite();
+                         if (count == 1) {
+                             print(stderr, QString::fromUtf8(finishing ? FinishingWrite : Stopping) +
+                                               QLatin1Char('\n'));
+                             conversation.shutDown();
+                         } else {
+                             if (finishing)
+                                 print(stderr, QString::fromUtf8(ForcedStop) + QLatin1Char('\n'));
+                             conversation.forceStop();
+                         }
+                     });
 
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.

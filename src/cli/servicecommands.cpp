@@ -673,11 +673,8 @@ int ServiceCommands::setupGet(const QString &path) {
     if (const int code = readDeviceSetup(print))
         return code;
     m_setup.applyText(print, CurrentSetup::Origin::Device);
-    const QByteArray bytes =
-        SetupFile::encode(SetupFile::lines(m_setup.fields(), QDateTime::currentDateTime()));
-    const QString error = SetupFile::save(path, bytes);
-    if (!error.isEmpty()) {
-        err(text(CannotWrite).arg(native(path), error));
+    if (m_transfer.saveFile(path) == SetupTransfer::Result::FileError) {
+        err(text(CannotWrite).arg(native(path), m_transfer.fileError()));
         return BadFile;
     }
     return Done;

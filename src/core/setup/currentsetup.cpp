@@ -14,8 +14,7 @@ void CurrentSetup::set(const SetupFields &fields, Origin origin, const QString &
 bool CurrentSetup::applyText(const QString &text, Origin origin, const QString &filePath) {
     if (!SetupTextAccepted(text))
         return false;
-    m_sourceText = text;
-    emit sourceTextChanged(text);
+    setSourceText(text);
     set(SetupFieldsFromText(text), origin, filePath);
     return true;
 }
@@ -23,11 +22,15 @@ bool CurrentSetup::applyText(const QString &text, Origin origin, const QString &
 void CurrentSetup::setDeviceText(const QString &text) {
     if (applyText(text, Origin::Device))
         return;
-    m_sourceText = text;
-    emit sourceTextChanged(text);
+    setSourceText(text);
     m_origin = Origin::Device;
     m_filePath.clear();
     emit originChanged(m_origin);
+}
+
+void CurrentSetup::setSourceText(const QString &text) {
+    m_sourceText = text;
+    emit sourceTextChanged(text);
 }
 
 void CurrentSetup::clearValues() {

@@ -50,6 +50,8 @@ signals:
     void sourceTextChanged(const QString &text);
 
 private:
+    void setSourceText(const QString &text);
+
     SetupFields m_fields = DefaultSetupFields();
     Origin m_origin = Origin::Default;
     QString m_filePath;

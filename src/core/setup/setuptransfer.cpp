@@ -74,9 +74,8 @@ SetupTransfer::Result SetupTransfer::openFile(const QString &path) {
 }
 
 SetupTransfer::Result SetupTransfer::saveFile(const QString &path) {
-    m_savedPath = SetupFile::withDefaultExtension(path);
     const QByteArray bytes =
         SetupFile::encode(SetupFile::lines(m_setup.fields(), QDateTime::currentDateTime()));
-    m_fileError = SetupFile::save(m_savedPath, bytes);
+    m_fileError = SetupFile::save(path, bytes);
     return m_fileError.isEmpty() ? Result::Done : Result::FileError;
 }

@@ -61,10 +61,9 @@ public:
 
     // Opens a setup file into the held setup; a refused file changes nothing.
     Result openFile(const QString &path);
-    // Saves the held setup; a name without extension gets ".txt". The name used is savedPath.
+    // Saves the held setup under exactly this name.
     Result saveFile(const QString &path);
     QString fileError() const { return m_fileError; }
-    QString savedPath() const { return m_savedPath; }
 
     // The backup made before the last write (empty when none was made).
     QString lastBackupPath() const { return m_lastBackupPath; }
@@ -83,7 +82,6 @@ private:
     bool m_compareBeforeWrite = false;
     QStringList m_missingFields;
     QString m_fileError;
-    QString m_savedPath;
     QString m_lastBackupPath;
     std::optional<Written> m_lastWrite;
 };

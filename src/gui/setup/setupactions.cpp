@@ -3,6 +3,7 @@
 #include "device/deviceconversation.h"
 #include "link/allgem.h"
 #include "setup/currentsetup.h"
+#include "setup/setupfile.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
@@ -179,16 +180,16 @@ void SetupActions::openFile(QFileDialog *dialog) {
     }
 }
 
+// A name without extension gets ".txt".
 void SetupActions::saveFile(QFileDialog *dialog) {
-    const QString path = chooseFile(dialog);
-    if (path.isEmpty())
+    const QString chosen = chooseFile(dialog);
+    if (chosen.isEmpty())
         return;
-    const SetupTransfer::Result result = m_transfer.saveFile(path);
-    dialog->selectFile(m_transfer.savedPath());
-    if (result == SetupTransfer::Result::FileError)
-        QMessageBox::critical(
-            m_window, ApplicationTitle(),
-            text(CannotCreateText).arg(fullPath(m_transfer.savedPath()), m_transfer.fileError()));
+    const QString path = SetupFile::withDefaultExtension(chosen);
+    dialog->selectFile(path);
+    if (m_transfer.saveFile(path) == SetupTransfer::Result::FileError)
+        QMessageBox::critical(m_window, ApplicationTitle(),
+                              text(CannotCreateText).arg(fullPath(path), m_transfer.fileError()));
 }
 
 void SetupActions::showUnreadableNumber(const QString &number) {

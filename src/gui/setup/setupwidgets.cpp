@@ -1,12 +1,22 @@
 #include "setup/setupwidgets.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
 namespace {
 constexpr int ListHeight = 21;
+}
+
+void makeSetupDialog(QDialog *dialog, const char *name, const QString &title, const QSize &size) {
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setWindowTitle(title);
+    QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setPixelSize(11);
+    dialog->setFont(dialogFont);
+    dialog->setFixedSize(size);
 }
 
 QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QDialog;
 
 // Building blocks of the two setup dialogs, laid out at fixed places.
 
@@ -17,6 +18,9 @@ template <std::size_t N> QStringList itemTexts(const char *const (&table)[N]) {
     return list;
 }
 
+// Names a setup dialog and gives it its title, its font (MS Sans Serif, 11 pixels) and its fixed
+// size.
+void makeSetupDialog(QDialog *dialog, const char *name, const QString &title, const QSize &size);
 // An area heading in bold Arial, 13 pixels high.
 QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QPoint &pos);
 // A drop-down list that cannot be typed into, starting without selection.

@@ -34,12 +34,8 @@ constexpr const char *DirectionCodes[] = {"412", "411", "415"};
 
 Tfeinst::Tfeinst(QWidget *parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("Tfeinst"));
-    setWindowTitle(QStringLiteral("KT290 - Einstellbereiche"));
-    QFont dialogFont(QStringLiteral("MS Sans Serif"));
-    dialogFont.setPixelSize(11);
-    setFont(dialogFont);
-    setFixedSize(ClientWidth, ClientHeight);
+    makeSetupDialog(this, "Tfeinst", QStringLiteral("KT290 - Einstellbereiche"),
+                    {ClientWidth, ClientHeight});
     buildControls();
     fitCaptions(this);
     connectHandlers();

@@ -34,12 +34,8 @@ void followCheckBox(QComboBox *codes, bool checked) {
 
 Tfrelais::Tfrelais(QWidget *parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("Tfrelais"));
-    setWindowTitle(QStringLiteral("KT290 - Schaltpunkte"));
-    QFont dialogFont(QStringLiteral("MS Sans Serif"));
-    dialogFont.setPixelSize(11);
-    setFont(dialogFont);
-    setFixedSize(ClientWidth, ClientHeight);
+    makeSetupDialog(this, "Tfrelais", QStringLiteral("KT290 - Schaltpunkte"),
+                    {ClientWidth, ClientHeight});
     buildControls();
     fitCaptions(this);
     connectHandlers();
