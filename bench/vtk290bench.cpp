@@ -16,6 +16,7 @@
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "simulatorprocess.h"
+#include "system/filewriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -359,7 +360,7 @@ int benchSetupPut() {
                                  : QStringLiteral("1,0 mA");
     fields.pressureIndex = fields.pressureIndex == 0 ? 2 : 0;
     const QString path = dir.filePath(QStringLiteral("neu.txt"));
-    if (!SetupFile::save(path, SetupFile::encode(SetupFile::lines(fields, {}))).isEmpty())
+    if (!FileWriter::save(path, SetupFile::encode(SetupFile::lines(fields, {}))).isEmpty())
         return 1;
 
     QStringList expected{QStringLiteral("inpmv"), QStringLiteral("spr")};

@@ -5,6 +5,7 @@
 #include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
@@ -175,7 +176,7 @@ QStringList TestCli::setCommands() const {
 
 QString TestCli::writeSetupFile(const QString &name, const SetupFields &fields) {
     const QString path = m_dir->filePath(name);
-    const QString error = SetupFile::save(
+    const QString error = FileWriter::save(
         path, SetupFile::encode(SetupFile::lines(fields, QDateTime::currentDateTime())));
     return error.isEmpty() ? path : QString();
 }
@@ -615,7 +616,7 @@ void TestCli::exitCodes() {
     }
     const QString path = m_dir->filePath(QStringLiteral("setup.txt"));
     if (!file.isEmpty())
-        QCOMPARE(SetupFile::save(path, file), QString());
+        QCOMPARE(FileWriter::save(path, file), QString());
     const QString absentPort = m_dir->filePath(QStringLiteral("absent-port"));
     for (QString &arg : args) {
         arg.replace(QStringLiteral("FILE"), path);
@@ -769,7 +770,7 @@ void TestCli::backupsAndRestore() {
         if (!type.isEmpty())
             lines << QStringLiteral(" Gerätetyp       : ") + type;
         const QString path = folder + QLatin1Char('/') + name;
-        return SetupFile::save(path, SetupFile::encode(lines)).isEmpty() ? path : QString();
+        return FileWriter::save(path, SetupFile::encode(lines)).isEmpty() ? path : QString();
     };
     const QString x1 = QStringLiteral("KT 290.X1 - DMS-Schaltverstärker");
     const QString older = backup("KT290-0042-20260101-100000.txt", deviceSetup(), x1);

@@ -9,6 +9,7 @@
 #include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 #include "setup/setuptransfer.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
@@ -198,7 +199,7 @@ QString TestInterruptions::setupFile() {
     fields.vPotiLeftItem = QStringLiteral("1,5 mV/V");
     fields.vPotiRightItem = QStringLiteral("0,5 mV/V");
     const QString path = m_dir->filePath(QStringLiteral("anders.txt"));
-    const QString error = SetupFile::save(
+    const QString error = FileWriter::save(
         path, SetupFile::encode(SetupFile::lines(fields, QDateTime::currentDateTime())));
     return error.isEmpty() ? path : QString();
 }

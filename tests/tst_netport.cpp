@@ -11,6 +11,7 @@
 #include "main/fmain1.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -145,7 +146,7 @@ void TestNetPort::sameConversationAsLocal() {
 
     const SetupFields fields = simulated::twoFieldsChanged();
     const QString setupFile = dir.filePath(QStringLiteral("neu.kt290"));
-    QCOMPARE(SetupFile::save(setupFile, SetupFile::encode(SetupFile::lines(
+    QCOMPARE(FileWriter::save(setupFile, SetupFile::encode(SetupFile::lines(
                                             fields, QDateTime::currentDateTime()))),
              QString());
 

@@ -2,6 +2,7 @@
 #include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 #include "setup/setuptext.h"
 
 #include <QtTest>
@@ -302,7 +303,7 @@ void TestSetupText::saveReplacesWholeFile() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(5000, 'x'));
     old.close();
-    QCOMPARE(SetupFile::save(path, DefaultFile), QString());
+    QCOMPARE(FileWriter::save(path, DefaultFile), QString());
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), DefaultFile);
@@ -313,7 +314,7 @@ void TestSetupText::saveReplacesWholeFile() {
 void TestSetupText::saveIntoMissingFolderFails() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fehlt/setup.txt"));
-    QVERIFY(!SetupFile::save(path, DefaultFile).isEmpty());
+    QVERIFY(!FileWriter::save(path, DefaultFile).isEmpty());
     QVERIFY(!QFile::exists(path));
     QVERIFY(!SetupFile::load(path).error.isEmpty());
 }

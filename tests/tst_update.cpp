@@ -545,8 +545,10 @@ void TestUpdate::unwritableDestination() {
     Downloader downloader;
     const QString target = m_root.filePath(QStringLiteral("fehlt/file.bin"));
     QCOMPARE(downloader.DownloadFile(m_server->baseUrl() + "file.bin", target),
-             QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden.")
-                 .arg(QDir::toNativeSeparators(target)));
+             QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: den Ordner %2 gibt "
+                            "es nicht.")
+                 .arg(QDir::toNativeSeparators(target),
+                      QDir::toNativeSeparators(m_root.filePath(QStringLiteral("fehlt")))));
     QVERIFY(!QFileInfo::exists(m_root.filePath(QStringLiteral("fehlt"))));
 
     QTcpServer closed;

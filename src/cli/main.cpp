@@ -4,11 +4,10 @@
 #include "link/ucom.h"
 #include "servicecommands.h"
 #include "system/interruptsignals.h"
+#include "terminal.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-
-#include <cstdio>
 
 namespace {
 
@@ -18,9 +17,23 @@ constexpr const char *FinishingWrite =
     "Befehl ab; das im Gerät gespeicherte Setup ist dann womöglich unvollständig)";
 constexpr const char *ForcedStop = "Wird nach dem laufenden Befehl abgebrochen …";
 
-void print(std::FILE *stream, const QString &text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fflush(stream);
+constexpr const char *OutputLost =
+    "Das Ergebnis wurde nicht vollständig auf die Standardausgabe geschrieben: %1.";
+
+QString text(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The run's exit code once its result is out: a result that standard output did not take whole
+// is a failed write, whatever the command found. A reader that went away early is no fault.
+int withOutput(int code) {
+    const QString failure = Terminal::outputFailure();
+    if (failure.isEmpty())
+        return code;
+    Terminal::err(text(OutputLost).arg(failure) + QLatin1Char('\n'));
+    return code == ServiceCommands::Done || code == ServiceCommands::Differs
+               ? ServiceCommands::BadFile
+               : code;
 }
 
 // The command on the connected conversation; its exit code.
@@ -55,14 +68,14 @@ int main(int argc, char *argv[]) {
     const CommandLine line = ParseCommandLine(QCoreApplication::arguments().mid(1));
     switch (line.action) {
     case CommandLine::Action::Error:
-        print(stderr, line.error + QStringLiteral("\nHilfe: vtk290-cli --help\n"));
+        Terminal::err(line.error + QStringLiteral("\nHilfe: vtk290-cli --help\n"));
         return ServiceCommands::Usage;
     case CommandLine::Action::Version:
-        print(stdout, VersionText() + QLatin1Char('\n'));
-        return ServiceCommands::Done;
+        Terminal::out(VersionText() + QLatin1Char('\n'));
+        return withOutput(ServiceCommands::Done);
     case CommandLine::Action::Help:
-        print(stdout, HelpText(line.command));
-        return ServiceCommands::Done;
+        Terminal::out(HelpText(line.command));
+        return withOutput(ServiceCommands::Done);
     case CommandLine::Action::Run:
         break;
     }
@@ -73,19 +86,18 @@ int main(int argc, char *argv[]) {
     DeviceConversation conversation(link);
     ServiceCommands commands(conversation, line.options);
     InterruptSignals interruptions;
-    QObject::connect(&interruptions, &InterruptSignals::interrupted, &conversation,
-                     [&conversation](int count) {
-                         const bool finishing = conversation.isFinishingWrite();
-                         if (count == 1) {
-                             print(stderr, QString::fromUtf8(finishing ? FinishingWrite : Stopping) +
-                                               QLatin1Char('\n'));
-                             conversation.shutDown();
-                         } else {
-                             if (finishing)
-                                 print(stderr, QString::fromUtf8(ForcedStop) + QLatin1Char('\n'));
-                             conversation.forceStop();
-                         }
-                     });
+    QObject::connect(
+        &interruptions, &InterruptSignals::interrupted, &conversation, [&conversation](int count) {
+            const bool finishing = conversation.isFinishingWrite();
+            if (count == 1) {
+                Terminal::err(text(finishing ? FinishingWrite : Stopping) + QLatin1Char('\n'));
+                conversation.shutDown();
+            } else {
+                if (finishing)
+                    Terminal::err(text(ForcedStop) + QLatin1Char('\n'));
+                conversation.forceStop();
+            }
+        });
 
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.
@@ -95,5 +107,5 @@ int main(int argc, char *argv[]) {
         commands.reportInterruption();
         return ServiceCommands::Interrupted;
     }
-    return result;
+    return withOutput(result);
 }

@@ -7,6 +7,7 @@
 #include "setup/setupbackup.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 #include "system/systemreason.h"
 #include "terminal.h"
 
@@ -105,21 +106,16 @@ QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-void write(std::FILE *stream, const QString &line) {
-    std::fputs(line.toUtf8().constData(), stream);
-    std::fflush(stream);
-}
-
 void out(const QString &line) {
-    write(stdout, line + QLatin1Char('\n'));
+    Terminal::out(line + QLatin1Char('\n'));
 }
 
 void err(const QString &line) {
-    write(stderr, line + QLatin1Char('\n'));
+    Terminal::err(line + QLatin1Char('\n'));
 }
 
 void outJson(const QJsonDocument &document) {
-    write(stdout, QString::fromUtf8(document.toJson(QJsonDocument::Indented)));
+    Terminal::out(QString::fromUtf8(document.toJson(QJsonDocument::Indented)));
 }
 
 QString native(const QString &path) {
@@ -249,14 +245,14 @@ void ServiceCommands::progress(const QString &line) {
     if (!Terminal::standardErrorIsTerminal() || m_options.trace)
         return;
     // The line is overwritten in place; the blanks clear a longer line before it.
-    write(stderr, QLatin1Char('\r') + line.leftJustified(60));
+    Terminal::err(QLatin1Char('\r') + line.leftJustified(60));
     m_progressShown = true;
 }
 
 void ServiceCommands::endProgress() {
     if (!m_progressShown)
         return;
-    write(stderr, QLatin1Char('\r') + QString(60, QLatin1Char(' ')) + QLatin1Char('\r'));
+    Terminal::err(QLatin1Char('\r') + QString(60, QLatin1Char(' ')) + QLatin1Char('\r'));
     m_progressShown = false;
 }
 
@@ -426,15 +422,9 @@ int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn
     return Done;
 }
 
-// An output file whose folder is missing or not writable is found before the device is asked.
+// An output file that cannot be made is found before the device is asked.
 int ServiceCommands::checkOutputFile(const QString &path) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
-    QString reason;
-    if (info.isDir() || !folder.isDir())
-        reason = GermanFileError(QFileDevice::OpenError, path);
-    else if ((info.exists() && !info.isWritable()) || !folder.isWritable())
-        reason = text("keine Berechtigung");
+    const QString reason = FileWriter::problemAt(path);
     if (reason.isEmpty())
         return Done;
     err(text(CannotWrite).arg(native(path), reason));
@@ -458,7 +448,7 @@ int ServiceCommands::writeResult(const QString &result) {
         out(lines.join(QLatin1Char('\n')));
         return Done;
     }
-    const QString error = SetupFile::save(m_options.outputFile, SetupFile::encode(lines));
+    const QString error = FileWriter::save(m_options.outputFile, SetupFile::encode(lines));
     if (!error.isEmpty()) {
         err(text(CannotWrite).arg(native(m_options.outputFile), error));
         return BadFile;
@@ -761,7 +751,8 @@ int ServiceCommands::setupPut(const QString &givenPath) {
         return Done;
     }
     out(differenceLines(differences).join(QLatin1Char('\n')));
-    if (m_options.dryRun) {
+    // A write whose differences the caller cannot see is not made.
+    if (m_options.dryRun || !Terminal::outputFailure().isEmpty() || Terminal::outputClosed()) {
         err(text(NothingWritten));
         return Done;
     }

@@ -4,8 +4,10 @@
 #include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -18,8 +20,10 @@ constexpr const char *NoAnswer = "Das Gerät hat sein Setup nicht gesendet.";
 constexpr const char *NoDataFolder =
     "Es gibt keinen Ordner für Sicherungen: weder XDG_DATA_HOME noch HOME ist gesetzt.";
 constexpr const char *NoFolder = "Der Ordner %1 kann nicht angelegt werden.";
-constexpr const char *FolderNotWritable = "Im Ordner %1 darf nicht geschrieben werden.";
+constexpr const char *FolderNotWritable = "Im Ordner %1 kann nicht geschrieben werden: %2.";
 constexpr const char *NotWritten = "Die Datei %1 kann nicht geschrieben werden: %2";
+constexpr const char *NotReadBack = "Die Sicherung %1 lässt sich nicht zurücklesen: %2";
+constexpr const char *NotTheSetup = "sie enthält nicht das gesicherte Setup";
 constexpr const char *UnknownSerial = "unbekannt";
 constexpr const char *TypeKey = "Gerätetyp";
 
@@ -61,8 +65,9 @@ QString SetupBackup::folderProblem() {
         return text(NoDataFolder);
     if (!QDir().mkpath(dir))
         return text(NoFolder).arg(native(dir));
-    if (!QFileInfo(dir).isWritable())
-        return text(FolderNotWritable).arg(native(dir));
+    if (const QString reason = FileWriter::problemAt(dir + QStringLiteral("/KT290.txt"));
+        !reason.isEmpty())
+        return text(FolderNotWritable).arg(native(dir), reason);
     return {};
 }
 
@@ -90,9 +95,19 @@ SetupBackup::Result SetupBackup::store(const QString &setupPrint, const QDateTim
     QStringList lines = SetupFile::lines(SetupFieldsFromText(setupPrint), time);
     if (!typeText.isEmpty())
         lines << QLatin1Char(' ') + text(TypeKey) + QStringLiteral("       : ") + typeText;
-    const QString error = SetupFile::save(path, SetupFile::encode(lines));
+    const QString error = FileWriter::save(path, SetupFile::encode(lines));
     if (!error.isEmpty())
         return {{}, text(NotWritten).arg(native(path), error)};
+    // A backup counts only once it reads back as the setup it keeps; one that does not is
+    // removed, so that no list or restore takes it.
+    const SetupFile::Loaded stored = SetupFile::load(path);
+    if (!stored.error.isEmpty() || !SetupTextAccepted(stored.text) ||
+        SetupFieldsFromText(stored.text) != SetupFieldsFromText(setupPrint)) {
+        QFile::remove(path);
+        return {{},
+                text(NotReadBack)
+                    .arg(native(path), stored.error.isEmpty() ? text(NotTheSetup) : stored.error)};
+    }
     return {path, {}};
 }
 

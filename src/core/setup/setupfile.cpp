@@ -4,7 +4,6 @@
 #include "system/systemreason.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -127,20 +126,6 @@ std::optional<QString> SetupFile::decode(const QByteArray &bytes) {
     if (!text || !looksLikeText(*text))
         return std::nullopt;
     return withCrLf(*text);
-}
-
-QString SetupFile::save(const QString &path, const QByteArray &bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return GermanFileError(file);
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = GermanFileError(file);
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return GermanFileError(file);
-    return {};
 }
 
 SetupFile::Loaded SetupFile::load(const QString &path) {

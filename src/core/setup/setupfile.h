@@ -25,9 +25,6 @@ public:
     // Windows-1252. Line ends become CR LF. Nothing when the bytes are no text.
     static std::optional<QString> decode(const QByteArray &bytes);
 
-    // Writes the file so that an existing one is replaced only once the new one is complete.
-    // The system's reason on failure, empty on success.
-    static QString save(const QString &path, const QByteArray &bytes);
     // Reads a text file; whether it holds a setup is for its reader to decide.
     static Loaded load(const QString &path);
 

@@ -4,6 +4,7 @@
 #include "setup/currentsetup.h"
 #include "setup/setupbackup.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 
 SetupTransfer::SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup, QObject *parent)
     : QObject(parent)
@@ -76,6 +77,6 @@ SetupTransfer::Result SetupTransfer::openFile(const QString &path) {
 SetupTransfer::Result SetupTransfer::saveFile(const QString &path) {
     const QByteArray bytes =
         SetupFile::encode(SetupFile::lines(m_setup.fields(), QDateTime::currentDateTime()));
-    m_fileError = SetupFile::save(path, bytes);
+    m_fileError = FileWriter::save(path, bytes);
     return m_fileError.isEmpty() ? Result::Done : Result::FileError;
 }

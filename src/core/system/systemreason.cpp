@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 
 QString text(const char *utf8) {
@@ -74,4 +76,21 @@ QString GermanFileError(QFileDevice::FileError error, const QString &path) {
         break;
     }
     return text("unbekannter Fehler");
+}
+
+QString GermanErrorNumber(int errorNumber) {
+    switch (errorNumber) {
+    case ENOSPC:
+    case EFBIG:
+        return text("kein Platz mehr auf dem Datenträger");
+    case EACCES:
+    case EPERM:
+        return text("keine Berechtigung");
+    case EROFS:
+        return text("der Datenträger ist schreibgeschützt");
+    case EIO:
+        return text("Ein-/Ausgabefehler des Datenträgers");
+    default:
+        return {};
+    }
 }

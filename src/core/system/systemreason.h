@@ -10,3 +10,6 @@
 QString GermanFileError(const QFileDevice &file);
 // The reason for `error` on the file at `path`; empty for NoError.
 QString GermanFileError(QFileDevice::FileError error, const QString &path);
+// The reason for a system error number (errno) where the program names it better than Qt's error
+// kinds do: a full disk, a missing permission, a write-protected medium. Empty for others.
+QString GermanErrorNumber(int errorNumber);

@@ -1,12 +1,13 @@
 #include "update/downloader.h"
 
+#include "system/filewriter.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QTimer>
 
@@ -44,7 +45,7 @@ static constexpr FailureText FailureTexts[] = {
     {Failure::Broken, "Die Übertragung wurde unterbrochen."},
     {Failure::Stalled, "Der Server hat zu lange keine Daten gesendet."},
     {Failure::TooLarge, "Die Datei ist zu groß (mehr als 3000000 Bytes)."},
-    {Failure::NotWritable, "Die Datei \"%1\" kann nicht geschrieben werden."},
+    {Failure::NotWritable, "Die Datei \"%1\" kann nicht geschrieben werden: %2."},
     {Failure::ChecksumMismatch, "Die Prüfsumme (SHA-256) der Datei stimmt nicht."},
 };
 
@@ -223,13 +224,10 @@ QString Downloader::DownloadFile(const QString &url, const QString &destination,
 }
 
 QString Downloader::storeFile(const QString &destination, const QByteArray &data) {
-    // Written beside the destination and moved over it only when complete, so a failed write
-    // leaves neither a broken file nor a half-replaced one.
-    QSaveFile file(destination);
-    if (destination.isEmpty() || !file.open(QIODevice::WriteOnly) ||
-        file.write(data) != data.size() || !file.commit())
-        return failureText(Failure::NotWritable).arg(QDir::toNativeSeparators(destination));
-    if (!QFileInfo::exists(destination))
+    // A failed write leaves neither a broken file nor a half-replaced one.
+    if (destination.isEmpty())
         return failureText(Failure::NotStored);
+    if (const QString reason = FileWriter::save(destination, data); !reason.isEmpty())
+        return failureText(Failure::NotWritable).arg(QDir::toNativeSeparators(destination), reason);
     return QString();
 }

@@ -1,6 +1,7 @@
 #include "diag/servicerecord.h"
 
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -329,5 +330,5 @@ QByteArray ServiceRecord::render(const ServiceRecordContent &content) {
 }
 
 QString ServiceRecord::save(const QString &path, const ServiceRecordContent &content) {
-    return SetupFile::save(path, render(content));
+    return FileWriter::save(path, render(content));
 }

@@ -5,6 +5,7 @@
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
 #include "setup/setupfile.h"
+#include "system/filewriter.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -526,7 +527,7 @@ bool Tflive::saveCsvAs(QString path) {
 bool Tflive::saveCsv(const QString &path) {
     if (!m_sampler)
         return false;
-    const QString reason = SetupFile::save(path, m_sampler->csv());
+    const QString reason = FileWriter::save(path, m_sampler->csv());
     if (reason.isEmpty()) {
         m_savedSamples = m_sampler->samples().size();
         return true;

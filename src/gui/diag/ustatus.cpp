@@ -11,6 +11,7 @@
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
 #include "setup/setuptransfer.h"
+#include "system/filewriter.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -302,7 +303,7 @@ void Tfstatus::Speichernunter1Click() {
     SaveDialog1->selectFile(path);
     const QString reason =
         pdf ? ServiceRecord::save(path, record)
-            : SetupFile::save(path, SetupFile::encode(record.textHead() + memoLines()));
+            : FileWriter::save(path, SetupFile::encode(record.textHead() + memoLines()));
     if (!reason.isEmpty())
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
