@@ -93,28 +93,42 @@ void TestSetupCore::read() {
 
 void TestSetupCore::write_data() {
     QTest::addColumn<bool>("compare");
+    QTest::addColumn<bool>("readBack");
     QTest::addColumn<bool>("changed");
     QTest::addColumn<bool>("complete");
     QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("after"); // what the device prints after "swr1"
     QTest::addColumn<Result>("result");
     QTest::addColumn<bool>("asked");
-    QTest::newRow("compared, written") << true << true << true << true << Result::Done << true;
+    const QString taken = QStringLiteral("taken");
+    QTest::newRow("compared, written")
+        << true << false << true << true << true << taken << Result::Done << true;
     QTest::newRow("compared, declined")
-        << true << true << true << false << Result::Declined << true;
+        << true << false << true << true << false << taken << Result::Declined << true;
     QTest::newRow("compared, the device's own setup")
-        << true << false << true << true << Result::Unchanged << false;
-    QTest::newRow("not compared") << false << true << true << false << Result::Done << false;
+        << true << false << false << true << true << taken << Result::Unchanged << false;
+    QTest::newRow("not compared") << false << false << true << true << false << taken
+                                  << Result::Done << false;
     QTest::newRow("a field without value")
-        << true << true << false << true << Result::Incomplete << false;
+        << true << false << true << false << true << taken << Result::Incomplete << false;
+    QTest::newRow("read back, taken")
+        << true << true << true << true << true << taken << Result::Done << true;
+    QTest::newRow("read back, the old setup kept")
+        << true << true << true << true << true << "old" << Result::ReadBackDiffers << true;
+    QTest::newRow("read back, no answer after swr1")
+        << true << true << true << true << true << "none" << Result::NotReadBack << true;
 }
 
 // A write reads the device's setup first, asks its question only between two operations, and
-// sends set commands only when it goes ahead.
+// sends set commands only when it goes ahead; read back after "swr1", it is done only when the
+// device sends the setup written.
 void TestSetupCore::write() {
     QFETCH(bool, compare);
+    QFETCH(bool, readBack);
     QFETCH(bool, changed);
     QFETCH(bool, complete);
     QFETCH(bool, answer);
+    QFETCH(QString, after);
     QFETCH(Result, result);
     QFETCH(bool, asked);
     SetupFields fields = SetupFieldsFromText(ExampleDevicePrint);
@@ -123,32 +137,50 @@ void TestSetupCore::write() {
     if (!complete)
         fields.vPotiRightItem.clear();
     m_setup->set(fields, CurrentSetup::Origin::Changed);
-    m_transfer->setCompareBeforeWrite(compare);
+    QByteArray printAfter = m_print;
+    if (after == QLatin1String("taken"))
+        printAfter.replace("Alarm1hysterese : 0.000000", "Alarm1hysterese : 1.000000");
+    else if (after == QLatin1String("none"))
+        printAfter.clear();
+    const auto answerBefore = m_port->answer;
+    m_port->answer = [&, answerBefore](const QByteArray &line) {
+        if (line == "swr1")
+            m_print = printAfter;
+        return answerBefore(line);
+    };
 
     QList<bool> busyWhenAsked;
     QList<SetupDifference> shown;
-    const Result got = m_transfer->write({[&](const QList<SetupDifference> &differences) {
-                                              busyWhenAsked << m_conversation->isBusy();
-                                              shown = differences;
-                                              return answer;
-                                          },
-                                          [&](const QString &) {
-                                              busyWhenAsked << m_conversation->isBusy();
-                                              return false;
-                                          }});
+    const Result got =
+        m_transfer->write({compare, readBack}, {[&](const QList<SetupDifference> &differences) {
+                                                    busyWhenAsked << m_conversation->isBusy();
+                                                    shown = differences;
+                                                    return answer;
+                                                },
+                                                [&](const QString &) {
+                                                    busyWhenAsked << m_conversation->isBusy();
+                                                    return false;
+                                                },
+                                                {}});
 
     QCOMPARE(got, result);
     QCOMPARE(busyWhenAsked, asked ? QList<bool>{false} : QList<bool>());
+    const QList<SetupDifference> hysteresis{{QStringLiteral("Hysterese Relais 1 / SP1"),
+                                             QStringLiteral("0,0 mA"), QStringLiteral("1,0 mA")}};
     if (asked)
-        QCOMPARE(shown,
-                 (QList<SetupDifference>{{QStringLiteral("Hysterese Relais 1 / SP1"),
-                                          QStringLiteral("0,0 mA"), QStringLiteral("1,0 mA")}}));
+        QCOMPARE(shown, hysteresis);
+    QCOMPARE(m_transfer->readBackDifferences(),
+             result == Result::ReadBackDiffers ? hysteresis : QList<SetupDifference>());
     QCOMPARE(m_transfer->missingFields(),
              complete ? QStringList() : QStringList{QStringLiteral("V - Poti rechts")});
-    const bool written = result == Result::Done;
+    const bool written = result == Result::Done || result == Result::ReadBackDiffers ||
+                         result == Result::NotReadBack;
     QCOMPARE(m_port->commands.contains("al1hy 1.0"), written);
     QCOMPARE(m_port->commands.contains("swr1"), written);
-    QCOMPARE(m_port->commands.contains("spr"), complete);
+    // A question without answer is asked twice.
+    const int readsBack = after == QLatin1String("none") ? 2 : 1;
+    QCOMPARE(m_port->commands.count("spr"),
+             !complete ? 0 : 1 + (written && readBack ? readsBack : 0));
     QCOMPARE(m_transfer->lastWrite().has_value(), written);
     QCOMPARE(m_transfer->lastBackupPath().isEmpty(), !written);
 }

@@ -41,11 +41,6 @@ constexpr const char *CannotRead = "Die Datei %1 kann nicht gelesen werden: %2";
 constexpr const char *NotASetup = "Die Datei %1 enthält kein Setup.";
 constexpr const char *CannotWrite = "Die Datei %1 kann nicht geschrieben werden: %2";
 constexpr const char *Refused = "Das Setup der Datei %1 wird nicht geschrieben:";
-constexpr const char *WithoutValue = "%1 (%2): ohne Wert; erlaubt sind %3.";
-constexpr const char *OutsideList = "%1 (%2): %3 ist nicht erlaubt; erlaubt sind %4.";
-constexpr const char *ReplacedValue =
-    "Warnung: %1 (%2): %3 ist nicht erlaubt (erlaubt sind %4); geschrieben wird %5, wie das "
-    "Fenster es wählt.";
 constexpr const char *NoDifference = "Gerät und Datei unterscheiden sich nicht.";
 constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
@@ -57,6 +52,9 @@ constexpr const char *Restoring = "Zurückgespielt wird %1";
 constexpr const char *NoBackups = "Keine Sicherungen in %1.";
 constexpr const char *NoBackupsFor = "Keine Sicherungen für F.Nr %1 in %2.";
 constexpr const char *Written = "Das Setup wurde geschrieben und stimmt mit der Datei überein.";
+constexpr const char *NotReadBackText =
+    "Das Setup wurde geschrieben und im Gerät gespeichert (\"swr1\"), aber das Gerät hat es "
+    "nicht zurückgesendet: ob es übernommen wurde, ist nicht bestätigt.";
 constexpr const char *ReadBackDiffersText =
     "Das Gerät hat ein anderes Setup gespeichert als geschrieben wurde:";
 constexpr const char *Stopped = "Der Vorgang wurde abgebrochen.";
@@ -152,11 +150,6 @@ QJsonValue relayJson(const std::optional<int> &bits, int bit) {
 // What the main window shows as the input: the field of the panel it shows.
 QString inputText(const ReadoutView &view) {
     return view.showStrainGaugePanel ? view.inputStrainGauge : view.inputCurrentPanel;
-}
-
-// A value as the setup text gives it: the number with its decimal point.
-QString rawValue(double value) {
-    return QString::number(value, 'g', 12);
 }
 
 QString findingText(const ConnectionScan::PortFinding &finding) {
@@ -337,15 +330,15 @@ int ServiceCommands::connectDevice(QString *foundName) {
 }
 
 // The model decides which fields a setup has; the type questions tell it.
-int ServiceCommands::identify() {
-    const std::optional<ReadoutView> view = m_conversation.identify();
+int ServiceCommands::identify(bool serial) {
+    const std::optional<ReadoutView> view = m_conversation.identify(serial);
     if (const int code = afterOperation(view.has_value()))
         return code;
     if (view->typeText.isEmpty()) {
         err(text(NoType));
         return NoAnswer;
     }
-    m_typeText = view->typeText;
+    m_serialNumber = view->serialNumber;
     return Done;
 }
 
@@ -376,38 +369,10 @@ int ServiceCommands::loadSetupFile(const QString &path) {
     }
 }
 
-ServiceCommands::SetupCheck ServiceCommands::checkSetupText(const QString &setupText,
-                                                            const SetupFields &fields,
-                                                            bool strainGauge) {
-    SetupCheck check;
-    const QStringList missing = MissingSetupFields(fields, strainGauge);
-    for (const SetupListField &field : SetupListFields(setupText)) {
-        if (field.strainGaugeOnly && !strainGauge)
-            continue;
-        const double value = field.value;
-        const QString allowed = field.allowed.join(QStringLiteral(", "));
-        if (missing.contains(field.field)) {
-            check.refusals
-                << (HasValue(value)
-                        ? text(OutsideList).arg(field.field, field.key, rawValue(value), allowed)
-                        : text(WithoutValue).arg(field.field, field.key, allowed));
-            continue;
-        }
-        // A value that gives an item without being one: the window's radio group takes the
-        // last item for a direction beyond it.
-        if (HasValue(value) && field.key == QLatin1String("Druckrichtung") &&
-            !field.allowed.contains(rawValue(value)) &&
-            !field.allowed.contains(QString::number(NearestInt(value).value_or(0))))
-            check.warnings << text(ReplacedValue)
-                                  .arg(field.field, field.key, rawValue(value), allowed,
-                                       PressureArgument(fields.pressureIndex));
-    }
-    return check;
-}
-
 // Refuses a setup that cannot be written as it stands; warns of values the program replaces.
 int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn) {
-    const SetupCheck check = checkSetupText(m_setup.sourceText(), m_setup.fields(), strainGauge);
+    const SetupTextCheck check =
+        CheckSetupText(m_setup.sourceText(), m_setup.fields(), strainGauge);
     if (!check.refusals.isEmpty()) {
         err(text(Refused).arg(native(path)));
         for (const QString &refusal : check.refusals)
@@ -659,10 +624,15 @@ int ServiceCommands::setupGet(const QString &path) {
         return code;
     if (const int code = connectDevice())
         return code;
-    QString print;
-    if (const int code = readDeviceSetup(print))
-        return code;
-    m_setup.applyText(print, CurrentSetup::Origin::Device);
+    progress(text(ProgressSetup));
+    const SetupTransfer::Result read = m_transfer.read();
+    endProgress();
+    if (m_conversation.isShutDown())
+        return Interrupted;
+    if (read != SetupTransfer::Result::Done) {
+        err(text(read == SetupTransfer::Result::Refused ? Busy : NoSetup));
+        return NoAnswer;
+    }
     if (m_transfer.saveFile(path) == SetupTransfer::Result::FileError) {
         err(text(CannotWrite).arg(native(path), m_transfer.fileError()));
         return BadFile;
@@ -701,7 +671,8 @@ int ServiceCommands::setupDiff(const QString &path) {
     return Differs;
 }
 
-// The device's setup is read once: it is compared with the file and kept as the backup.
+// The one setup write of both programs, compared always and read back after "swr1"; the
+// differences are shown before anything is written.
 int ServiceCommands::setupPut(const QString &givenPath) {
     QString path = givenPath;
     if (!path.isEmpty()) {
@@ -716,21 +687,16 @@ int ServiceCommands::setupPut(const QString &givenPath) {
         return code;
     if (const int code = connectDevice())
         return code;
-    if (const int code = identify())
+    // The newest backup of this device, chosen by its F.Nr before this write makes a newer one.
+    if (const int code = identify(path.isEmpty()))
         return code;
-    const bool strainGauge = m_conversation.isStrainGauge();
-    QString print;
-    if (const int code = readDeviceSetup(print))
-        return code;
-
     if (path.isEmpty()) {
-        // The newest backup of this device, chosen before this write makes a newer one.
-        const QString serial = SetupSerialNumber(print);
-        const QList<SetupBackup::Entry> entries =
-            serial.isEmpty() ? QList<SetupBackup::Entry>() : SetupBackup::list(serial);
+        const QList<SetupBackup::Entry> entries = m_serialNumber.isEmpty()
+                                                      ? QList<SetupBackup::Entry>()
+                                                      : SetupBackup::list(m_serialNumber);
         if (entries.isEmpty()) {
             err(text(NoBackupFor)
-                    .arg(serial.isEmpty() ? text(UnknownType) : serial,
+                    .arg(m_serialNumber.isEmpty() ? text(UnknownType) : m_serialNumber,
                          native(SetupBackup::folder())));
             return BadFile;
         }
@@ -739,63 +705,67 @@ int ServiceCommands::setupPut(const QString &givenPath) {
         if (const int code = loadSetupFile(path))
             return code;
     }
-    if (const int code = checkSetup(path, strainGauge, true))
+    if (const int code = checkSetup(path, m_conversation.isStrainGauge(), true))
         return code;
-    const SetupFields wanted = m_setup.fields();
 
-    const QList<SetupDifference> differences =
-        SetupDifferences(SetupFieldsFromText(print), wanted, strainGauge);
-    if (differences.isEmpty()) {
+    SetupTransfer::Questions ask;
+    ask.writeChanges = [this](const QList<SetupDifference> &differences) {
+        out(differenceLines(differences).join(QLatin1Char('\n')));
+        // A write whose differences the caller cannot see is not made.
+        return !m_options.dryRun && Terminal::outputFailure().isEmpty() &&
+               !Terminal::outputClosed();
+    };
+    ask.backedUp = [](const QString &backupPath) {
+        err(text(BackupMade).arg(native(backupPath)));
+    };
+    ask.writeWithoutBackup = [this](const QString &backupError) {
+        err(text(m_options.noBackup ? NoBackupMade : BackupFailed).arg(backupError));
+        return m_options.noBackup;
+    };
+    progress(text(ProgressWrite));
+    const SetupTransfer::Result result = m_transfer.write({true, true}, ask);
+    endProgress();
+    m_backupPath = m_transfer.lastBackupPath();
+    switch (result) {
+    case SetupTransfer::Result::Declined:
+        err(text(NothingWritten));
+        if (!m_transfer.lastBackupError().isEmpty() && !m_options.noBackup)
+            return BadFile;
+        return Done;
+    case SetupTransfer::Result::Unchanged:
         err(text(NoDifference));
         err(text(NothingWritten));
         return Done;
-    }
-    out(differenceLines(differences).join(QLatin1Char('\n')));
-    // A write whose differences the caller cannot see is not made.
-    if (m_options.dryRun || !Terminal::outputFailure().isEmpty() || Terminal::outputClosed()) {
-        err(text(NothingWritten));
-        return Done;
-    }
-
-    const SetupBackup::Result backup =
-        SetupBackup::store(print, QDateTime::currentDateTime(), m_typeText);
-    if (!backup.error.isEmpty()) {
-        if (!m_options.noBackup) {
-            err(text(BackupFailed).arg(backup.error));
-            return backup.noAnswer ? NoAnswer : BadFile;
-        }
-        err(text(NoBackupMade).arg(backup.error));
-    } else {
-        m_backupPath = backup.path;
-        err(text(BackupMade).arg(native(backup.path)));
-    }
-
-    progress(text(ProgressWrite));
-    const bool written = m_conversation.writeSetup(wanted);
-    endProgress();
-    if (const int code = afterOperation(written))
-        return code;
-    // The port was lost before "swr1".
-    if (m_conversation.lastWrite().cutOff()) {
-        reportInterruption();
+    case SetupTransfer::Result::NoSetup:
+        err(text(NoSetup));
         return NoAnswer;
-    }
-    if (m_conversation.lastOperationStopped()) {
+    case SetupTransfer::Result::Refused:
+    case SetupTransfer::Result::Stopped:
+        if (m_conversation.isShutDown())
+            return Interrupted;
         err(text(Stopped));
         return NoAnswer;
-    }
-    QString readBack;
-    if (const int code = readDeviceSetup(readBack))
-        return code;
-    const QList<SetupDifference> remaining =
-        SetupDifferences(SetupFieldsFromText(readBack), wanted, strainGauge);
-    if (!remaining.isEmpty()) {
+    case SetupTransfer::Result::CutOff:
+        // The port was lost before "swr1".
+        reportInterruption();
+        return NoAnswer;
+    case SetupTransfer::Result::NotReadBack:
+        err(text(NotReadBackText));
+        return NoAnswer;
+    case SetupTransfer::Result::ReadBackDiffers:
         err(text(ReadBackDiffersText));
-        err(differenceLines(remaining).join(QLatin1Char('\n')));
+        err(differenceLines(m_transfer.readBackDifferences()).join(QLatin1Char('\n')));
         return ReadBackDiffers;
+    case SetupTransfer::Result::Done:
+        err(text(Written));
+        return Done;
+    case SetupTransfer::Result::Incomplete:
+    case SetupTransfer::Result::FileError:
+    case SetupTransfer::Result::Failed:
+        break;
     }
-    err(text(Written));
-    return Done;
+    err(text(Stopped));
+    return NoAnswer;
 }
 
 int ServiceCommands::backups(const QString &serialNumber) {

@@ -62,23 +62,14 @@ public:
     static QStringList missingReadoutFields(const ReadoutView &view);
     // The differences as a table: field, device value, file value.
     static QStringList differenceLines(const QList<SetupDifference> &differences);
-    // What keeps a setup text from being written as it stands: refusals (a field without value
-    // or with a value outside its list, naming the allowed values) and warnings (a value the
-    // program replaces as the window does). Only the fields the model has count.
-    struct SetupCheck {
-        QStringList refusals;
-        QStringList warnings;
-    };
-    static SetupCheck checkSetupText(const QString &text, const SetupFields &fields,
-                                     bool strainGauge);
-
     // What an interrupted run prints last: the state the device was left in.
     void reportInterruption() const;
 
 private:
     int afterOperation(bool ran) const;
     int connectDevice(QString *foundName = nullptr);
-    int identify();
+    // The model from the type questions; with `serial` also the F.Nr.
+    int identify(bool serial = false);
     int readDeviceSetup(QString &print);
     // Opens a setup file into the held setup.
     int loadSetupFile(const QString &path);
@@ -98,6 +89,6 @@ private:
     Options m_options;
     QString m_backupPath;
     bool m_progressShown = false;
-    QString m_typeText;
+    QString m_serialNumber;
     QElapsedTimer m_clock;
 };

@@ -142,6 +142,7 @@ std::optional<ReadoutView> DeviceConversation::readout(const DeviceReadout::Prog
                          [this, &progress](const ReadoutView &view) {
                              setStrainGauge(view.strainGauge);
                              m_lastReadout = view;
+                             m_typeText = view.typeText;
                              emit readoutChanged(view);
                              if (progress)
                                  progress(view);
@@ -157,6 +158,7 @@ std::optional<ReadoutView> DeviceConversation::identify(bool serial) {
     DeviceReadout readout(m_protocol);
     readout.readType(view);
     setStrainGauge(view.strainGauge);
+    m_typeText = view.typeText;
     if (serial && !m_protocol.ended())
         readout.readSerial(view);
     return view;

@@ -94,6 +94,8 @@ public:
     std::optional<ReadoutView> readout(const DeviceReadout::Progress &progress = {});
     // What the last read-out showed (empty before the first and while one begins).
     const ReadoutView &lastReadout() const { return m_lastReadout; }
+    // The device's type text as the last read-out or identification gave it.
+    QString typeText() const { return m_typeText; }
     // The device's model from the type questions alone ("inpmv", then "inpv" or "p0"), without
     // the calibration resistor; sets the strain-gauge mark. With `serial` also its F.Nr.
     std::optional<ReadoutView> identify(bool serial = false);
@@ -160,4 +162,5 @@ private:
     QTimer *m_shutDownGrace = nullptr;
     WriteProgress m_lastWrite;
     ReadoutView m_lastReadout;
+    QString m_typeText;
 };

@@ -1,6 +1,5 @@
 #include "setup/setupbackup.h"
 
-#include "device/deviceconversation.h"
 #include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
@@ -75,13 +74,6 @@ QString SetupBackup::fileName(const QString &serialNumber, const QDateTime &time
     return QStringLiteral("KT290-%1-%2.txt")
         .arg(serialNumber.isEmpty() ? text(UnknownSerial) : serialNumber,
              time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-}
-
-SetupBackup::Result SetupBackup::make(DeviceConversation &conversation, const QDateTime &time) {
-    const std::optional<QString> print = conversation.readSetup();
-    if (!print || conversation.lastOperationStopped())
-        return {{}, text(NoAnswer), true};
-    return store(*print, time);
 }
 
 SetupBackup::Result SetupBackup::store(const QString &setupPrint, const QDateTime &time,

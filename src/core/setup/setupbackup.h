@@ -4,11 +4,9 @@
 #include <QList>
 #include <QString>
 
-class DeviceConversation;
-
-// Keeps the device's setup as a setup file before a write replaces it: the setup is read ("spr")
-// and stored as KT290-<F.Nr>-<yyyyMMdd-HHmmss>.txt in the backup folder. Both the window and the
-// command line make their backups here.
+// Keeps the device's setup as a setup file before a write replaces it: its setup print is stored as
+// KT290-<F.Nr>-<yyyyMMdd-HHmmss>.txt in the backup folder. Both the window and the command line
+// make their backups here.
 class SetupBackup final {
 public:
     struct Result {
@@ -33,9 +31,6 @@ public:
     static QString folderProblem();
     static QString fileName(const QString &serialNumber, const QDateTime &time);
 
-    // Reads the connected device's setup and stores it.
-    static Result make(DeviceConversation &conversation,
-                       const QDateTime &time = QDateTime::currentDateTime());
     // Stores a device's setup print; a type text given is kept in the file as "Gerätetyp".
     static Result store(const QString &setupPrint, const QDateTime &time,
                         const QString &typeText = {});

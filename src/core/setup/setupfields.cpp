@@ -245,3 +245,46 @@ QList<SetupListField> SetupListFields(const QString &text) {
         field.value = ParseKeyValue(field.key, text);
     return fields;
 }
+
+namespace {
+
+constexpr const char *WithoutValue = "%1 (%2): ohne Wert; erlaubt sind %3.";
+constexpr const char *OutsideList = "%1 (%2): %3 ist nicht erlaubt; erlaubt sind %4.";
+constexpr const char *ReplacedValue =
+    "Warnung: %1 (%2): %3 ist nicht erlaubt (erlaubt sind %4); geschrieben wird %5, wie das "
+    "Fenster es wählt.";
+
+// A value as the setup text gives it: the number with its decimal point.
+QString rawValue(double value) {
+    return QString::number(value, 'g', 12);
+}
+
+} // namespace
+
+SetupTextCheck CheckSetupText(const QString &text, const SetupFields &fields, bool strainGauge) {
+    SetupTextCheck check;
+    const QStringList missing = MissingSetupFields(fields, strainGauge);
+    for (const SetupListField &field : SetupListFields(text)) {
+        if (field.strainGaugeOnly && !strainGauge)
+            continue;
+        const double value = field.value;
+        const QString allowed = field.allowed.join(QStringLiteral(", "));
+        if (missing.contains(field.field)) {
+            check.refusals
+                << (HasValue(value)
+                        ? QString::fromUtf8(OutsideList)
+                              .arg(field.field, field.key, rawValue(value), allowed)
+                        : QString::fromUtf8(WithoutValue).arg(field.field, field.key, allowed));
+            continue;
+        }
+        // A value that gives an item without being one: the window's radio group takes the
+        // last item for a direction beyond it.
+        if (HasValue(value) && field.key == QLatin1String("Druckrichtung") &&
+            !field.allowed.contains(rawValue(value)) &&
+            !field.allowed.contains(QString::number(NearestInt(value).value_or(0))))
+            check.warnings << QString::fromUtf8(ReplacedValue)
+                                  .arg(field.field, field.key, rawValue(value), allowed,
+                                       PressureArgument(fields.pressureIndex));
+    }
+    return check;
+}

@@ -105,3 +105,12 @@ struct SetupListField {
     double value = 0.0;
 };
 QList<SetupListField> SetupListFields(const QString &text);
+
+// What keeps a setup text from being written as it stands: refusals (a field without value or
+// with a value outside its list, naming the allowed values) and warnings (a value the program
+// replaces as the window does), in German. Only the fields the model has count.
+struct SetupTextCheck {
+    QStringList refusals;
+    QStringList warnings;
+};
+SetupTextCheck CheckSetupText(const QString &text, const SetupFields &fields, bool strainGauge);

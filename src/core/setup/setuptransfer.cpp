@@ -23,30 +23,40 @@ SetupTransfer::Result SetupTransfer::read() {
     return SetupTextAccepted(*answer) ? Result::Done : Result::NoSetup;
 }
 
-SetupTransfer::Result SetupTransfer::write(const Questions &ask) {
+SetupTransfer::Result SetupTransfer::write(const Plan &plan, const Questions &ask) {
+    m_lastBackupPath.clear();
+    m_lastBackupError.clear();
+    m_readBackDifferences.clear();
     if (!m_conversation.deviceOperationsAllowed())
         return Result::Refused;
     // A setup with a field without value would store that gap in the device.
     const SetupFields setup = m_setup.fields();
-    m_missingFields = MissingSetupFields(setup, m_conversation.isStrainGauge());
+    const bool strainGauge = m_conversation.isStrainGauge();
+    m_missingFields = MissingSetupFields(setup, strainGauge);
     if (!m_missingFields.isEmpty())
         return Result::Incomplete;
     // The device's setup as it is before the write: compared with and kept as a backup.
     const std::optional<QString> before = m_conversation.readSetup();
     if (!before || m_conversation.lastOperationStopped())
         return Result::Stopped;
-    if (m_compareBeforeWrite && SetupTextAccepted(*before)) {
+    if (plan.compare) {
+        if (!SetupTextAccepted(*before))
+            return Result::NoSetup;
         const QList<SetupDifference> differences =
-            SetupDifferences(SetupFieldsFromText(*before), setup, m_conversation.isStrainGauge());
+            SetupDifferences(SetupFieldsFromText(*before), setup, strainGauge);
         if (differences.isEmpty())
             return Result::Unchanged;
         if (!ask.writeChanges(differences))
             return Result::Declined;
     }
-    const SetupBackup::Result backup = SetupBackup::store(*before, QDateTime::currentDateTime());
+    const SetupBackup::Result backup =
+        SetupBackup::store(*before, QDateTime::currentDateTime(), m_conversation.typeText());
     m_lastBackupPath = backup.path;
+    m_lastBackupError = backup.error;
     if (!backup.error.isEmpty() && !ask.writeWithoutBackup(backup.error))
         return Result::Declined;
+    if (backup.error.isEmpty() && ask.backedUp)
+        ask.backedUp(backup.path);
     // The question may have been answered after "Trennen" or the program's end.
     if (!m_conversation.deviceOperationsAllowed())
         return Result::Refused;
@@ -57,11 +67,22 @@ SetupTransfer::Result SetupTransfer::write(const Questions &ask) {
     if (m_conversation.lastOperationStopped())
         return Result::Stopped;
     if (written)
-        m_lastWrite = Written{backup.path, QDateTime::currentDateTime(),
-                              m_conversation.lastReadout().serialNumber};
-    // The read-out shows what the device really took.
-    m_conversation.readout();
-    return written ? Result::Done : Result::Failed;
+        m_lastWrite =
+            Written{backup.path, QDateTime::currentDateTime(), SetupSerialNumber(*before)};
+    if (!plan.readBack) {
+        // The read-out shows what the device really took.
+        m_conversation.readout();
+        return written ? Result::Done : Result::Failed;
+    }
+    if (!written)
+        return Result::Failed;
+    const std::optional<QString> after = m_conversation.readSetup();
+    if (m_conversation.lastOperationStopped())
+        return Result::Stopped;
+    if (!after || !SetupTextAccepted(*after))
+        return Result::NotReadBack;
+    m_readBackDifferences = SetupDifferences(SetupFieldsFromText(*after), setup, strainGauge);
+    return m_readBackDifferences.isEmpty() ? Result::Done : Result::ReadBackDiffers;
 }
 
 SetupTransfer::Result SetupTransfer::openFile(const QString &path) {

@@ -111,13 +111,17 @@ void SetupActions::upload() {
 
 void SetupActions::download() {
     const SetupTransfer::Result result =
-        m_transfer.write({[this](const QList<SetupDifference> &differences) {
+        m_transfer.write({m_transfer.compareBeforeWrite(), false},
+                         {[this](const QList<SetupDifference> &differences) {
                               return confirmDifferences(differences);
                           },
                           [this](const QString &error) {
                               return confirmWithoutBackup(error);
                           }});
     switch (result) {
+    case SetupTransfer::Result::NoSetup:
+        showReadError();
+        break;
     case SetupTransfer::Result::Incomplete:
         QMessageBox::warning(
             m_window, text(IncompleteCaption),
