@@ -6,9 +6,10 @@ set -euo pipefail
 # Qt Charts for the live view's trend (its CMake files need the OpenGL development files), Qt's
 # German texts (file dialogs, standard buttons, system reasons), Debian's default fonts, which the
 # window tests measure the captions with, poppler-utils, whose pdftotext reads the service record
-# back in the tests, and dpkg-dev, which makes the package.
+# back in the tests, dpkg-dev, which makes the package, and Qt's SQLite driver for the device
+# history.
 packages=(cmake g++ make dpkg-dev qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-charts-dev
-          libqt6opengl6-dev qt6-translations-l10n fonts-dejavu-core desktop-file-utils poppler-utils
+          libqt6opengl6-dev libqt6sql6-sqlite qt6-translations-l10n fonts-dejavu-core desktop-file-utils poppler-utils
           "$@")
 missing=()
 for p in "${packages[@]}"; do

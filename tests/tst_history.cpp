@@ -1,0 +1,295 @@
+#include "history/historystore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+// The device history's store: visits and their events kept across openings, its schema version,
+// and the faults it must survive without losing what it holds: a damaged file, a full disk, the
+// other program holding the file, a program killed while it writes.
+class TestHistory : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void visitsKept();
+    void schemaVersion_data();
+    void schemaVersion();
+    void damagedFileMovedAside();
+    void fullDisk();
+    void lockedByOther();
+    void killedWhileWriting();
+
+private:
+    QString m_file;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+const QDateTime Start(QDate(2026, 3, 2), QTime(9, 15, 0));
+
+// Runs SQL on the file through a connection of its own, as the other program would.
+QVariant sql(const QString &file, const QString &statement) {
+    QVariant result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("x"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                result = query.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("x"));
+    return result;
+}
+
+bool run(const QString &program, const QStringList &args) {
+    QProcess process;
+    process.start(program, args);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+} // namespace
+
+void TestHistory::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_file = m_dir->filePath(QStringLiteral("history.sqlite"));
+}
+
+void TestHistory::cleanup() {
+    run(QStringLiteral("umount"), {QStringLiteral("-l"), m_dir->filePath(QStringLiteral("disk"))});
+}
+
+void TestHistory::visitsKept() {
+    {
+        HistoryStore store(m_file);
+        QVERIFY2(store.open(), qPrintable(store.problem()));
+        const auto first = store.beginVisit("0042", "KT 290.X1", "COM1", Start);
+        QVERIFY(first);
+        QVERIFY(store.record(*first, "readout", {{"input", 0.705}}, Start.addSecs(2)));
+        QVERIFY(store.endVisit(*first, Start.addSecs(60)));
+        const auto other = store.beginVisit("0077", "KT 290.X2", "COM2", Start.addDays(1));
+        QVERIFY(other);
+        const auto second = store.beginVisit("0042", "KT 290.X1", "COM3", Start.addDays(2));
+        QVERIFY(second);
+        QVERIFY(store.record(*second, "setupWrite", {{"sent", 9}, {"total", 9}},
+                             Start.addDays(2).addSecs(5)));
+    }
+    // Opened again, by the other program as well.
+    HistoryStore store(m_file);
+    QVERIFY(store.open());
+    const QList<HistoryStore::Device> devices = store.devices();
+    QCOMPARE(devices.size(), 2);
+    QCOMPARE(devices[0].serialNumber, QStringLiteral("0042"));
+    QCOMPARE(devices[0].visits, 2);
+    QCOMPARE(devices[0].lastSeen, Start.addDays(2));
+    QCOMPARE(devices[1].typeText, QStringLiteral("KT 290.X2"));
+
+    const QList<HistoryStore::Visit> visits = store.visits("0042");
+    QCOMPARE(visits.size(), 2);
+    QCOMPARE(visits[0].port, QStringLiteral("COM1"));
+    QCOMPARE(visits[0].ended, Start.addSecs(60));
+    QCOMPARE(visits[0].events.size(), 1);
+    QCOMPARE(visits[0].events[0].kind, QStringLiteral("readout"));
+    QCOMPARE(visits[0].events[0].data.value("input").toDouble(), 0.705);
+    QVERIFY(!visits[1].ended.isValid()); // never ended: the program was killed, say
+    QCOMPARE(visits[1].events[0].data.value("sent").toInt(), 9);
+    QCOMPARE(store.visits("0077").size(), 1);
+    QVERIFY(store.problem().isEmpty());
+}
+
+void TestHistory::schemaVersion_data() {
+    QTest::addColumn<int>("version"); // of the file found
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("no file") << -1 << true;
+    QTest::newRow("an empty file of an older program") << 0 << true;
+    QTest::newRow("this version") << HistoryStore::SchemaVersion << true;
+    QTest::newRow("a newer version") << HistoryStore::SchemaVersion + 1 << false;
+}
+
+// Older files are migrated to this version; a newer one is left as it is.
+void TestHistory::schemaVersion() {
+    QFETCH(int, version);
+    QFETCH(bool, opens);
+    if (version == HistoryStore::SchemaVersion) {
+        HistoryStore made(m_file);
+        QVERIFY(made.open());
+    } else if (version >= 0) {
+        sql(m_file, QStringLiteral("PRAGMA user_version=%1").arg(version));
+    }
+    const QByteArray before = version > HistoryStore::SchemaVersion ? [&] {
+        QFile file(m_file);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }() : QByteArray();
+
+    HistoryStore store(m_file);
+    QCOMPARE(store.open(), opens);
+    QCOMPARE(sql(m_file, QStringLiteral("PRAGMA user_version")).toInt(),
+             opens ? HistoryStore::SchemaVersion : version);
+    if (opens) {
+        QVERIFY(store.beginVisit("0042", "KT 290.X1", "COM1", Start));
+        QVERIFY(store.problem().isEmpty());
+    } else {
+        QVERIFY2(store.problem().contains(QStringLiteral("neueren Version")),
+                 qPrintable(store.problem()));
+        QVERIFY(!store.beginVisit("0042", "KT 290.X1", "COM1", Start));
+        QFile file(m_file);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+}
+
+// A damaged file keeps its bytes under another name; a new history is made and said.
+void TestHistory::damagedFileMovedAside() {
+    const QByteArray garbage = QByteArray("SQLite format 3") + QByteArray(4000, '\x5a');
+    {
+        QFile file(m_file);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    HistoryStore store(m_file);
+    QVERIFY2(store.open(), qPrintable(store.problem()));
+    QVERIFY2(store.notice().contains(QStringLiteral("beschädigt")), qPrintable(store.notice()));
+    const QStringList aside =
+        QDir(m_dir->path()).entryList({QStringLiteral("history-beschaedigt-*.sqlite")});
+    QCOMPARE(aside.size(), 1);
+    QVERIFY(store.notice().contains(aside.first()));
+    QFile kept(m_dir->filePath(aside.first()));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), garbage);
+    QVERIFY(store.beginVisit("0042", "KT 290.X1", "COM1", Start));
+}
+
+// A disk that takes nothing more: the event is refused and said once, in German; what the
+// history held before is still there.
+void TestHistory::fullDisk() {
+    const QString disk = m_dir->filePath(QStringLiteral("disk"));
+    QVERIFY(QDir().mkpath(disk));
+    QVERIFY2(run(QStringLiteral("mount"),
+                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                  QStringLiteral("size=256k"), QStringLiteral("vtk290-test"), disk}),
+             "a small tmpfs could not be mounted (this test needs root)");
+    const QString file = disk + QStringLiteral("/history.sqlite");
+    HistoryStore store(file);
+    QVERIFY(store.open());
+    const auto visit = store.beginVisit("0042", "KT 290.X1", "COM1", Start);
+    QVERIFY(visit);
+    QVERIFY(store.record(*visit, "readout", {{"input", 1.0}}, Start));
+    {
+        QFile filler(disk + QStringLiteral("/füllung"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const QString big(20000, QLatin1Char('x'));
+    bool refused = false;
+    for (int i = 0; i < 20 && !refused; ++i)
+        refused = !store.record(*visit, "report", {{"text", big}}, Start.addSecs(i));
+    QVERIFY(refused);
+    QVERIFY2(store.problem().contains(QStringLiteral("kein Platz mehr auf dem Datenträger")),
+             qPrintable(store.problem()));
+    QFile::remove(disk + QStringLiteral("/füllung"));
+    HistoryStore again(file);
+    QVERIFY(again.open());
+    QCOMPARE(sql(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    const QList<HistoryStore::Visit> visits = again.visits("0042");
+    QCOMPARE(visits.size(), 1);
+    QCOMPARE(visits[0].events.first().kind, QStringLiteral("readout"));
+}
+
+// The other program holds the file: a write waits a few seconds for it, then gives up and says
+// so; the next write after the other let go goes through.
+void TestHistory::lockedByOther() {
+    HistoryStore store(m_file);
+    QVERIFY(store.open());
+    const auto visit = store.beginVisit("0042", "KT 290.X1", "COM1", Start);
+    QVERIFY(visit);
+    {
+        QSqlDatabase other =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(m_file);
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!store.record(*visit, "readout", {}, Start));
+        QVERIFY(waited.elapsed() >= HistoryStore::BusyTimeoutMs - 100);
+        QVERIFY2(store.problem().contains(QStringLiteral("gesperrt")), qPrintable(store.problem()));
+        QVERIFY(hold.exec(QStringLiteral("COMMIT")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QVERIFY(store.record(*visit, "readout", {}, Start));
+}
+
+// A writer killed at any moment leaves a consistent file with every event it had committed.
+void TestHistory::killedWhileWriting() {
+    QProcess writer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VTK290_HISTORY_WRITER"), m_file);
+    writer.setProcessEnvironment(env);
+    writer.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(writer.waitForStarted());
+    QByteArray committed;
+    QDeadlineTimer deadline(20000);
+    while (committed.count('\n') < 300 && !deadline.hasExpired() && writer.waitForReadyRead(5000))
+        committed += writer.readAllStandardOutput();
+    writer.kill();
+    writer.waitForFinished();
+    committed += writer.readAllStandardOutput();
+    const QList<QByteArray> lines = committed.split('\n');
+    const int last = lines.size() >= 2 ? lines[lines.size() - 2].toInt() : 0;
+    QVERIFY2(last >= 300, committed.right(200).constData());
+
+    QCOMPARE(sql(m_file, QStringLiteral("PRAGMA integrity_check")).toString(),
+             QStringLiteral("ok"));
+    HistoryStore store(m_file);
+    QVERIFY(store.open());
+    const QList<HistoryStore::Visit> visits = store.visits("0042");
+    QCOMPARE(visits.size(), 1);
+    QVERIFY2(visits[0].events.size() >= last,
+             qPrintable(QStringLiteral("%1 < %2").arg(visits[0].events.size()).arg(last)));
+    for (int i = 0; i < last; ++i)
+        QCOMPARE(visits[0].events[i].data.value("n").toInt(), i + 1);
+}
+
+// The writer that killedWhileWriting kills: events without end, each number printed once it is
+// committed.
+int writeUntilKilled(const QString &file) {
+    HistoryStore store(file);
+    if (!store.open())
+        return 1;
+    const auto visit = store.beginVisit("0042", "KT 290.X1", "COM1", Start);
+    for (int n = 1; visit; ++n) {
+        if (!store.record(*visit, "readout", {{"n", n}, {"text", QString(500, 'x')}}, Start))
+            return 1;
+        std::printf("%d\n", n);
+        std::fflush(stdout);
+    }
+    return 1;
+}
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    if (const QString file = qEnvironmentVariable("VTK290_HISTORY_WRITER"); !file.isEmpty())
+        return writeUntilKilled(file);
+    TestHistory test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_history.moc"
