@@ -1,8 +1,13 @@
 #include "history/historystore.h"
+#include "setup/setupfile.h"
+#include "simulatedkt290.h"
+#include "simulatorprocess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -27,6 +32,7 @@ private slots:
     void fullDisk();
     void lockedByOther();
     void killedWhileWriting();
+    void visitsThroughTheCommandLine();
 
 private:
     QString m_file;
@@ -265,6 +271,75 @@ void TestHistory::killedWhileWriting() {
              qPrintable(QStringLiteral("%1 < %2").arg(visits[0].events.size()).arg(last)));
     for (int i = 0; i < last; ++i)
         QCOMPARE(visits[0].events[i].data.value("n").toInt(), i + 1);
+}
+
+// Three runs of vtk290-cli against the simulator, the output changed and a setup written in
+// between: three visits of one device, the setup as found and as left, the values of each.
+void TestHistory::visitsThroughTheCommandLine() {
+    SimulatorProcess device;
+    QVERIFY(device.start({}));
+    for (const char *line : simulated::DeviceValues)
+        QVERIFY(device.control(QLatin1String(line)));
+    const QString setupPath = m_dir->filePath(QStringLiteral("neu.txt"));
+    QFile setupFile(setupPath);
+    QVERIFY(setupFile.open(QIODevice::WriteOnly));
+    setupFile.write(SetupFile::encode(SetupFile::lines(simulated::twoFieldsChanged(), {})));
+    setupFile.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VTK290_PORTS"), device.portPath());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("daten")));
+    const auto cli = [&](const QStringList &args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VTK290_CLI_PATH), args);
+        const bool done = process.waitForFinished(90000) &&
+                          process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        return done ? std::optional(process.readAllStandardOutput()) : std::nullopt;
+    };
+    const auto json = [&](const QStringList &args) {
+        return QJsonDocument::fromJson(cli(args).value_or(QByteArray())).array();
+    };
+
+    QVERIFY(cli({"readout"}));
+    QVERIFY(device.control(QStringLiteral("set mas 14.25")));
+    QVERIFY(cli({"setup", "put", setupPath}));
+    QVERIFY(cli({"readout"}));
+
+    const QJsonArray devices = json({"history", "--json"});
+    QCOMPARE(devices.size(), 1);
+    QCOMPARE(devices[0]["serialNumber"].toString(), QStringLiteral("0042"));
+    QCOMPARE(devices[0]["visits"].toInt(), 3);
+    const QJsonArray visits = json({"history", "0042", "--json"});
+    QCOMPARE(visits.size(), 3);
+    const auto events = [&](int visit) {
+        QStringList kinds;
+        for (const QJsonValue &event : visits[visit]["events"].toArray())
+            kinds << event["kind"].toString();
+        return kinds;
+    };
+    QCOMPARE(events(0), QStringList{"readout"});
+    QCOMPARE(events(1), (QStringList{"setupRead", "setupWrite"}));
+    QCOMPARE(events(2), QStringList{"readout"});
+    QCOMPARE(visits[0]["events"][0]["data"]["output"].toDouble(), 12.5);
+    QCOMPARE(visits[2]["events"][0]["data"]["output"].toDouble(), 14.25);
+    for (const QJsonValue &visit : visits)
+        QVERIFY(!visit["ended"].isNull());
+
+    // As found and as left: the two fields the file changes, and the whole write stored.
+    const QJsonObject write = visits[1]["events"][1]["data"].toObject();
+    QCOMPARE(write["sent"].toInt(), write["total"].toInt());
+    QVERIFY(write["stored"].toBool());
+    QVERIFY(QFileInfo::exists(write["backup"].toString()));
+    const QJsonArray before = write["before"].toArray();
+    const QJsonArray after = write["after"].toArray();
+    QCOMPARE(before.size(), after.size());
+    QStringList changed;
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (before[i] != after[i])
+            changed << before[i][0].toString();
+    }
+    QCOMPARE(changed, (QStringList{"Hysterese Relais 1 / SP1", "Funktion (Zug/Druck)"}));
+    QCOMPARE(visits[1]["events"][0]["data"]["setup"].toArray(), before);
 }
 
 // The writer that killedWhileWriting kills: events without end, each number printed once it is

@@ -70,6 +70,14 @@ const QList<CommandInfo> &commands() {
          {QStringLiteral("--json")},
          "listet die Sicherungen, die neueste zuerst: Zeit, F.Nr, Typ, Pfad; mit F.Nr nur die "
          "dieses Geräts"},
+        {"history",
+         "[F.Nr]",
+         0,
+         1,
+         {QStringLiteral("--json")},
+         "die Gerätehistorie: die Geräte (F.Nr, Typ, zuletzt gesehen, Besuche); mit F.Nr die "
+         "Besuche dieses Geräts mit ihren Ereignissen (ausgelesen, Setup wie vorgefunden, "
+         "geschrieben, Bericht), der älteste zuerst"},
     };
     return Commands;
 }

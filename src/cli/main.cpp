@@ -1,5 +1,7 @@
 #include "commandline.h"
 #include "device/deviceconversation.h"
+#include "history/historyrecorder.h"
+#include "history/historystore.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "servicecommands.h"
@@ -50,6 +52,8 @@ int runCommand(ServiceCommands &commands, const CommandLine &line) {
         return commands.log();
     if (command == QLatin1String("backups"))
         return commands.backups(operand);
+    if (command == QLatin1String("history"))
+        return commands.history(operand);
     if (command == QLatin1String("setup get"))
         return commands.setupGet(operand);
     if (command == QLatin1String("setup diff"))
@@ -85,6 +89,13 @@ int main(int argc, char *argv[]) {
     ComLink link(std::make_unique<QtSerialPortIo>());
     DeviceConversation conversation(link);
     ServiceCommands commands(conversation, line.options);
+    // The device history; one that cannot be written is said once and the work goes on.
+    HistoryStore history;
+    history.open();
+    HistoryRecorder recorder(conversation, commands.setupTransfer(), history);
+    QObject::connect(&recorder, &HistoryRecorder::problemFound, &conversation,
+                     [](const QString &problem) { Terminal::err(problem + QLatin1Char('\n')); });
+    commands.setHistory(history, recorder);
     InterruptSignals interruptions;
     QObject::connect(
         &interruptions, &InterruptSignals::interrupted, &conversation, [&conversation](int count) {
@@ -102,10 +113,12 @@ int main(int argc, char *argv[]) {
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.
     const int result = runCommand(commands, line);
+    const QString interruption =
+        interruptions.count() > 0 ? commands.reportInterruption() : QString();
+    if (!interruption.isEmpty())
+        recorder.recordInterruption(interruption);
     conversation.disconnectDevice();
-    if (interruptions.count() > 0) {
-        commands.reportInterruption();
+    if (!interruption.isEmpty())
         return ServiceCommands::Interrupted;
-    }
     return withOutput(result);
 }

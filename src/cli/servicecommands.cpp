@@ -1,6 +1,8 @@
 #include "servicecommands.h"
 
 #include "device/deviceconversation.h"
+#include "history/historyrecorder.h"
+#include "history/historystore.h"
 #include "link/allgem.h"
 #include "link/portnames.h"
 #include "link/ucom.h"
@@ -71,6 +73,8 @@ constexpr const char *RestoreHint = "Die Sicherung des vorherigen Setups: %1\n"
                                     "Zurückschreiben mit: vtk290-cli setup put %2";
 constexpr const char *NoBackupHint = "Es gibt keine Sicherung des vorherigen Setups.";
 constexpr const char *UnknownType = "unbekannt";
+constexpr const char *NoHistory = "Die Gerätehistorie %1 kennt noch kein Gerät.";
+constexpr const char *NoVisits = "Die Gerätehistorie %2 kennt kein Gerät mit F.Nr %1.";
 
 constexpr const char *ProgressReadout = "Gerät wird ausgelesen …";
 constexpr const char *ProgressReport = "Statusbericht: %1 Zeilen …";
@@ -129,10 +133,6 @@ QString shellWord(const QString &path) {
            QLatin1Char('\'');
 }
 
-QJsonValue number(const std::optional<double> &value) {
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
 QJsonValue text(const QString &value) {
     return value.trimmed().isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(value.trimmed());
 }
@@ -141,10 +141,6 @@ QString relayText(const std::optional<int> &bits, int bit) {
     if (!bits)
         return {};
     return text((*bits & bit) ? RelayClosed : RelayOpen);
-}
-
-QJsonValue relayJson(const std::optional<int> &bits, int bit) {
-    return bits ? QJsonValue(bool(*bits & bit)) : QJsonValue(QJsonValue::Null);
 }
 
 // What the main window shows as the input: the field of the panel it shows.
@@ -261,18 +257,20 @@ int ServiceCommands::afterOperation(bool ran) const {
     return NoAnswer;
 }
 
-void ServiceCommands::reportInterruption() const {
+QString ServiceCommands::reportInterruption() const {
     const DeviceConversation::WriteProgress write = m_conversation.lastWrite();
+    QString state;
     if (write.cutOff()) {
-        err(text(WriteCutOff).arg(write.sent).arg(write.total));
+        state = text(WriteCutOff).arg(write.sent).arg(write.total);
+        err(state);
         err(m_backupPath.isEmpty()
                 ? text(NoBackupHint)
                 : text(RestoreHint).arg(native(m_backupPath), shellWord(native(m_backupPath))));
-    } else if (write.stored) {
-        err(text(InterruptedAfterWrite));
     } else {
-        err(text(InterruptedSafely));
+        state = text(write.stored ? InterruptedAfterWrite : InterruptedSafely);
+        err(state);
     }
+    return state;
 }
 
 int ServiceCommands::connectDevice(QString *foundName) {
@@ -507,32 +505,6 @@ QStringList ServiceCommands::readoutLines(const ReadoutView &view) {
     return lines;
 }
 
-QJsonObject ServiceCommands::readoutJson(const ReadoutView &view) {
-    QJsonObject object;
-    object[QStringLiteral("type")] = text(view.typeText);
-    object[QStringLiteral("hardwareVersion")] = text(view.hwVersion);
-    object[QStringLiteral("softwareVersion")] = text(view.swVersion);
-    object[QStringLiteral("serialNumber")] =
-        view.serialValue ? QJsonValue(*view.serialValue) : QJsonValue(QJsonValue::Null);
-    object[QStringLiteral("setupLock")] =
-        view.setupLocked ? QJsonValue(*view.setupLocked) : QJsonValue(QJsonValue::Null);
-    object[QStringLiteral("errorCode")] =
-        view.errorCode ? QJsonValue(*view.errorCode) : QJsonValue(QJsonValue::Null);
-    object[QStringLiteral("errorText")] =
-        view.errorText ? text(*view.errorText) : QJsonValue(QJsonValue::Null);
-    object[QStringLiteral("input")] = number(view.inputValue);
-    object[QStringLiteral("inputUnit")] =
-        view.inputValue
-            ? QJsonValue(view.strainGauge ? QStringLiteral("mV/V") : QStringLiteral("mA"))
-            : QJsonValue(QJsonValue::Null);
-    object[QStringLiteral("output")] = number(view.outputValue);
-    object[QStringLiteral("sp1")] = number(view.switchPoint1Value);
-    object[QStringLiteral("sp2")] = number(view.switchPoint2Value);
-    object[QStringLiteral("relay1Closed")] = relayJson(view.relayBits, 1);
-    object[QStringLiteral("relay2Closed")] = relayJson(view.relayBits, 2);
-    return object;
-}
-
 QStringList ServiceCommands::missingReadoutFields(const ReadoutView &view) {
     const std::pair<bool, const char *> fields[] = {
         {!view.typeText.isEmpty(), "Typ"},
@@ -565,7 +537,7 @@ int ServiceCommands::readout() {
     if (const int code = afterOperation(view.has_value()))
         return code;
     if (m_options.json)
-        outJson(QJsonDocument(readoutJson(*view)));
+        outJson(QJsonDocument(ReadoutJson(*view)));
     else
         out(readoutLines(*view).join(QLatin1Char('\n')));
     if (const QStringList missing = missingReadoutFields(*view); !missing.isEmpty()) {
@@ -597,7 +569,10 @@ int ServiceCommands::report() {
         err(text(Stopped));
         return NoAnswer;
     }
-    return writeResult(lines.join(QLatin1Char('\n')));
+    const int code = writeResult(lines.join(QLatin1Char('\n')));
+    if (code == Done && m_recorder)
+        m_recorder->recordReport(m_options.outputFile);
+    return code;
 }
 
 int ServiceCommands::log() {
@@ -800,4 +775,65 @@ int ServiceCommands::backups(const QString &serialNumber) {
         err(serialNumber.isEmpty() ? text(NoBackups).arg(native(folder))
                                    : text(NoBackupsFor).arg(serialNumber, native(folder)));
     return Done;
+}
+
+int ServiceCommands::history(const QString &serialNumber) {
+    if (!m_history || !m_history->isOpen()) {
+        // The recorder has said why.
+        return BadFile;
+    }
+    if (serialNumber.isEmpty()) {
+        const QList<HistoryStore::Device> devices = m_history->devices();
+        if (m_options.json) {
+            QJsonArray list;
+            for (const HistoryStore::Device &device : devices)
+                list << QJsonObject{
+                    {QStringLiteral("serialNumber"), text(device.serialNumber)},
+                    {QStringLiteral("type"), text(device.typeText)},
+                    {QStringLiteral("lastSeen"), device.lastSeen.toString(Qt::ISODate)},
+                    {QStringLiteral("visits"), device.visits}};
+            outJson(QJsonDocument(list));
+        } else {
+            for (const HistoryStore::Device &device : devices)
+                out(QStringLiteral("%1\t%2\t%3\t%4")
+                        .arg(device.serialNumber.isEmpty() ? text(UnknownType)
+                                                           : device.serialNumber,
+                             device.typeText.isEmpty() ? text(UnknownType) : device.typeText,
+                             device.lastSeen.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                        .arg(device.visits));
+        }
+        if (devices.isEmpty())
+            err(text(NoHistory).arg(native(m_history->path())));
+        return m_history->problem().isEmpty() ? Done : BadFile;
+    }
+    const QList<HistoryStore::Visit> visits = m_history->visits(serialNumber);
+    if (m_options.json) {
+        QJsonArray list;
+        for (const HistoryStore::Visit &visit : visits) {
+            QJsonArray events;
+            for (const HistoryStore::Event &event : visit.events)
+                events << QJsonObject{{QStringLiteral("kind"), event.kind},
+                                      {QStringLiteral("time"), event.at.toString(Qt::ISODate)},
+                                      {QStringLiteral("data"), event.data}};
+            list << QJsonObject{
+                {QStringLiteral("port"), visit.port},
+                {QStringLiteral("begun"), visit.begun.toString(Qt::ISODate)},
+                {QStringLiteral("ended"), visit.ended.isValid()
+                                              ? QJsonValue(visit.ended.toString(Qt::ISODate))
+                                              : QJsonValue()},
+                {QStringLiteral("events"), events}};
+        }
+        outJson(QJsonDocument(list));
+    } else {
+        for (const HistoryStore::Visit &visit : visits) {
+            out(QStringLiteral("%1\t%2").arg(
+                visit.begun.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), visit.port));
+            for (const HistoryStore::Event &event : visit.events)
+                out(QStringLiteral("  %1\t%2")
+                        .arg(event.at.toString(QStringLiteral("HH:mm:ss")), event.kind));
+        }
+    }
+    if (visits.isEmpty())
+        err(text(NoVisits).arg(serialNumber, native(m_history->path())));
+    return m_history->problem().isEmpty() ? Done : BadFile;
 }

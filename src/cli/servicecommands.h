@@ -10,6 +10,8 @@
 #include <QStringList>
 
 class DeviceConversation;
+class HistoryRecorder;
+class HistoryStore;
 struct SetupDifference;
 struct SetupFields;
 
@@ -53,17 +55,24 @@ public:
     // connected device.
     int setupPut(const QString &path);
     int backups(const QString &serialNumber);
+    // The devices in the history, or one device's visits.
+    int history(const QString &serialNumber);
 
     // The read-out as text lines, "label: value", as the main window shows it.
     static QStringList readoutLines(const ReadoutView &view);
-    // The read-out as one JSON object; null where the device gave no value.
-    static QJsonObject readoutJson(const ReadoutView &view);
     // The read-out's fields without value, by their labels.
     static QStringList missingReadoutFields(const ReadoutView &view);
     // The differences as a table: field, device value, file value.
     static QStringList differenceLines(const QList<SetupDifference> &differences);
     // What an interrupted run prints last: the state the device was left in.
-    void reportInterruption() const;
+    // The state the device was left in, as said.
+    QString reportInterruption() const;
+    // The device history, read by "history" and told of saved reports.
+    void setHistory(HistoryStore &store, HistoryRecorder &recorder) {
+        m_history = &store;
+        m_recorder = &recorder;
+    }
+    SetupTransfer &setupTransfer() { return m_transfer; }
 
 private:
     int afterOperation(bool ran) const;
@@ -91,4 +100,6 @@ private:
     bool m_progressShown = false;
     QString m_serialNumber;
     QElapsedTimer m_clock;
+    HistoryStore *m_history = nullptr;
+    HistoryRecorder *m_recorder = nullptr;
 };

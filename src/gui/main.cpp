@@ -1,4 +1,7 @@
 #include "device/deviceconversation.h"
+#include "history/historyrecorder.h"
+#include "history/historystore.h"
+#include "link/allgem.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
@@ -10,6 +13,7 @@
 #include "system/interruptsignals.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -38,6 +42,18 @@ int main(int argc, char *argv[]) {
     SetupTransfer transfer(conversation, setup);
     WindowSet windows;
     createWindows(conversation, setup, transfer, windows);
+    // The device history; one that cannot be written is said once, without holding up the
+    // device work.
+    HistoryStore history;
+    history.open();
+    HistoryRecorder recorder(conversation, transfer, history);
+    QObject::connect(&recorder, &HistoryRecorder::problemFound, windows.form1,
+                     [&windows](const QString &problem) {
+                         auto *box = new QMessageBox(QMessageBox::Warning, ApplicationTitle(),
+                                                     problem, QMessageBox::Ok, windows.form1);
+                         box->setAttribute(Qt::WA_DeleteOnClose);
+                         box->open();
+                     });
     InterruptSignals interruptions;
     QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
                      &Tform1::interrupt);

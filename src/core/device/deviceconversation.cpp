@@ -75,6 +75,10 @@ void DeviceConversation::setConnected(bool connected, int port) {
     if (m_connected == connected)
         return;
     m_connected = connected;
+    if (!connected) {
+        m_typeText.clear();
+        m_serialNumber.clear();
+    }
     emit connectedChanged(connected);
 }
 
@@ -82,6 +86,8 @@ void DeviceConversation::setConnected(bool connected, int port) {
 // operation asks nothing more.
 void DeviceConversation::onPortLost() {
     m_simulationActive = false;
+    if (m_connected)
+        emit deviceLost(m_operation);
     setConnected(false, 0);
 }
 
@@ -138,16 +144,18 @@ std::optional<ReadoutView> DeviceConversation::readout(const DeviceReadout::Prog
     setStrainGauge(false);
     m_lastReadout = ReadoutView();
     emit readoutChanged(m_lastReadout);
-    return DeviceReadout(m_protocol,
-                         [this, &progress](const ReadoutView &view) {
-                             setStrainGauge(view.strainGauge);
-                             m_lastReadout = view;
-                             m_typeText = view.typeText;
-                             emit readoutChanged(view);
-                             if (progress)
-                                 progress(view);
-                         })
-        .run();
+    const ReadoutView view = DeviceReadout(m_protocol, [this, &progress](const ReadoutView &view) {
+                                 setStrainGauge(view.strainGauge);
+                                 m_lastReadout = view;
+                                 emit readoutChanged(view);
+                                 if (progress)
+                                     progress(view);
+                             }).run();
+    m_typeText = view.typeText;
+    if (!view.serialNumber.isEmpty())
+        m_serialNumber = view.serialNumber;
+    emit readoutFinished(view);
+    return view;
 }
 
 std::optional<ReadoutView> DeviceConversation::identify(bool serial) {
@@ -161,6 +169,8 @@ std::optional<ReadoutView> DeviceConversation::identify(bool serial) {
     m_typeText = view.typeText;
     if (serial && !m_protocol.ended())
         readout.readSerial(view);
+    if (!view.serialNumber.isEmpty())
+        m_serialNumber = view.serialNumber;
     return view;
 }
 
@@ -183,7 +193,10 @@ std::optional<QString> DeviceConversation::readSetup() {
     if (!mayStart(Operation::SetupRead))
         return std::nullopt;
     Scope scope(*this, Operation::SetupRead);
-    return m_protocol.DeviceQuery(QStringLiteral("spr"));
+    const QString print = m_protocol.DeviceQuery(QStringLiteral("spr"));
+    if (const QString serial = SetupSerialNumber(print); !serial.isEmpty())
+        m_serialNumber = serial;
+    return print;
 }
 
 bool DeviceConversation::writeSetup(const SetupFields &fields) {

@@ -94,8 +94,10 @@ public:
     std::optional<ReadoutView> readout(const DeviceReadout::Progress &progress = {});
     // What the last read-out showed (empty before the first and while one begins).
     const ReadoutView &lastReadout() const { return m_lastReadout; }
-    // The device's type text as the last read-out or identification gave it.
+    // The device's type text and F.Nr as the last read-out, identification or setup print gave
+    // them (empty where none did); cleared when the connection ends.
     QString typeText() const { return m_typeText; }
+    QString serialNumber() const { return m_serialNumber; }
     // The device's model from the type questions alone ("inpmv", then "inpv" or "p0"), without
     // the calibration resistor; sets the strain-gauge mark. With `serial` also its F.Nr.
     std::optional<ReadoutView> identify(bool serial = false);
@@ -140,6 +142,11 @@ signals:
     void operationChanged(DeviceConversation::Operation operation);
     // A read-out began (an empty view) or has come one answer further.
     void readoutChanged(const ReadoutView &view);
+    // A read-out has ended with this view (also one stopped before its end).
+    void readoutFinished(const ReadoutView &view);
+    // The port was lost (the device unplugged, the server gone) during this operation
+    // (None: between operations).
+    void deviceLost(DeviceConversation::Operation operation);
 
 private:
     class Scope;
@@ -163,4 +170,5 @@ private:
     WriteProgress m_lastWrite;
     ReadoutView m_lastReadout;
     QString m_typeText;
+    QString m_serialNumber;
 };

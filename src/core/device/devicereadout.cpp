@@ -200,3 +200,45 @@ void DeviceReadout::readOutputs(ReadoutView &view) {
     view.relayBits = code(m_protocol.DeviceQueryNumber(QStringLiteral("P2")));
     report(view);
 }
+
+namespace {
+
+QJsonValue jsonText(const QString &value) {
+    return value.trimmed().isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(value.trimmed());
+}
+
+QJsonValue jsonNumber(const std::optional<double> &value) {
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue relayJson(const std::optional<int> &bits, int bit) {
+    return bits ? QJsonValue(bool(*bits & bit)) : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+QJsonObject ReadoutJson(const ReadoutView &view) {
+    QJsonObject object;
+    object[QStringLiteral("type")] = jsonText(view.typeText);
+    object[QStringLiteral("hardwareVersion")] = jsonText(view.hwVersion);
+    object[QStringLiteral("softwareVersion")] = jsonText(view.swVersion);
+    object[QStringLiteral("serialNumber")] =
+        view.serialValue ? QJsonValue(*view.serialValue) : QJsonValue(QJsonValue::Null);
+    object[QStringLiteral("setupLock")] =
+        view.setupLocked ? QJsonValue(*view.setupLocked) : QJsonValue(QJsonValue::Null);
+    object[QStringLiteral("errorCode")] =
+        view.errorCode ? QJsonValue(*view.errorCode) : QJsonValue(QJsonValue::Null);
+    object[QStringLiteral("errorText")] =
+        view.errorText ? jsonText(*view.errorText) : QJsonValue(QJsonValue::Null);
+    object[QStringLiteral("input")] = jsonNumber(view.inputValue);
+    object[QStringLiteral("inputUnit")] =
+        view.inputValue
+            ? QJsonValue(view.strainGauge ? QStringLiteral("mV/V") : QStringLiteral("mA"))
+            : QJsonValue(QJsonValue::Null);
+    object[QStringLiteral("output")] = jsonNumber(view.outputValue);
+    object[QStringLiteral("sp1")] = jsonNumber(view.switchPoint1Value);
+    object[QStringLiteral("sp2")] = jsonNumber(view.switchPoint2Value);
+    object[QStringLiteral("relay1Closed")] = relayJson(view.relayBits, 1);
+    object[QStringLiteral("relay2Closed")] = relayJson(view.relayBits, 2);
+    return object;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 #include <functional>
@@ -71,3 +72,7 @@ private:
     DeviceProtocol &m_protocol;
     Progress m_progress;
 };
+
+// The read-out as one JSON object, as scripts and the device history take it; null where the
+// device gave no value.
+QJsonObject ReadoutJson(const ReadoutView &view);

@@ -6,6 +6,8 @@
 #include "setup/setupfile.h"
 #include "system/filewriter.h"
 
+#include <QScopeGuard>
+
 SetupTransfer::SetupTransfer(DeviceConversation &conversation, CurrentSetup &setup, QObject *parent)
     : QObject(parent)
     , m_conversation(conversation)
@@ -20,6 +22,8 @@ SetupTransfer::Result SetupTransfer::read() {
     if (!answer || m_conversation.lastOperationStopped())
         return Result::Stopped;
     m_setup.setDeviceText(*answer);
+    if (SetupTextAccepted(*answer))
+        emit deviceSetupRead(*answer);
     return SetupTextAccepted(*answer) ? Result::Done : Result::NoSetup;
 }
 
@@ -39,6 +43,8 @@ SetupTransfer::Result SetupTransfer::write(const Plan &plan, const Questions &as
     const std::optional<QString> before = m_conversation.readSetup();
     if (!before || m_conversation.lastOperationStopped())
         return Result::Stopped;
+    if (SetupTextAccepted(*before))
+        emit deviceSetupRead(*before);
     if (plan.compare) {
         if (!SetupTextAccepted(*before))
             return Result::NoSetup;
@@ -61,6 +67,16 @@ SetupTransfer::Result SetupTransfer::write(const Plan &plan, const Questions &as
     if (!m_conversation.deviceOperationsAllowed())
         return Result::Refused;
     const bool written = m_conversation.writeSetup(setup);
+    const DeviceConversation::WriteProgress progress = m_conversation.lastWrite();
+    WriteRecord record{*before,        setup,           strainGauge, progress.sent,
+                       progress.total, progress.stored, backup.path, {}};
+    // Told whatever comes next: the history keeps cut writes as well.
+    const auto tell = qScopeGuard([this, &record, &progress] {
+        if (progress.sent > 0) {
+            record.readBackDifferences = m_readBackDifferences;
+            emit setupWritten(record);
+        }
+    });
     // The port was lost in the middle (a forced stop ends the program, which says it there).
     if (m_conversation.lastWrite().cutOff() && !m_conversation.isShutDown())
         return Result::CutOff;

@@ -97,6 +97,25 @@ public:
     };
     const std::optional<Written> &lastWrite() const { return m_lastWrite; }
 
+    // What one write did, for the device history: the setup as found and as written, how far
+    // the write came, the backup, and what the device sent back.
+    struct WriteRecord {
+        QString before; // the device's setup print before the write
+        SetupFields written;
+        bool strainGauge = false;
+        int sent = 0;
+        int total = 0;
+        bool stored = false;
+        QString backupPath;
+        QList<SetupDifference> readBackDifferences;
+    };
+
+signals:
+    // The device sent its setup print (a read, or the setup as found before a write).
+    void deviceSetupRead(const QString &print);
+    // A write that sent at least one set command has ended.
+    void setupWritten(const SetupTransfer::WriteRecord &record);
+
 private:
     DeviceConversation &m_conversation;
     CurrentSetup &m_setup;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "device/deviceconversation.h"
+#include "setup/setuptransfer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class HistoryStore;
+
+// Keeps what the programs do with a device in the device history, whatever front end does the
+// work: it observes the device conversation and the setup transfer. A visit begins with the
+// first event of a device and ends when the connection does. A history that cannot be written
+// is said once (problemFound) and never stops the device work.
+class HistoryRecorder final : public QObject {
+    Q_OBJECT
+
+public:
+    HistoryRecorder(DeviceConversation &conversation, SetupTransfer &transfer, HistoryStore &store,
+                    QObject *parent = nullptr);
+
+    // A status report or service record a front end saved, with the result chosen in its form.
+    void recordReport(const QString &path, const QString &result = {});
+    // The run was interrupted; the state the device was left in.
+    void recordInterruption(const QString &endState);
+
+signals:
+    // The history cannot be written or was repaired (German); said once a run.
+    void problemFound(const QString &text);
+
+private:
+    void add(const QString &kind, const QJsonObject &data);
+    void endVisit();
+    void sayProblem();
+
+    DeviceConversation &m_conversation;
+    HistoryStore &m_store;
+    std::optional<qint64> m_visit;
+    bool m_problemSaid = false;
+};
