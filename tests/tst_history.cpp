@@ -33,6 +33,7 @@ private slots:
     void lockedByOther();
     void killedWhileWriting();
     void visitsThroughTheCommandLine();
+    void backupsTakenInOnce();
 
 private:
     QString m_file;
@@ -340,6 +341,41 @@ void TestHistory::visitsThroughTheCommandLine() {
     }
     QCOMPARE(changed, (QStringList{"Hysterese Relais 1 / SP1", "Funktion (Zug/Druck)"}));
     QCOMPARE(visits[1]["events"][0]["data"]["setup"].toArray(), before);
+}
+
+// The backups made before there was a history become visits, once.
+void TestHistory::backupsTakenInOnce() {
+    const QString dataHome = m_dir->filePath(QStringLiteral("daten"));
+    const QString backups = dataHome + QStringLiteral("/vtk290/backups");
+    QVERIFY(QDir().mkpath(backups));
+    QStringList lines = SetupFile::lines(simulated::deviceSetup(), {});
+    lines << QStringLiteral(" Gerätetyp       : KT 290.X1");
+    for (const char *name : {"KT290-0042-20250101-120000.txt", "KT290-0042-20250301-080000.txt"}) {
+        QFile file(backups + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(SetupFile::encode(lines));
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    const auto history = [&](const QStringList &args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VTK290_CLI_PATH), QStringList{"history", "--json"} + args);
+        process.waitForFinished(30000);
+        return QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    };
+    for (int start = 0; start < 2; ++start) {
+        const QJsonArray devices = history({});
+        QCOMPARE(devices.size(), 1);
+        QCOMPARE(devices[0]["type"].toString(), QStringLiteral("KT 290.X1"));
+        QCOMPARE(devices[0]["visits"].toInt(), 2);
+    }
+    const QJsonArray visits = history({"0042"});
+    QCOMPARE(visits.size(), 2);
+    QCOMPARE(visits[0]["begun"].toString(), QStringLiteral("2025-01-01T12:00:00"));
+    QCOMPARE(visits[0]["events"][0]["kind"].toString(), QStringLiteral("backup"));
+    QCOMPARE(visits[0]["events"][0]["data"]["setup"].toArray().first()[0].toString(),
+             QStringLiteral("Relais 1 oberhalb SP1"));
 }
 
 // The writer that killedWhileWriting kills: events without end, each number printed once it is

@@ -91,11 +91,13 @@ int main(int argc, char *argv[]) {
     ServiceCommands commands(conversation, line.options);
     // The device history; one that cannot be written is said once and the work goes on.
     HistoryStore history;
-    history.open();
+    if (history.open())
+        HistoryRecorder::importBackups(history);
     HistoryRecorder recorder(conversation, commands.setupTransfer(), history);
     QObject::connect(&recorder, &HistoryRecorder::problemFound, &conversation,
                      [](const QString &problem) { Terminal::err(problem + QLatin1Char('\n')); });
     commands.setHistory(history, recorder);
+    recorder.announce();
     InterruptSignals interruptions;
     QObject::connect(
         &interruptions, &InterruptSignals::interrupted, &conversation, [&conversation](int count) {

@@ -45,7 +45,8 @@ int main(int argc, char *argv[]) {
     // The device history; one that cannot be written is said once, without holding up the
     // device work.
     HistoryStore history;
-    history.open();
+    if (history.open())
+        HistoryRecorder::importBackups(history);
     HistoryRecorder recorder(conversation, transfer, history);
     QObject::connect(&recorder, &HistoryRecorder::problemFound, windows.form1,
                      [&windows](const QString &problem) {
@@ -54,6 +55,7 @@ int main(int argc, char *argv[]) {
                          box->setAttribute(Qt::WA_DeleteOnClose);
                          box->open();
                      });
+    recorder.announce();
     InterruptSignals interruptions;
     QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
                      &Tform1::interrupt);

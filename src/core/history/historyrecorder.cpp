@@ -1,7 +1,9 @@
 #include "history/historyrecorder.h"
 
 #include "history/historystore.h"
+#include "setup/setupbackup.h"
 #include "setup/setupfields.h"
+#include "setup/setupfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -66,8 +68,30 @@ HistoryRecorder::HistoryRecorder(DeviceConversation &conversation, SetupTransfer
                      {QStringLiteral("readBackDifferences"),
                       differenceRows(record.readBackDifferences)}});
             });
-    if (!m_store.notice().isEmpty() || !m_store.problem().isEmpty())
-        QMetaObject::invokeMethod(this, &HistoryRecorder::sayProblem, Qt::QueuedConnection);
+}
+
+void HistoryRecorder::importBackups(HistoryStore &store) {
+    const QString key = QStringLiteral("backupsImported");
+    if (!store.isOpen() || store.value(key))
+        return;
+    const QList<SetupBackup::Entry> entries = SetupBackup::list();
+    // The oldest first, as the visits were.
+    for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) {
+        const SetupFile::Loaded loaded = SetupFile::load(entry->path);
+        if (!loaded.error.isEmpty() || !SetupTextAccepted(loaded.text))
+            continue;
+        const std::optional<qint64> visit =
+            store.beginVisit(entry->serialNumber, entry->typeText, {}, entry->time);
+        const SetupFields fields = SetupFieldsFromText(loaded.text);
+        if (!visit ||
+            !store.record(*visit, QStringLiteral("backup"),
+                          {{QStringLiteral("path"), QDir::toNativeSeparators(entry->path)},
+                           {QStringLiteral("setup"), setupRows(fields, true)}},
+                          entry->time) ||
+            !store.endVisit(*visit, entry->time))
+            return;
+    }
+    store.setValue(key, QDateTime::currentDateTime().toString(Qt::ISODate));
 }
 
 void HistoryRecorder::recordReport(const QString &path, const QString &result) {
@@ -95,6 +119,10 @@ void HistoryRecorder::endVisit() {
     if (m_visit && !m_store.endVisit(*m_visit, QDateTime::currentDateTime()))
         sayProblem();
     m_visit.reset();
+}
+
+void HistoryRecorder::announce() {
+    sayProblem();
 }
 
 void HistoryRecorder::sayProblem() {

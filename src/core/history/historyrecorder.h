@@ -21,6 +21,14 @@ public:
     HistoryRecorder(DeviceConversation &conversation, SetupTransfer &transfer, HistoryStore &store,
                     QObject *parent = nullptr);
 
+    // The backups in the backup folder, each as a visit with the setup as found, taken into the
+    // history once: on the first start with a history.
+    static void importBackups(HistoryStore &store);
+
+    // Says what opening the history found (a problem, a damaged file moved aside), once the
+    // front end listens.
+    void announce();
+
     // A status report or service record a front end saved, with the result chosen in its form.
     void recordReport(const QString &path, const QString &result = {});
     // The run was interrupted; the state the device was left in.

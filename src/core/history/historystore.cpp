@@ -29,8 +29,9 @@ constexpr const char *DatabaseError = "Fehler der Datenbank (%1)";
 // The schema, one list of statements per step from the version before it.
 const QStringList SchemaSteps[] = {
     {
-        QStringLiteral("CREATE TABLE devices(id INTEGER PRIMARY KEY, serial TEXT NOT NULL, "
-                       "type TEXT NOT NULL, UNIQUE(serial, type))"),
+        QStringLiteral("CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE devices(id INTEGER PRIMARY KEY, serial TEXT NOT NULL "
+                       "UNIQUE, type TEXT NOT NULL)"),
         QStringLiteral("CREATE TABLE visits(id INTEGER PRIMARY KEY, device INTEGER NOT NULL "
                        "REFERENCES devices(id), port TEXT NOT NULL, begun TEXT NOT NULL, "
                        "ended TEXT)"),
@@ -83,7 +84,8 @@ QString reasonOf(const QSqlError &error) {
     case 26:
         return text(Damaged);
     default:
-        return text(DatabaseError).arg(error.text());
+        return text(DatabaseError)
+            .arg(error.text().trimmed().isEmpty() ? error.nativeErrorCode() : error.text());
     }
 }
 
@@ -210,19 +212,25 @@ std::optional<qint64> HistoryStore::beginVisit(const QString &serialNumber, cons
         return std::nullopt;
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT OR IGNORE INTO devices(serial, type) VALUES(?, ?)"));
-    query.addBindValue(serialNumber);
-    query.addBindValue(typeText);
+    // A device is its F.Nr; its type is the last one named.
+    query.prepare(
+        QStringLiteral("INSERT INTO devices(serial, type) VALUES(?, ?) ON CONFLICT(serial) "
+                       "DO UPDATE SET type = excluded.type WHERE excluded.type != ''"));
+    // A null text would be bound as NULL.
+    const auto notNull = [](const QString &text) {
+        return text.isNull() ? QStringLiteral("") : text;
+    };
+    query.addBindValue(notNull(serialNumber));
+    query.addBindValue(notNull(typeText));
     bool done = query.exec();
-    query.prepare(QStringLiteral("SELECT id FROM devices WHERE serial = ? AND type = ?"));
-    query.addBindValue(serialNumber);
-    query.addBindValue(typeText);
+    query.prepare(QStringLiteral("SELECT id FROM devices WHERE serial = ?"));
+    query.addBindValue(notNull(serialNumber));
     done = done && query.exec() && query.next();
     const qint64 device = done ? query.value(0).toLongLong() : 0;
     query.finish();
     query.prepare(QStringLiteral("INSERT INTO visits(device, port, begun) VALUES(?, ?, ?)"));
     query.addBindValue(device);
-    query.addBindValue(port);
+    query.addBindValue(notNull(port));
     query.addBindValue(timeText(at));
     done = done && query.exec();
     const qint64 visit = done ? query.lastInsertId().toLongLong() : 0;
@@ -321,4 +329,27 @@ QList<HistoryStore::Visit> HistoryStore::visits(const QString &serialNumber) {
             QJsonDocument::fromJson(query.value(3).toString().toUtf8()).object()};
     }
     return visits;
+}
+
+std::optional<QString> HistoryStore::value(const QString &key) {
+    if (!m_open)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    query.addBindValue(key);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return query.value(0).toString();
+}
+
+bool HistoryStore::setValue(const QString &key, const QString &value) {
+    if (!m_open)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
+    query.addBindValue(key);
+    query.addBindValue(value);
+    if (!query.exec())
+        return fail(text(NotWritable).arg(native(m_path), reasonOf(query.lastError())));
+    return true;
 }

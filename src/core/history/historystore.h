@@ -39,7 +39,8 @@ public:
     // What happened to the file that the user should know (a damaged file moved aside).
     QString notice() const { return m_notice; }
 
-    // A visit: the run of events of one device (F.Nr and type) between connect and disconnect.
+    // A visit: the run of events of one device between connect and disconnect. A device is its
+    // F.Nr; the type is kept as last named.
     // Nothing when the history cannot be written.
     std::optional<qint64> beginVisit(const QString &serialNumber, const QString &typeText,
                                      const QString &port, const QDateTime &at);
@@ -47,6 +48,11 @@ public:
     // One event of a visit: its kind ("readout", "setupRead", "setupWrite", "report",
     // "record", "lost", "interrupted", "backup") and what it holds.
     bool record(qint64 visit, const QString &kind, const QJsonObject &data, const QDateTime &at);
+
+    // A note the programs keep in the history itself (for example that the backups were taken
+    // in); nothing when it has none.
+    std::optional<QString> value(const QString &key);
+    bool setValue(const QString &key, const QString &value);
 
     struct Device {
         QString serialNumber;
