@@ -1,10 +1,11 @@
 // Measures what the program costs while it waits and while it talks to the device.
 // Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup |
-//        setupput
+//        setupput | history
 #include "device/devicereadout.h"
 #include "diag/statusreport.h"
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
+#include "history/historystore.h"
 #include "link/allgem.h"
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
@@ -420,6 +421,42 @@ int benchStartup() {
     return 0;
 }
 
+// What recording one event costs an operation: a read-out's event into a history that holds
+// 10,000 visits of 200 devices already.
+int benchHistory() {
+    QTemporaryDir dir;
+    HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
+    if (!store.open())
+        return 1;
+    const QDateTime start = QDateTime::currentDateTime().addYears(-5);
+    const QJsonObject values{{QStringLiteral("input"), 0.705}, {QStringLiteral("output"), 12.5}};
+    for (int i = 0; i < 10000; ++i) {
+        const auto visit = store.beginVisit(QString::number(i % 200).rightJustified(4, '0'),
+                                            QStringLiteral("KT 290.X1"), QStringLiteral("COM1"),
+                                            start.addSecs(i * 3600));
+        if (!visit || !store.record(*visit, QStringLiteral("readout"), values, start))
+            return 1;
+    }
+    const auto visit = store.beginVisit(QStringLiteral("0042"), QStringLiteral("KT 290.X1"),
+                                        QStringLiteral("COM1"), QDateTime::currentDateTime());
+    constexpr int Events = 200;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < Events; ++i) {
+        if (!visit ||
+            !store.record(*visit, QStringLiteral("readout"), values, QDateTime::currentDateTime()))
+            return 1;
+    }
+    report(QStringLiteral("Recording one event in the device history"),
+           clock.nsecsElapsed() / 1e6 / Events, "ms", 5.0);
+    clock.restart();
+    const QList<HistoryStore::Device> devices = store.devices();
+    const QList<HistoryStore::Visit> visits = store.visits(QStringLiteral("0042"));
+    report(QStringLiteral("Reading the devices and one device's visits (10,000 visits)"),
+           clock.nsecsElapsed() / 1e6, "ms", 500.0);
+    return devices.size() == 200 && !visits.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -440,9 +477,11 @@ int main(int argc, char *argv[]) {
         return benchStartup();
     if (mode == QLatin1String("setupput"))
         return benchSetupPut();
+    if (mode == QLatin1String("history"))
+        return benchHistory();
     if (mode == QLatin1String("startup-child"))
         return startupChild();
     out << "Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | "
-           "startup | setupput\n";
+           "startup | setupput | history\n";
     return 2;
 }

@@ -18,3 +18,4 @@ export QT_QPA_PLATFORM=offscreen
 "$build/bench/vtk290-bench" live
 "$build/bench/vtk290-bench" startup
 "$build/bench/vtk290-bench" setupput
+"$build/bench/vtk290-bench" history
