@@ -6,6 +6,7 @@
 #include "diag/ulive.h"
 #include "diag/ustatus.h"
 #include "history/historystore.h"
+#include "history/uhistory.h"
 #include "link/allgem.h"
 #include "link/deviceprotocol.h"
 #include "link/qtserialportio.h"
@@ -454,6 +455,12 @@ int benchHistory() {
     const QList<HistoryStore::Visit> visits = store.visits(QStringLiteral("0042"));
     report(QStringLiteral("Reading the devices and one device's visits (10,000 visits)"),
            clock.nsecsElapsed() / 1e6, "ms", 500.0);
+    clock.restart();
+    TfHistory window(store);
+    window.show();
+    QCoreApplication::processEvents();
+    report(QStringLiteral("Opening \"Gerätehistorie\" (10,000 visits of 200 devices)"),
+           clock.nsecsElapsed() / 1e9, "s", 0.5);
     return devices.size() == 200 && !visits.isEmpty() ? 0 : 1;
 }
 

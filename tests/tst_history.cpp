@@ -1,9 +1,11 @@
 #include "history/historystore.h"
+#include "history/uhistory.h"
 #include "setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -11,6 +13,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,6 +37,7 @@ private slots:
     void killedWhileWriting();
     void visitsThroughTheCommandLine();
     void backupsTakenInOnce();
+    void window();
 
 private:
     QString m_file;
@@ -378,6 +382,61 @@ void TestHistory::backupsTakenInOnce() {
              QStringLiteral("Relais 1 oberhalb SP1"));
 }
 
+// "Gerätehistorie": the devices, a device's visits the newest first, the setup differences
+// between two chosen visits, and the chosen value over the visits.
+void TestHistory::window() {
+    HistoryStore store(m_file);
+    QVERIFY(store.open());
+    const auto setup = [](const char *hysteresis) {
+        return QJsonArray{QJsonArray{"Hysterese Relais 1 / SP1", hysteresis},
+                          QJsonArray{"Sicherheitsmodus", "aus"}};
+    };
+    const double outputs[] = {12.02, 12.11, 12.31};
+    for (int i = 0; i < 3; ++i) {
+        const auto visit = store.beginVisit("0042", "KT 290.X2", "COM1", Start.addDays(100 * i));
+        QVERIFY(visit);
+        QVERIFY(store.record(*visit, "readout", {{"output", outputs[i]}, {"input", 4.0 + i}},
+                             Start.addDays(100 * i)));
+        QVERIFY(store.record(*visit, "setupRead", {{"setup", setup(i == 0 ? "0,0 mA" : "0,5 mA")}},
+                             Start.addDays(100 * i)));
+    }
+    // A write cut off in the last visit: the device kept the setup as found.
+    const auto last = store.visits("0042").last().id;
+    QVERIFY(store.record(last, "setupWrite",
+                         {{"after", setup("2,0 mA")}, {"sent", 1}, {"total", 6}, {"stored", false}},
+                         Start.addDays(200)));
+    QVERIFY(store.beginVisit("0077", "KT 290.X1", "COM2", Start.addDays(1)));
+
+    TfHistory history(store);
+    QCOMPARE(history.GridDevices->rowCount(), 2);
+    QCOMPARE(history.GridDevices->item(0, 0)->text(), QStringLiteral("0042"));
+    QCOMPARE(history.GridDevices->item(0, 3)->text(), QStringLiteral("3"));
+    QCOMPARE(history.GridVisits->rowCount(), 3);
+    QCOMPARE(history.GridVisits->item(0, 4)->text(), QStringLiteral("12,31mA"));
+    QVERIFY(history.GridVisits->item(0, 5)->text().contains(
+        QStringLiteral("Setup unterbrochen nach 1 von 6")));
+
+    // The last visit against the one before: the same setup; against the first: the hysteresis.
+    QCOMPARE(history.GridDifferences->rowCount(), 1);
+    QCOMPARE(history.GridDifferences->item(0, 0)->text(),
+             QStringLiteral("Das Setup ist bei beiden Besuchen gleich."));
+    history.ComboBoxVisitA->setCurrentIndex(2);
+    QCOMPARE(history.GridDifferences->rowCount(), 1);
+    QCOMPARE(history.GridDifferences->item(0, 0)->text(),
+             QStringLiteral("Hysterese Relais 1 / SP1"));
+    QCOMPARE(history.GridDifferences->item(0, 1)->text(), QStringLiteral("0,0 mA"));
+    QCOMPARE(history.GridDifferences->item(0, 2)->text(), QStringLiteral("0,5 mA"));
+
+    history.ComboBoxValue->setCurrentIndex(1); // Ausgang
+    QList<qreal> values;
+    for (const QPointF &point : history.driftPoints())
+        values << point.y();
+    QCOMPARE(values, (QList<qreal>{12.02, 12.11, 12.31}));
+    history.GridDevices->setCurrentCell(1, 0);
+    QCOMPARE(history.GridVisits->rowCount(), 1);
+    QVERIFY(history.driftPoints().isEmpty());
+}
+
 // The writer that killedWhileWriting kills: events without end, each number printed once it is
 // committed.
 int writeUntilKilled(const QString &file) {
@@ -395,7 +454,7 @@ int writeUntilKilled(const QString &file) {
 }
 
 int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     if (const QString file = qEnvironmentVariable("VTK290_HISTORY_WRITER"); !file.isEmpty())
         return writeUntilKilled(file);
     TestHistory test;

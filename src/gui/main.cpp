@@ -56,6 +56,7 @@ int main(int argc, char *argv[]) {
                          box->open();
                      });
     recorder.announce();
+    windows.form1->setHistory(&history);
     InterruptSignals interruptions;
     QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
                      &Tform1::interrupt);

@@ -1,11 +1,13 @@
-// Usage: screenshots OUTPUT_DIR [schnittstellen] — connects the real windows to simulated devices
-// and saves PNGs; with "schnittstellen" only the port setting's picture.
+// Usage: screenshots OUTPUT_DIR [schnittstellen | historie] — connects the real windows to
+// simulated devices and saves PNGs; with "schnittstellen" or "historie" only that picture.
 #include "diag/servicerecorddialog.h"
 #include "diag/ulive.h"
 #include "diag/ulogfile.h"
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
 #include "help/uinfo.h"
+#include "history/historystore.h"
+#include "history/uhistory.h"
 #include "link/qtserialportio.h"
 #include "link/ucom.h"
 #include "main/fmain1.h"
@@ -22,6 +24,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -100,6 +103,49 @@ const ServiceRecordForm ExampleEntries{QStringLiteral("Stadtwerke Nord"),
                                                       "Hysterese Relais 1 auf 0,5 mA gestellt."),
                                        true};
 
+// Two years of visits of one amplifier whose output drifts, with a hysteresis changed at the
+// fourth visit, and a second amplifier seen once.
+void fillExampleHistory(HistoryStore &store) {
+    const QDateTime first(QDate(2024, 11, 4), QTime(9, 30));
+    const auto setup = [](const char *hysteresis) {
+        return QJsonArray{QJsonArray{"Relais 1 oberhalb SP1", "stromlos"},
+                          QJsonArray{"Relais 2 oberhalb SP2", "stromlos"},
+                          QJsonArray{"Hysterese Relais 1 / SP1", hysteresis},
+                          QJsonArray{"Hysterese Relais 2 / SP2", "0,0 mA"},
+                          QJsonArray{"Sicherheitsmodus", "aus"}};
+    };
+    const double outputs[] = {12.02, 12.05, 12.11, 12.16, 12.24, 12.31};
+    for (int i = 0; i < int(std::size(outputs)); ++i) {
+        const QDateTime at = first.addDays(i * 140);
+        const auto visit = store.beginVisit(QStringLiteral("1234"), QStringLiteral("KT 290.X2"),
+                                            QStringLiteral("COM%1").arg(i % 2 + 1), at);
+        if (!visit)
+            return;
+        store.record(*visit, QStringLiteral("readout"),
+                     {{"input", 12.0},
+                      {"inputUnit", "mA"},
+                      {"output", outputs[i]},
+                      {"sp1", 8.0},
+                      {"sp2", 16.0}},
+                     at.addSecs(20));
+        store.record(*visit, QStringLiteral("setupRead"),
+                     {{"setup", setup(i < 3 ? "0,0 mA" : "0,5 mA")}}, at.addSecs(40));
+        if (i == 3)
+            store.record(*visit, QStringLiteral("setupWrite"),
+                         {{"before", setup("0,0 mA")},
+                          {"after", setup("0,5 mA")},
+                          {"sent", 6},
+                          {"total", 6},
+                          {"stored", true}},
+                         at.addSecs(90));
+        store.endVisit(*visit, at.addSecs(600));
+    }
+    const auto other = store.beginVisit(QStringLiteral("0077"), QStringLiteral("KT 290.X1"),
+                                        QStringLiteral("COM1"), first.addDays(30));
+    if (other)
+        store.endVisit(*other, first.addDays(30).addSecs(300));
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -129,12 +175,26 @@ int main(int argc, char *argv[]) {
         ports.ComboPorts[1]->lineEdit()->setText(QStringLiteral("tcp://192.168.10.41:4002"));
         saveDialog(&ports, out.filePath(QStringLiteral("schnittstellen.png")));
     };
-    if (QCoreApplication::arguments().value(2) == QLatin1String("schnittstellen")) {
-        savePorts();
+    // "Gerätehistorie": an example history, the output current over the visits.
+    const auto saveHistory = [&] {
+        HistoryStore store(scratch.filePath(QStringLiteral("history.sqlite")));
+        if (!store.open())
+            return false;
+        fillExampleHistory(store);
+        TfHistory history(store, form);
+        history.ComboBoxValue->setCurrentIndex(1);
+        history.ComboBoxVisitA->setCurrentIndex(int(history.ComboBoxVisitA->count()) - 1);
+        return save(&history, out.filePath(QStringLiteral("geraetehistorie.png")));
+    };
+    const QString only = QCoreApplication::arguments().value(2);
+    if (only == QLatin1String("schnittstellen") || only == QLatin1String("historie")) {
+        const bool saved = only == QLatin1String("historie") ? saveHistory() : (savePorts(), true);
         delete form;
-        return 0;
+        return saved ? 0 : 1;
     }
     savePorts();
+    if (!saveHistory())
+        return 1;
 
     bool ok = true;
     for (const QString &type : {QStringLiteral("X1"), QStringLiteral("X2")}) {

@@ -7,6 +7,7 @@
 #include "diag/usimul.h"
 #include "diag/ustatus.h"
 #include "help/uinfo.h"
+#include "history/uhistory.h"
 #include "link/allgem.h"
 #include "link/ucom.h"
 #include "main/formcontrols.h"
@@ -302,6 +303,9 @@ void Tform1::buildMenu() {
         settings().value(QLatin1String(CompareBeforeWriteKey), false).toBool());
     Schnittstellen1 =
         makeMenuCommand(extras, "Schnittstellen1", QStringLiteral("Schnittstellen …"));
+    Geraetehistorie1 =
+        makeMenuCommand(extras, "Geraetehistorie1", QStringLiteral("Gerätehistorie …"));
+    Geraetehistorie1->setEnabled(false);
     Logfile1->setEnabled(false);
     LiveAnzeige1->setEnabled(false);
     Simulation1->setEnabled(false);
@@ -328,6 +332,12 @@ void Tform1::buildMenu() {
         settings().setValue(QLatin1String(CompareBeforeWriteKey), checked);
     });
     connect(Schnittstellen1, &QAction::triggered, this, [this] { TfPorts(this).exec(); });
+    connect(Geraetehistorie1, &QAction::triggered, this, [this] {
+        // Not modal: it asks the device nothing and may stay open beside the work.
+        auto *window = new TfHistory(*m_history, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
     connect(Info1, &QAction::triggered, this, &Tform1::Info1Click);
     connect(Betriebsanleitung1, &QAction::triggered, this, &Tform1::Betriebsanleitung1Click);
 }
@@ -342,6 +352,11 @@ void Tform1::FormCreate() {
     ImageNo202->move(ImageNc202->pos());
     ImageNo2->hide();
     ImageNo202->hide();
+}
+
+void Tform1::setHistory(HistoryStore *history) {
+    m_history = history;
+    Geraetehistorie1->setEnabled(history && history->isOpen());
 }
 
 QString Tform1::statusPanelText(int panel) const {

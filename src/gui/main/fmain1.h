@@ -12,6 +12,7 @@
 
 struct ReadoutView;
 struct WindowSet;
+class HistoryStore;
 class InstanceMark;
 class QAction;
 class QFileDialog;
@@ -47,6 +48,8 @@ public:
     bool isConnected() const;
 
     DeviceConversation &conversation() { return m_conversation; }
+    // The device history that "Extras" → "Gerätehistorie …" shows (none: the item stays off).
+    void setHistory(HistoryStore *history);
 
     // The live view's values in the input, output and relay pictures.
     void showLiveValues(const QString &input, const QString &output, std::optional<int> relayBits);
@@ -119,6 +122,7 @@ public:
     // Checked: "Setup im Gerät speichern" shows the fields that would change and asks first.
     QAction *VorDemSchreibenVergleichen1 = nullptr;
     QAction *Schnittstellen1 = nullptr; // which port is COM1 … COM8
+    QAction *Geraetehistorie1 = nullptr;
     QAction *Info1 = nullptr;
     QAction *Betriebsanleitung1 = nullptr;
 
@@ -170,6 +174,7 @@ private:
     DeviceConversation &m_conversation;
     CurrentSetup &m_setup;
     SetupTransfer &m_transfer;
+    HistoryStore *m_history = nullptr;
     WindowSet &m_windows;
     std::unique_ptr<InstanceMark> m_instanceMark;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
