@@ -314,7 +314,7 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         return setFault(rest, error);
     if (verb == "unknown") {
         if (!setUnknown(rest)) {
-            error = "unknown needs none, now or late";
+            error = "unknown needs none, now or late (and a text instead of ?)";
             return false;
         }
         return true;
@@ -424,17 +424,20 @@ Kt290Device::Reaction Kt290Device::receiveByte(char byte) {
 bool Kt290Device::setUnknown(std::string_view mode) {
     static const std::map<std::string_view, Unknown> modes = {
         {"none", Unknown::None}, {"now", Unknown::Now}, {"late", Unknown::Late}};
-    const auto found = modes.find(trimBlanks(mode));
+    mode = trimBlanks(mode);
+    const auto blank = mode.find(' ');
+    const auto found = modes.find(mode.substr(0, blank));
     if (found == modes.end())
         return false;
     unknown_ = found->second;
+    unknownText_ = blank == std::string_view::npos ? "?" : toLatin1(trimBlanks(mode.substr(blank)));
     return true;
 }
 
 std::vector<Kt290Device::Line> Kt290Device::notUnderstood() const {
     if (unknown_ == Unknown::None)
         return {};
-    return {{"?", 0, false, unknown_ == Unknown::Now}};
+    return {{unknownText_, 0, false, unknown_ == Unknown::Now}};
 }
 
 void Kt290Device::executeLine(const std::string &raw, Reaction &reaction) {

@@ -20,7 +20,7 @@ public:
     enum class Type { X1, X2, T03, T01, T02 };
     enum class Fault { None, Silent, NoCrLf, Garbage, Nul, Flood, Slow, Late, Drop, Vanish };
     // What the device answers to an empty line or a command it does not know: nothing (echo
-    // only), "?" at once, or "?" after the answer delay of the faults "late" and "slow".
+    // only), "?" (or another text) at once, or after the answer delay of "late" and "slow".
     enum class Unknown { None, Now, Late };
 
     struct Chunk {
@@ -48,7 +48,7 @@ public:
     void setTime(double seconds);
 
     // Control lines "set KEY VALUE", "type T", "fault NAME [N]", "mute CMD [N]",
-    // "wave AMPLITUDE PERIOD", "unknown none|now|late".
+    // "wave AMPLITUDE PERIOD", "unknown none|now|late [TEXT]".
     // Returns false with a message in error when the line is not understood.
     bool control(std::string_view line, std::string &error);
 
@@ -99,6 +99,7 @@ private:
     Type type_;
     Fault fault_ = Fault::None;
     Unknown unknown_ = Unknown::None;
+    std::string unknownText_ = "?";
     int faultArg_ = 0;
     std::string line_;
     std::map<std::string, double> num_;

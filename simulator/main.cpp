@@ -63,7 +63,7 @@ standard output, errors explained on standard error):
                       bursts of two entries 0.1 s apart
                     whole answers (missing/auto only): spr poti ver
                     mas, maist and P2 follow the input unless set; "auto" lets them follow again
-  unknown MODE      as --unknown
+  unknown MODE [T]  as --unknown; T answers instead of "?"
   mute CMD [N]      echo only for the next N (default 1) times CMD arrives
   ignore NAME [N]   the next N (default 1) set commands NAME (e.g. "al1hy") are echoed but
                     not stored, as if the device had not taken them

@@ -165,6 +165,12 @@ void TestAnswers::emptyLineAnswers_data() {
     const Device devices[] = {{"none", 0},    {"now", 0},    {"none", 500}, {"now", 500},
                               {"late", 500},  {"none", 900}, {"now", 900},  {"late", 900},
                               {"none", 1300}, {"late", 1300}};
+    // Another text than "?" is told apart only by the order of the answers: the first question
+    // after the cleaning CR, the scan's.
+    for (const int delayMs : {500, 900}) {
+        QTest::addRow("late Unbekannt %.1f s scan", delayMs / 1000.0)
+            << "late Unbekannt" << delayMs << "scan";
+    }
     for (const Device &device : devices) {
         for (const char *operation : {"scan", "readout", "report", "setup get", "setup put"}) {
             QTest::addRow("%s %.1f s %s", device.unknown, device.delayMs / 1000.0, operation)
