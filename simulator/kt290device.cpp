@@ -312,6 +312,13 @@ bool Kt290Device::control(std::string_view line, std::string &error) {
         blank == std::string_view::npos ? std::string_view{} : trimBlanks(line.substr(blank));
     if (verb == "fault")
         return setFault(rest, error);
+    if (verb == "unknown") {
+        if (!setUnknown(rest)) {
+            error = "unknown needs none, now or late (and a text instead of ?)";
+            return false;
+        }
+        return true;
+    }
     if (verb == "type") {
         if (!setType(rest)) {
             error = "unknown type '" + std::string(rest) + "' (X1, X2, 03, 01, 02)";
@@ -414,10 +421,31 @@ Kt290Device::Reaction Kt290Device::receiveByte(char byte) {
     return reaction;
 }
 
+bool Kt290Device::setUnknown(std::string_view mode) {
+    static const std::map<std::string_view, Unknown> modes = {
+        {"none", Unknown::None}, {"now", Unknown::Now}, {"late", Unknown::Late}};
+    mode = trimBlanks(mode);
+    const auto blank = mode.find(' ');
+    const auto found = modes.find(mode.substr(0, blank));
+    if (found == modes.end())
+        return false;
+    unknown_ = found->second;
+    unknownText_ = blank == std::string_view::npos ? "?" : toLatin1(trimBlanks(mode.substr(blank)));
+    return true;
+}
+
+std::vector<Kt290Device::Line> Kt290Device::notUnderstood() const {
+    if (unknown_ == Unknown::None)
+        return {};
+    return {{unknownText_, 0, false, unknown_ == Unknown::Now}};
+}
+
 void Kt290Device::executeLine(const std::string &raw, Reaction &reaction) {
     const std::string command(trimBlanks(raw));
-    if (command.empty())
+    if (command.empty()) {
+        addAnswer(notUnderstood(), reaction);
         return;
+    }
     reaction.command = raw;
 
     const auto blank = command.find(' ');
@@ -432,7 +460,10 @@ void Kt290Device::executeLine(const std::string &raw, Reaction &reaction) {
         if (--ignored->second == 0)
             ignored_.erase(ignored);
     } else if (!applySetCommand(name, argument)) {
-        lines = answerFor(name, argument);
+        bool known = true;
+        lines = answerFor(name, argument, known);
+        if (!known)
+            lines = notUnderstood();
     }
     if (auto muted = muted_.find(command); muted != muted_.end() && muted->second > 0) {
         lines.clear();
@@ -482,11 +513,15 @@ bool Kt290Device::applySetCommand(const std::string &name, const std::string &ar
     return true;
 }
 
-// The answer to a question; empty for unknown commands, which get the echo only.
+// The answer to a question; empty for unknown commands (known false), which get the echo only
+// unless the device answers them with "?".
 std::vector<Kt290Device::Line> Kt290Device::answerFor(const std::string &name,
-                                                      const std::string &argument) {
-    if (!argument.empty())
+                                                      const std::string &argument, bool &known) {
+    known = true;
+    if (!argument.empty()) {
+        known = false;
         return {};
+    }
     if (name == "Name" || name == "name") {
         if (isMissing("name"))
             return {};
@@ -510,10 +545,13 @@ std::vector<Kt290Device::Line> Kt290Device::answerFor(const std::string &name,
         return logAnswer();
     if (numberQuestions().count(name)) {
         const bool oldType = type_ == Type::T01 || type_ == Type::T02;
-        if (oldType && (name == "inpmv" || name == "inpv"))
-            return {}; // the old models do not know the input kind
+        if (oldType && (name == "inpmv" || name == "inpv")) {
+            known = false; // the old models do not know the input kind
+            return {};
+        }
         return numberAnswer(name);
     }
+    known = false;
     return {};
 }
 
@@ -531,9 +569,9 @@ void Kt290Device::addAnswer(const std::vector<Line> &lines, Reaction &reaction) 
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         int delay = lines[i].delayMs;
-        if (fault_ == Fault::Slow)
+        if (fault_ == Fault::Slow && !lines[i].prompt)
             delay += faultArg_ * static_cast<int>(i + 1);
-        if (fault_ == Fault::Late)
+        if (fault_ == Fault::Late && !lines[i].prompt)
             delay += faultArg_;
         const std::string text = lines[i].text + (lines[i].piece ? std::string() : newline());
         if (!reaction.chunks.empty() && reaction.chunks.back().delayMs == delay)

@@ -19,6 +19,9 @@ class Kt290Device {
 public:
     enum class Type { X1, X2, T03, T01, T02 };
     enum class Fault { None, Silent, NoCrLf, Garbage, Nul, Flood, Slow, Late, Drop, Vanish };
+    // What the device answers to an empty line or a command it does not know: nothing (echo
+    // only), "?" (or another text) at once, or after the answer delay of "late" and "slow".
+    enum class Unknown { None, Now, Late };
 
     struct Chunk {
         int delayMs = 0; // after the byte that caused it was received
@@ -45,12 +48,13 @@ public:
     void setTime(double seconds);
 
     // Control lines "set KEY VALUE", "type T", "fault NAME [N]", "mute CMD [N]",
-    // "wave AMPLITUDE PERIOD".
+    // "wave AMPLITUDE PERIOD", "unknown none|now|late [TEXT]".
     // Returns false with a message in error when the line is not understood.
     bool control(std::string_view line, std::string &error);
 
     bool setType(std::string_view name);
     bool setFault(std::string_view fault, std::string &error);
+    bool setUnknown(std::string_view mode);
 
     Type type() const { return type_; }
     Fault fault() const { return fault_; }
@@ -66,14 +70,16 @@ private:
     struct Line {
         std::string text;
         int delayMs = 0;
-        bool piece = false; // part of a continuous stream: no line end added
+        bool piece = false;  // part of a continuous stream: no line end added
+        bool prompt = false; // sent after delayMs alone, whatever the answer delay
     };
 
     static std::optional<std::pair<std::string, int>>
     commandAndCount(std::string_view verb, std::string_view rest, std::string &error);
     void applyTypeDefaults();
     void executeLine(const std::string &raw, Reaction &reaction);
-    std::vector<Line> answerFor(const std::string &name, const std::string &argument);
+    std::vector<Line> answerFor(const std::string &name, const std::string &argument, bool &known);
+    std::vector<Line> notUnderstood() const;
     bool applySetCommand(const std::string &name, const std::string &argument);
     void addAnswer(const std::vector<Line> &lines, Reaction &reaction);
 
@@ -92,6 +98,8 @@ private:
 
     Type type_;
     Fault fault_ = Fault::None;
+    Unknown unknown_ = Unknown::None;
+    std::string unknownText_ = "?";
     int faultArg_ = 0;
     std::string line_;
     std::map<std::string, double> num_;

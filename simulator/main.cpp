@@ -25,6 +25,8 @@ Options:
   --type T          device type: X1 (strain gauge, default), X2 (current input), 03,
                     01 (old strain-gauge model), 02 (old current model)
   --fault F [N]     start with a fault (see below)
+  --unknown MODE    what an empty line or an unknown command gets: none (echo only, default),
+                    now ("?" at once), late ("?" after the answer delay of "late"/"slow")
   --link PATH       make PATH a symbolic link to the port (replaced if it exists, removed at
                     the end and on unplug); PORT then names PATH
   --transcript FILE append every event to FILE: "<seconds> OPEN|CLOSE|PLUG|UNPLUG",
@@ -61,6 +63,7 @@ standard output, errors explained on standard error):
                       bursts of two entries 0.1 s apart
                     whole answers (missing/auto only): spr poti ver
                     mas, maist and P2 follow the input unless set; "auto" lets them follow again
+  unknown MODE [T]  as --unknown; T answers instead of "?"
   mute CMD [N]      echo only for the next N (default 1) times CMD arrives
   ignore NAME [N]   the next N (default 1) set commands NAME (e.g. "al1hy") are echoed but
                     not stored, as if the device had not taken them
@@ -99,6 +102,8 @@ int main(int argc, char **argv) {
                 options.fault == "slow" || options.fault == "late" || options.fault == "drop";
             if (counted && i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9')
                 options.fault += std::string(" ") + argv[++i];
+        } else if (arg == "--unknown") {
+            options.unknown = value();
         } else if (arg == "--link") {
             options.link = value();
         } else if (arg == "--transcript") {

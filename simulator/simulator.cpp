@@ -26,6 +26,10 @@ int Simulator::run(volatile std::sig_atomic_t &stopRequested) {
         std::cerr << "vtk290-sim: " << error << '\n';
         return 1;
     }
+    if (!device_.setUnknown(options_.unknown)) {
+        std::cerr << "vtk290-sim: --unknown needs none, now or late\n";
+        return 1;
+    }
     if (!plug())
         return 1;
 

@@ -17,6 +17,7 @@ public:
     struct Options {
         Kt290Device::Type type = Kt290Device::Type::X1;
         std::string fault = "none";
+        std::string unknown = "none";
         std::string link;
         std::string transcript;
         bool watchStdin = true;

@@ -504,6 +504,18 @@ void TestCli::exitCodes_data() {
     QTest::newRow("usage: --port for backups")
         << none << QStringList{"backups", "--port", "COM1"} << noFile << 2
         << "Die Option --port gehört nicht zu backups." << true << "";
+    QTest::newRow("usage: help names one command")
+        << none << QStringList{"help", "readout", "scan"} << noFile << 2
+        << "help nennt höchstens einen Befehl." << true << "";
+    QTest::newRow("usage: value for a switch")
+        << none << QStringList{"--json=ja", "readout"} << noFile << 2 << "--json nimmt keinen Wert."
+        << true << "";
+    QTest::newRow("no device: --port=PATH absent")
+        << none << QStringList{"--port=ABSENT", "scan"} << noFile << 3
+        << "Die Schnittstelle ABSENT gibt es nicht." << true << "";
+    QTest::newRow("bad file: named after --")
+        << none << QStringList{"setup", "diff", "--", "-fehlt"} << noFile << 5
+        << "kann nicht gelesen werden: die Datei gibt es nicht" << true << "";
     QTest::newRow("usage: restore without backup or file")
         << none << QStringList{"setup", "restore"} << noFile << 2 << "--latest oder eine Datei"
         << true << "";
@@ -524,6 +536,9 @@ void TestCli::exitCodes_data() {
     QTest::newRow("no answer: read-out value missing")
         << QStringList{"set mas missing"} << QStringList{"readout"} << noFile << 4
         << "nicht vollständig geantwortet; ohne Wert: Ausgang." << false << "";
+    QTest::newRow("no answer: report part missing")
+        << QStringList{"set rar missing", "mute spr 2"} << QStringList{"report"} << noFile << 4
+        << "im Bericht ohne Antwort: Bürde, Setup." << false << "";
     QTest::newRow("bad file: missing")
         << none << QStringList{"setup", "diff", "FILE"} << noFile << 5
         << "kann nicht gelesen werden: die Datei gibt es nicht" << true << "";
@@ -682,6 +697,11 @@ void TestCli::callsWithoutDevice_data() {
     QTest::newRow("help setup put")
         << QStringList{"help", "setup", "put"}
         << "^Aufruf: vtk290-cli setup put DATEI \\[--port COMn\\|PFAD\\] .*--dry-run.*--no-backup"
+        << "--json";
+    QTest::newRow("help setup: every setup command")
+        << QStringList{"help", "setup"}
+        << "^Aufruf: vtk290-cli setup get .*Aufruf: vtk290-cli setup diff .*"
+           "Aufruf: vtk290-cli setup put .*Aufruf: vtk290-cli setup restore "
         << "--json";
     QTest::newRow("readout --help")
         << QStringList{"readout", "--help"} << "^Aufruf: vtk290-cli readout .*--json"

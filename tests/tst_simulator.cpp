@@ -56,6 +56,8 @@ private slots:
     void answers();
     void faults_data();
     void faults();
+    void notUnderstood_data();
+    void notUnderstood();
     void timedOutput();
     void movingInput();
     void wireExchange();
@@ -161,6 +163,50 @@ void TestSimulator::answers() {
     for (const QString &command : before)
         talk(device, command.toLatin1());
     QCOMPARE(talk(device, query), expected);
+}
+
+void TestSimulator::notUnderstood_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QStringList>("expected"); // "delay bytes" of each piece after the echo
+    QTest::newRow("empty line unanswered") << "none" << QByteArray() << QStringList{};
+    QTest::newRow("empty line, ? at once") << "now" << QByteArray() << QStringList{"0 ?\r\n"};
+    QTest::newRow("empty line, ? late") << "late" << QByteArray() << QStringList{"500 ?\r\n"};
+    QTest::newRow("unknown command, ? late")
+        << "late" << QByteArray("xyz") << QStringList{"500 ?\r\n"};
+    QTest::newRow("question answered, not ?")
+        << "late" << QByteArray("fnr") << QStringList{"500 fnr 2901\r\n"};
+    QTest::newRow("set command unanswered") << "now" << QByteArray("kalr 1") << QStringList{};
+}
+
+// An empty line or an unknown command gets "?" at once or after the answer delay ("fault late
+// 500"); known commands are answered as ever.
+void TestSimulator::notUnderstood() {
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, expected);
+    Kt290Device device(Kt290Device::Type::X1);
+    std::string error;
+    QVERIFY2(device.control("fault late 500", error), error.c_str());
+    QVERIFY2(device.control("unknown " + mode.toStdString(), error), error.c_str());
+    QStringList pieces;
+    QByteArray echo;
+    for (const char c : line + '\r') {
+        for (const auto &chunk : device.receiveByte(c).chunks) {
+            QByteArray bytes = QByteArray::fromStdString(chunk.bytes);
+            if (chunk.delayMs == 0 && echo.size() < line.size() + 2) {
+                const qsizetype take = qMin(bytes.size(), line.size() + 2 - echo.size());
+                echo += bytes.left(take);
+                bytes.remove(0, take);
+            }
+            if (!bytes.isEmpty())
+                pieces << QString::number(chunk.delayMs) + QLatin1Char(' ') +
+                              QString::fromLatin1(bytes);
+        }
+    }
+    QCOMPARE(echo, line + "\r\n");
+    QCOMPARE(pieces, expected);
+    QVERIFY(!device.control("unknown sometimes", error));
 }
 
 // "wave": the measured input swings as a sine around its value on the device's clock, with and

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -206,6 +207,16 @@ QString HelpText(const QString &name) {
         help += optionLines({});
         return help + text(GeneralTail);
     }
+    if (name == QLatin1String("setup")) {
+        // Every setup command, one after the other.
+        QString help;
+        for (const CommandInfo &command : commands()) {
+            const QString each = QLatin1String(command.name);
+            if (each.startsWith(QLatin1String("setup ")))
+                help += (help.isEmpty() ? QString() : QStringLiteral("\n")) + HelpText(each);
+        }
+        return help;
+    }
     const CommandInfo *command = findCommand(name);
     if (!command)
         return {};
@@ -228,9 +239,25 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
     QStringList words;
     QStringList given; // the options in the call, for the check against the command
     ServiceCommands::Options &options = line.options;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+        QString arg = arguments.at(i);
+        // "--port=COM3" as "--port COM3".
+        std::optional<QString> attached;
+        if (!optionsEnded && arg.startsWith(QLatin1String("--")) &&
+            arg.contains(QLatin1Char('='))) {
+            attached = arg.section(QLatin1Char('='), 1);
+            arg = arg.section(QLatin1Char('='), 0, 0);
+        }
+        if (optionsEnded) {
+            words << arg;
+        } else if (arg == QLatin1String("--")) {
+            // What follows is operands only, a file named "-x" among them.
+            optionsEnded = true;
+        } else if (attached && !(findOption(arg) && findOption(arg)->argument)) {
+            return fail(findOption(arg) ? text("%1 nimmt keinen Wert.").arg(arg)
+                                        : text("Unbekannte Option: %1").arg(arg));
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             help = true;
         } else if (arg == QLatin1String("-V") || arg == QLatin1String("--version")) {
             line.action = CommandLine::Action::Version;
@@ -238,10 +265,12 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
         } else if (const OptionInfo *option = findOption(arg)) {
             given << arg;
             if (option->argument) {
-                if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
+                const QString value = attached                   ? *attached
+                                      : i + 1 < arguments.size() ? arguments.at(++i)
+                                                                 : QString();
+                if (value.isEmpty())
                     return fail(text("%1 braucht einen Wert.").arg(arg));
-                (arg == QLatin1String("--port") ? options.port : options.outputFile) =
-                    arguments.at(++i);
+                (arg == QLatin1String("--port") ? options.port : options.outputFile) = value;
             } else {
                 bool &flag = arg == QLatin1String("--json")      ? options.json
                              : arg == QLatin1String("--all")     ? options.all
@@ -261,7 +290,8 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
     if (words.value(0) == QLatin1String("help")) {
         help = true;
         words.removeFirst();
-        if (words.size() > 2)
+        const qsizetype named = words.value(0) == QLatin1String("setup") ? 2 : 1;
+        if (words.size() > named)
             return fail(text("help nennt höchstens einen Befehl."));
     }
     if (words.isEmpty()) {
@@ -276,7 +306,7 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
         if (!findCommand(name + QLatin1Char(' ') + verb)) {
             if (help && verb.isEmpty()) {
                 line.action = CommandLine::Action::Help;
-                line.command = QStringLiteral("setup put");
+                line.command = name;
                 return line;
             }
             return fail(text("setup braucht get, diff, put oder restore."));

@@ -35,6 +35,8 @@ constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
 constexpr const char *NoSuchPort = "Die Schnittstelle %1 gibt es nicht.";
 constexpr const char *NoSuchPortPath = "Die Schnittstelle %1 (%2) gibt es nicht.";
 constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet; ohne Wert: %1.";
+constexpr const char *NoReport =
+    "Das Gerät hat nicht vollständig geantwortet; im Bericht ohne Antwort: %1.";
 constexpr const char *NoType = "Das Gerät hat seinen Typ nicht genannt.";
 constexpr const char *NoSetup = "Das Gerät hat sein Setup nicht gesendet.";
 constexpr const char *NoLog = "Das Gerät hat sein Logbuch nicht gesendet.";
@@ -558,10 +560,13 @@ int ServiceCommands::report() {
     if (const int code = identify())
         return code;
     QStringList lines;
-    const bool built = m_conversation.statusReport([this, &lines](const QString &line) {
-        lines << StatusReport::splitLines(line);
-        progress(text(ProgressReport).arg(lines.size()));
-    });
+    QStringList unanswered;
+    const bool built = m_conversation.statusReport(
+        [this, &lines](const QString &line) {
+            lines << StatusReport::splitLines(line);
+            progress(text(ProgressReport).arg(lines.size()));
+        },
+        nullptr, &unanswered);
     endProgress();
     if (const int code = afterOperation(built))
         return code;
@@ -569,10 +574,16 @@ int ServiceCommands::report() {
         err(text(Stopped));
         return NoAnswer;
     }
-    const int code = writeResult(lines.join(QLatin1Char('\n')));
-    if (code == Done && m_recorder)
+    if (const int code = writeResult(lines.join(QLatin1Char('\n'))))
+        return code;
+    if (m_recorder)
         m_recorder->recordReport(m_options.outputFile);
-    return code;
+    // The report is given as far as it goes; a script learns that it is not whole.
+    if (!unanswered.isEmpty()) {
+        err(text(NoReport).arg(unanswered.join(QStringLiteral(", "))));
+        return NoAnswer;
+    }
+    return Done;
 }
 
 int ServiceCommands::log() {

@@ -218,7 +218,8 @@ bool DeviceConversation::writeSetup(const SetupFields &fields) {
     return true;
 }
 
-bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine, QString *setupPrint) {
+bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine, QString *setupPrint,
+                                      QStringList *unanswered) {
     if (!mayStart(Operation::StatusReport))
         return false;
     Scope scope(*this, Operation::StatusReport);
@@ -228,6 +229,8 @@ bool DeviceConversation::statusReport(const StatusReport::LineSink &addLine, QSt
     report.build();
     if (setupPrint)
         *setupPrint = report.setupPrint();
+    if (unanswered)
+        *unanswered = report.unanswered();
     return true;
 }
 

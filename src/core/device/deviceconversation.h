@@ -111,7 +111,8 @@ public:
     // out, a stop request lets the write run to its "swr1"; only forceStop cuts it after the
     // command under way (lastWrite tells how far it came).
     bool writeSetup(const SetupFields &fields);
-    bool statusReport(const StatusReport::LineSink &addLine, QString *setupPrint = nullptr);
+    bool statusReport(const StatusReport::LineSink &addLine, QString *setupPrint = nullptr,
+                      QStringList *unanswered = nullptr);
     // The device's log; nothing when refused or when the device did not answer.
     std::optional<QString> fetchLog(const LogFetch::Progress &progress = {});
     // Characters typed into the status window's terminal, each sent alone without CR.

@@ -37,7 +37,7 @@ std::optional<QString> LogFetch::run(const Progress &progress) {
             break;
         link.ComPoll();
         received = !link.ComRxText.isEmpty();
-        text = withoutHeader(text + link.ComRxText);
+        text = withoutHeader(withoutSetupPrint(text + link.ComRxText));
         link.ComRxText.clear();
         if (progress)
             progress(text);
@@ -47,6 +47,18 @@ std::optional<QString> LogFetch::run(const Progress &progress) {
     if (progress)
         progress(text);
     return text;
+}
+
+// A setup print that came late (its question went unanswered in time) ends with its "poti[0]"
+// line; the log follows it.
+QString LogFetch::withoutSetupPrint(const QString &text) {
+    const qsizetype printEnd = text.lastIndexOf(QLatin1String("poti[0]"));
+    if (printEnd < 0)
+        return text;
+    qsizetype end = printEnd;
+    while (end < text.size() && text.at(end) != QLatin1Char('\n'))
+        ++end;
+    return text.mid(end < text.size() ? end + 1 : printEnd);
 }
 
 QString LogFetch::withoutHeader(const QString &text) {

@@ -21,6 +21,8 @@ public:
 
     // The text without its first line when that line contains "LogFile".
     static QString withoutHeader(const QString &text);
+    // The text after the "poti[0]" line that ends a setup print which came late.
+    static QString withoutSetupPrint(const QString &text);
 
 private:
     DeviceProtocol &m_protocol;

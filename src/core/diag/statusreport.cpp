@@ -4,6 +4,8 @@
 #include "link/deviceprotocol.h"
 #include "link/ucom.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr double CalibrationShare = 0.22;
@@ -25,6 +27,24 @@ struct PotentiometerLabel {
 constexpr PotentiometerLabel PotentiometerLabels[5] = {
     {"  0       ", "  0        "}, {"  V       ", "  V        "}, {"  SP1   ", "  SP1        "},
     {"  SP2   ", "  SP2        "}, {"  D       ", "  D        "},
+};
+
+// The report's name of each value it asks for, for the list of what went unanswered.
+struct QuestionName {
+    const char *command;
+    const char *name;
+};
+constexpr QuestionName QuestionNames[] = {
+    {"fehl", "Fehler"},
+    {"uspv", "Spannung SE+ zu SE-"},
+    {"ispma", "Strom SE+ zu SE-"},
+    {"ispk", "Strom SE+ zu SE-"},
+    {"umv", "Spannung SI+ zu SI-"},
+    {"usinv", "Spannung SI- zu SE-"},
+    {"mvv0", "Signal"},
+    {"mas", "Sollwert"},
+    {"rar", "Bürde"},
+    {"maist", "Istwert"},
 };
 
 // What stands after a label whose value is missing on the lines of the output.
@@ -54,21 +74,25 @@ StatusReport::StatusReport(DeviceProtocol &protocol, bool strainGauge, LogSource
     , m_addLine(std::move(addLine)) {}
 
 void StatusReport::build() {
+    m_unanswered.clear();
     add(QStringLiteral("--- KT290 Status Anfang ---"));
-    add(m_protocol.DeviceQuery(QStringLiteral("name")));
-    add(m_protocol.DeviceQuery(QStringLiteral("ver")));
+    addAnswer(m_protocol.DeviceQuery(QStringLiteral("name")), "Name");
+    addAnswer(m_protocol.DeviceQuery(QStringLiteral("ver")), "Version");
     const double error = ask("fehl");
     add(errorLine(error));
     addInputLines(error);
     addOutputLines();
     add(QStringLiteral("Potentiometer"));
-    for (const QString &line : potentiometerLines(ReadPotentiometers(m_protocol)))
+    const Potentiometers potentiometers = ReadPotentiometers(m_protocol);
+    if (std::any_of(potentiometers.begin(), potentiometers.end(),
+                    [](double percent) { return !HasValue(percent); }))
+        missing("Potentiometer");
+    for (const QString &line : potentiometerLines(potentiometers))
         add(line);
     add(QString());
-    m_setupPrint = m_protocol.DeviceQuery(QStringLiteral("spr"));
-    add(m_setupPrint);
+    m_setupPrint = addAnswer(m_protocol.DeviceQuery(QStringLiteral("spr")), "Setup");
     add(QStringLiteral("LogFile"));
-    add(m_log ? m_log() : QString());
+    addAnswer(m_log ? m_log() : QString(), "Logbuch");
     add(QStringLiteral("--- KT290 Status Ende ---"));
     // The terminal's echo lands on this last line.
     add(QString());
@@ -79,8 +103,27 @@ void StatusReport::add(const QString &text) {
         m_addLine(line);
 }
 
+QString StatusReport::addAnswer(const QString &answer, const char *name) {
+    if (answer.isEmpty())
+        missing(name);
+    add(answer);
+    return answer;
+}
+
 double StatusReport::ask(const char *command) {
-    return m_protocol.DeviceQueryNumber(QLatin1String(command));
+    const double value = m_protocol.DeviceQueryNumber(QLatin1String(command));
+    if (!HasValue(value)) {
+        for (const QuestionName &question : QuestionNames)
+            if (qstrcmp(question.command, command) == 0)
+                missing(question.name);
+    }
+    return value;
+}
+
+void StatusReport::missing(const char *name) {
+    const QString text = QString::fromUtf8(name);
+    if (!m_unanswered.contains(text))
+        m_unanswered << text;
 }
 
 void StatusReport::addInputLines(double error) {
@@ -105,6 +148,8 @@ void StatusReport::addSignalLines() {
         m_protocol.ReadWithCalibration(false, [this](double withResistor) {
             add(bridgeSignalLines(withResistor, NoValue).at(0));
         });
+    if (!HasValue(withResistor) || !HasValue(withoutResistor))
+        missing("Signal");
     for (const QString &line : bridgeSignalLines(withResistor, withoutResistor).mid(1))
         add(line);
 }

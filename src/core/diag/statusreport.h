@@ -24,6 +24,9 @@ public:
     void build();
     // The device's answer to "spr" in the report just built.
     const QString &setupPrint() const { return m_setupPrint; }
+    // The parts of the report just built that the device left unanswered, by their names in
+    // the report ("Fehler", "Bürde", "Setup", …).
+    const QStringList &unanswered() const { return m_unanswered; }
 
     // The report's lines for given readings; NoValue (or less) marks a missing reading.
     static QString errorLine(double error);
@@ -52,7 +55,9 @@ public:
 
 private:
     void add(const QString &text);
+    QString addAnswer(const QString &answer, const char *name);
     double ask(const char *command);
+    void missing(const char *name);
     void addInputLines(double error);
     void addSignalLines();
     void addOutputLines();
@@ -62,4 +67,5 @@ private:
     LogSource m_log;
     LineSink m_addLine;
     QString m_setupPrint;
+    QStringList m_unanswered;
 };

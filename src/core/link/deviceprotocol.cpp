@@ -4,6 +4,7 @@
 #include "link/ucom.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <thread>
@@ -16,6 +17,11 @@ constexpr double PauseSlice = 0.05;
 constexpr double CalibrationPause = 1.0;
 constexpr int AnswerTimeoutMs = 1000;
 constexpr int DrainTimeoutMs = 1000;
+// How long after the cleaning CR its answer may come: one answer time and a polling step.
+constexpr qint64 CleaningAnswerMs = AnswerTimeoutMs + 100;
+// What a question following a cleaning waits beyond the device's own gap between the two: the
+// polling steps of both lines' arrival.
+constexpr qint64 CleaningHoldMarginMs = 200;
 const QLatin1String CrLf("\r\n");
 
 } // namespace
@@ -123,18 +129,34 @@ void DeviceProtocol::cleanLine() {
     m_lineUnclean = false;
     m_cleanedOpening = m_link.ComOpenings();
     m_link.ComSendText(QStringLiteral("\r"));
-    drain();
+    m_sinceCleaning.start();
+    // An answer that came at once is gone with the rest: nothing of the cleaning is left to come.
+    if (!TrimControl(drain()).isEmpty())
+        m_sinceCleaning.invalidate();
 }
 
 // Everything the device sent before the question is discarded, until a quiet tenth of a second.
-void DeviceProtocol::drain() {
+// Returns what was discarded after the first poll.
+QString DeviceProtocol::drain() {
     const QDeadlineTimer deadline(DrainTimeoutMs, Qt::PreciseTimer);
+    QString discarded;
     m_link.ComPoll();
     do {
+        discarded += m_link.ComRxText;
         m_link.ComRxText.clear();
         WaitSeconds(PollStep);
         m_link.ComPoll();
     } while (!m_link.ComRxText.isEmpty() && !deadline.hasExpired() && !ended());
+    return discarded;
+}
+
+// The time from the cleaning CR to now (the question's CR) while the cleaning's answer may still
+// come, else -1.
+qint64 DeviceProtocol::cleaningAnswerGapMs() const {
+    if (!m_sinceCleaning.isValid())
+        return -1;
+    const qint64 gap = m_sinceCleaning.elapsed();
+    return gap < CleaningAnswerMs ? gap : -1;
 }
 
 namespace {
@@ -159,10 +181,27 @@ bool beginsWithName(const QString &line, const QString &name) {
     return line.size() == name.size() || !line.at(name.size()).isLetterOrNumber();
 }
 
-// A line that cannot be this question's answer: empty, the rest of the question's own echo, or
-// the answer to another number question that came late.
+// The device's answer to a line it did not understand: an empty line, what was left in its input
+// line, an unknown command.
+bool notUnderstood(const QString &line) {
+    return line == QLatin1String("?");
+}
+
+// A line of the setup print: its "Version" head, its "poti[0]" end, or one that ends with a
+// labelled number (" Filter: 2", " mako: 90   makf: 2.313980e-04"), also when a late print
+// comes cut at the start of a line.
+bool setupPrintLine(const QString &line) {
+    static const QRegularExpression labelledNumber(
+        QStringLiteral("[A-Za-z][A-Za-z0-9 \\[\\]]*:\\s*[-+]?\\d+(\\.\\d*)?([eE][-+]?\\d+)?$"));
+    return line.contains(QLatin1String("Version:")) || line.contains(QLatin1String("poti[")) ||
+           labelledNumber.match(line).hasMatch();
+}
+
+// A line that cannot be this question's answer: empty, the rest of the question's own echo, the
+// device not understanding an earlier line, or the answer to another question that came late (a
+// number question, the setup print).
 bool notAnAnswer(const QString &line, const QString &command) {
-    if (line.isEmpty() || command.endsWith(line))
+    if (line.isEmpty() || command.endsWith(line) || notUnderstood(line) || setupPrintLine(line))
         return true;
     for (const QString &name : numberQuestions())
         if (name != command && beginsWithName(line, name) &&
@@ -171,21 +210,55 @@ bool notAnAnswer(const QString &line, const QString &command) {
     return false;
 }
 
+// The setup print begins with its "Version" line, the version answer with its first version
+// line; lines before them are another answer's.
+bool beginsAnswer(const QString &line, const QString &command) {
+    if (command == QLatin1String("spr"))
+        return line.contains(QLatin1String("Version"));
+    if (command == QLatin1String("ver"))
+        return line.contains(QLatin1String("Version")) && !setupPrintLine(line);
+    return !notAnAnswer(line, command);
+}
+
 } // namespace
 
 // Polls in steps of 0.1 s until the answer has come after the echo, for at most one second. A
 // number answer is the first line that begins with the command's name; a text answer runs from
-// the first line that is not passed over to the end of what came.
+// the first line that is not passed over to the end of what came, the setup print from its
+// "Version" line through its "poti[0]" line.
+//
+// A text answer that comes while the cleaning's answer may still be on its way could be that
+// answer: the device answers its lines in order and takes as long for each, so the question's
+// own answer would follow as long after it as the question followed the cleaning. The wait goes
+// on that long; a line that comes in its second half is the question's answer.
 bool DeviceProtocol::waitForAnswer(const QString &command, Kind kind, qsizetype echoMark,
                                    QString &answer) {
     const bool isVersion = command == QLatin1String("ver");
     const bool isSetupPrint = command == QLatin1String("spr");
+    // The log is collected on after its answer, and the setup print has a form of its own.
+    const qint64 cleaningGap =
+        kind == Kind::Text && !isSetupPrint && command != QLatin1String("log")
+            ? cleaningAnswerGapMs()
+            : -1;
     const QDeadlineTimer deadline(AnswerTimeoutMs, Qt::PreciseTimer);
+    bool holdDecided = false;
+    qint64 holdEndMs = -1;
+    qint64 secondGroupMs = -1;
+    qsizetype secondGroupMark = -1;
     qsizetype start = -1;
     qsizetype end = -1;
-    do {
+    // A setup print that has begun is received to its end while it keeps coming: one poll moves
+    // at most 255 bytes, so a late print may need steps beyond the answer time.
+    const QDeadlineTimer printDeadline(2 * AnswerTimeoutMs, Qt::PreciseTimer);
+    bool printComing = false;
+    for (;;) {
         WaitSeconds(PollStep);
+        const bool holding = holdEndMs >= 0;
+        if (holding && secondGroupMark < 0 && m_sinceCleaning.elapsed() >= secondGroupMs)
+            secondGroupMark = m_link.ComRxText.size();
+        const qsizetype before = m_link.ComRxText.size();
         m_link.ComPoll();
+        const bool grew = m_link.ComRxText.size() > before;
         if (isVersion) {
             // The version answer has several lines; one more step collects the rest.
             WaitSeconds(PollStep);
@@ -194,36 +267,74 @@ bool DeviceProtocol::waitForAnswer(const QString &command, Kind kind, qsizetype 
         const QString &received = m_link.ComRxText;
         start = -1;
         end = -1;
-        for (qsizetype from = echoMark; from < received.size();) {
+        bool notUnderstoodSeen = false;
+        qsizetype scanFrom = echoMark;
+        if (kind == Kind::Text && !isSetupPrint) {
+            // A setup print that came late ends with its "poti[0]" line: what came up to it is
+            // the print's, cut lines included.
+            const qsizetype printEnd = received.lastIndexOf(QLatin1String("poti[0]"));
+            if (printEnd >= echoMark) {
+                const qsizetype lineEnd = received.indexOf(CrLf, printEnd);
+                scanFrom = lineEnd < 0 ? received.size() : lineEnd + CrLf.size();
+            }
+        }
+        for (qsizetype from = scanFrom; from < received.size();) {
             const qsizetype lineEnd = received.indexOf(CrLf, from);
             if (lineEnd < 0)
                 break;
             const QString line = TrimControl(received.mid(from, lineEnd - from));
             const qsizetype next = lineEnd + CrLf.size();
-            if (kind == Kind::Number ? beginsWithName(line, command) && line != command
-                                     : !notAnAnswer(line, command)) {
+            notUnderstoodSeen = notUnderstoodSeen || (start < 0 && notUnderstood(line));
+            const bool candidate = kind == Kind::Number
+                                       ? beginsWithName(line, command) && line != command
+                                       : beginsAnswer(line, command);
+            if (candidate && (start < 0 || (from >= secondGroupMark && start < secondGroupMark &&
+                                            secondGroupMark >= 0))) {
                 start = from;
                 end = kind == Kind::Number ? next : received.size();
-                break;
+                if (kind == Kind::Number || secondGroupMark < 0 || start >= secondGroupMark)
+                    break;
             }
             from = next;
         }
         if (start >= 0 && isSetupPrint) {
             const QString print = received.mid(start);
-            if (!print.contains(QLatin1String("Version")) ||
-                !print.contains(QLatin1String("poti[0]"))) {
+            const qsizetype last = print.indexOf(QLatin1String("poti[0]"));
+            if (last < 0) {
                 start = -1;
+                printComing = grew;
             } else {
                 WaitSeconds(PollStep);
                 m_link.ComPoll();
-                end = m_link.ComRxText.size();
+                // The print ends with its "poti[0]" line; what follows is another answer's.
+                const qsizetype lineEnd = m_link.ComRxText.indexOf(CrLf, start + last);
+                end = lineEnd < 0 ? m_link.ComRxText.size() : lineEnd + CrLf.size();
             }
         }
-    } while (start < 0 && !deadline.hasExpired() && !ended());
+        if (notUnderstoodSeen)
+            m_sinceCleaning.invalidate();
+        if (start >= 0 && !holdDecided) {
+            holdDecided = true;
+            if (cleaningGap >= 0 && m_sinceCleaning.isValid() &&
+                m_sinceCleaning.elapsed() < CleaningAnswerMs) {
+                const qint64 now = m_sinceCleaning.elapsed();
+                secondGroupMs = now + cleaningGap - qint64(PollStep * 1000);
+                holdEndMs = now + cleaningGap + CleaningHoldMarginMs;
+            }
+        }
+        if (ended())
+            break;
+        if (start >= 0 && (holdEndMs < 0 || m_sinceCleaning.elapsed() >= holdEndMs))
+            break;
+        if (start < 0 && deadline.hasExpired() && (!printComing || printDeadline.hasExpired()))
+            break;
+    }
     if (start < 0) {
         answer.clear();
         return false;
     }
+    // In order, the cleaning's answer (if any) came before this one: nothing of it is to come.
+    m_sinceCleaning.invalidate();
     const QString received = m_link.ComRxText.mid(start, end - start);
     m_link.ComRxText.remove(0, end);
     answer = TrimControl(received);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -18,7 +19,13 @@ class ComLink;
 //
 // An answer belongs to its question: it is what the device sends after the echo of the
 // question's CR; a number answer begins with the command's name; lines that an earlier, slow
-// answer left on the line are passed over, never taken for this question's answer.
+// answer left on the line are passed over, never taken for this question's answer. The device
+// may answer the CR that cleans its input line (an empty line, or what was left in it): with
+// "?", its word for a line it does not understand, which is never an answer to a question of
+// ours, or with any other text, which is told apart by the device answering in order: when the
+// first line after a cleaning could still be the cleaning's answer, the question waits as long
+// as the device took from the cleaning to the question; a line that comes in that time is the
+// question's answer, and what came before it the cleaning's.
 class DeviceProtocol final {
 public:
     explicit DeviceProtocol(ComLink &link);
@@ -76,13 +83,16 @@ private:
     enum class Kind { Text, Number };
     QString query(const QString &command, Kind kind);
     void cleanLine();
-    void drain();
+    QString drain();
     bool waitForAnswer(const QString &command, Kind kind, qsizetype echoMark, QString &answer);
+    qint64 cleaningAnswerGapMs() const;
 
     ComLink &m_link;
     Stop m_stop = Stop::None;
     bool m_finishing = false;
     bool m_lineUnclean = false;
     quint64 m_cleanedOpening = 0;
+    // Since the last cleaning CR: until one answer time has passed, its answer may still come.
+    QElapsedTimer m_sinceCleaning;
     QString m_lastAnswerEnd;
 };
