@@ -50,14 +50,21 @@ SetupTransfer::Result SetupTransfer::write(const Questions &ask) {
     if (!m_conversation.deviceOperationsAllowed())
         return Result::Refused;
     const bool written = m_conversation.writeSetup(setup);
+    const DeviceConversation::WriteProgress progress = m_conversation.lastWrite();
+    if (written && progress.sent > 0)
+        m_writes << Written{backup.path,
+                            QDateTime::currentDateTime(),
+                            m_conversation.lastReadout().serialNumber,
+                            progress.sent,
+                            progress.total,
+                            progress.stored};
     // The port was lost in the middle (a forced stop ends the program, which says it there).
     if (m_conversation.lastWrite().cutOff() && !m_conversation.isShutDown())
         return Result::CutOff;
     if (m_conversation.lastOperationStopped())
         return Result::Stopped;
-    if (written)
-        m_lastWrite = Written{backup.path, QDateTime::currentDateTime(),
-                              m_conversation.lastReadout().serialNumber};
+    if (written && progress.stored)
+        m_lastWrite = m_writes.last();
     // The read-out shows what the device really took.
     m_conversation.readout();
     return written ? Result::Done : Result::Failed;
