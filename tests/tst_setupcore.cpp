@@ -150,6 +150,10 @@ void TestSetupCore::write() {
     QCOMPARE(m_port->commands.contains("swr1"), written);
     QCOMPARE(m_port->commands.contains("spr"), complete);
     QCOMPARE(m_transfer->lastWrite().has_value(), written);
+    // A write that went out whole is in the run's list of writes, with how far it came.
+    QCOMPARE(m_transfer->writes().size(), written ? 1 : 0);
+    if (written)
+        QVERIFY(m_transfer->writes().first().complete());
     QCOMPARE(m_transfer->lastBackupPath().isEmpty(), !written);
 }
 
