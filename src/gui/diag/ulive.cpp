@@ -64,6 +64,9 @@ enum MarkKind { MarkHold, MarkCalibrate, MarkGap };
 constexpr const char *MarkNames[3] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke"};
 constexpr const char *CloseQuestion =
     "Die Aufzeichnung (%1 Werte) ist nicht gespeichert.\n\nAls CSV speichern?";
+constexpr const char *CloseQuestionSaved =
+    "Seit dem letzten Speichern sind %1 Werte dazugekommen.\n\nDie ganze Aufzeichnung noch "
+    "einmal als CSV speichern?";
 constexpr const char *SaveButton = "Als CSV speichern";
 constexpr const char *DiscardButton = "Verwerfen";
 constexpr const char *CancelButton = "Abbrechen";
@@ -540,37 +543,88 @@ bool Tflive::saveCsv(const QString &path) {
     return false;
 }
 
-// Every way of closing the window ends here (button, title bar, Escape). The loop stops at its
-// next safe point (the calibration resistor switched off again) and the window closes then.
+// Every way of closing the window ends here (button, title bar, Escape). With a recording not
+// saved, the question comes first, beside the running view (it keeps recording meanwhile);
+// "Abbrechen" leaves it running. The loop stops at its next safe point (the calibration
+// resistor switched off again) and the window closes then.
 void Tflive::done(int result) {
     if (m_running) {
-        m_closeRequested = true;
-        m_closeResult = result;
-        m_form.conversation().requestStop();
+        if (m_closeQuestionOpen)
+            return;
+        if (!m_closeRequested && hasUnsavedRecording() && !m_form.conversation().isShutDown()) {
+            askClose(result);
+            return;
+        }
+        stopAndClose(result);
         return;
     }
-    if (!confirmClose())
+    const CloseAnswer answer = std::exchange(m_closeAnswer, CloseAnswer::None);
+    if (answer == CloseAnswer::Save && !saveCsvAsked())
+        return;
+    if (answer == CloseAnswer::None && !confirmClose())
         return;
     QDialog::done(result);
+}
+
+void Tflive::stopAndClose(int result) {
+    m_closeRequested = true;
+    m_closeResult = result;
+    m_form.conversation().requestStop();
 }
 
 bool Tflive::hasUnsavedRecording() const {
     return m_sampler && m_sampler->samples().size() > m_savedSamples;
 }
 
-// A recording not saved is not thrown away unasked; saving is the default.
+QString Tflive::closeQuestion() const {
+    const qsizetype count = m_sampler ? m_sampler->samples().size() : 0;
+    return m_savedSamples > 0 ? text(CloseQuestionSaved).arg(count - m_savedSamples)
+                              : text(CloseQuestion).arg(count);
+}
+
+QMessageBox *Tflive::makeCloseBox() {
+    auto *box = new QMessageBox(QMessageBox::Question, ApplicationTitle(), closeQuestion(),
+                                QMessageBox::NoButton, this);
+    QPushButton *save = box->addButton(text(SaveButton), QMessageBox::AcceptRole);
+    box->addButton(text(DiscardButton), QMessageBox::DestructiveRole);
+    box->addButton(text(CancelButton), QMessageBox::RejectRole);
+    box->setDefaultButton(save);
+    return box;
+}
+
+// Asked while the view runs: the box opens beside it, whose own event loop would halt the
+// loop in the middle of an exchange.
+void Tflive::askClose(int result) {
+    QMessageBox *box = makeCloseBox();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    m_closeQuestionOpen = true;
+    connect(box, &QMessageBox::finished, this, [this, box, result] {
+        m_closeQuestionOpen = false;
+        const QString answer = box->clickedButton() ? box->clickedButton()->text() : QString();
+        if (answer == text(SaveButton))
+            m_closeAnswer = CloseAnswer::Save;
+        else if (answer == text(DiscardButton))
+            m_closeAnswer = CloseAnswer::Discard;
+        else
+            return; // "Abbrechen": the recording goes on
+        if (m_running)
+            stopAndClose(result);
+        else
+            done(result);
+    });
+    box->open();
+}
+
+// A recording not saved is not thrown away unasked; saving is the default. Asked when the view
+// has stopped (the device gone, the program's end): no exchange runs.
 bool Tflive::confirmClose() {
     if (!hasUnsavedRecording())
         return true;
-    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
-                    text(CloseQuestion).arg(m_sampler->samples().size()), QMessageBox::NoButton,
-                    this);
-    QPushButton *save = box.addButton(text(SaveButton), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(text(DiscardButton), QMessageBox::DestructiveRole);
-    box.addButton(text(CancelButton), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.exec();
-    if (box.clickedButton() == discard)
+    std::unique_ptr<QMessageBox> box(makeCloseBox());
+    box->exec();
+    const QString answer = box->clickedButton() ? box->clickedButton()->text() : QString();
+    if (answer == text(DiscardButton))
         return true;
-    return box.clickedButton() == save && saveCsvAsked();
+    return answer == text(SaveButton) && saveCsvAsked();
 }

@@ -13,6 +13,7 @@ class QScatterSeries;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
+class QMessageBox;
 class QPushButton;
 class QValueAxis;
 class Tform1;
@@ -87,6 +88,10 @@ private:
     void addMark(int kind);
     bool saveCsvAsked();
     bool confirmClose();
+    void askClose(int result);
+    void stopAndClose(int result);
+    QString closeQuestion() const;
+    QMessageBox *makeCloseBox();
 
     Tform1 &m_form;
     LiveSampler::Clock m_clock;
@@ -96,6 +101,9 @@ private:
     bool m_paused = false;
     bool m_calibrationWanted = false;
     bool m_closeRequested = false;
+    bool m_closeQuestionOpen = false;
+    enum class CloseAnswer { None, Save, Discard };
+    CloseAnswer m_closeAnswer = CloseAnswer::None;
     int m_closeResult = 0;
 
     QChart *m_chart = nullptr;
