@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -59,6 +60,8 @@ private slots:
     void csvOfAShortRun();
     void chartReadsAtAGlance_data();
     void chartReadsAtAGlance();
+    void chartDrawsWhatItSaw_data();
+    void chartDrawsWhatItSaw();
 
 private:
     // Opens the live view from the main window's menu and calls `watch` every 20 ms with what
@@ -566,6 +569,139 @@ void TestLive::chartReadsAtAGlance() {
     QCOMPARE(times, sorted);
     QVERIFY2(!rows.last().contains(QStringLiteral(";;;;;")), qPrintable(rows.join('|')));
     QVERIFY(!live->hasUnsavedRecording());
+}
+
+namespace {
+
+// The pieces of the series of this name, as indexes of the samples at their points ("0 1|3"),
+// read back from the chart; a band's points with their level ("0:1 1:1 1:0|3:1").
+QString piecesOf(QChart *chart, const QString &name, const QList<LiveSample> &samples) {
+    const auto index = [&samples](double x) {
+        for (qsizetype i = 0; i < samples.size(); ++i)
+            if (samples.at(i).time.toMSecsSinceEpoch() == qint64(x))
+                return QString::number(i);
+        return QStringLiteral("?");
+    };
+    QStringList pieces;
+    for (QAbstractSeries *series : chart->series()) {
+        if (series->name() != name)
+            continue;
+        QStringList points;
+        if (auto *line = qobject_cast<QLineSeries *>(series)) {
+            for (const QPointF &point : line->points())
+                points << index(point.x());
+        } else if (auto *band = qobject_cast<QAreaSeries *>(series)) {
+            for (const QPointF &point : band->upperSeries()->points()) {
+                const double height = point.y() - band->lowerSeries()->at(0).y();
+                points << index(point.x()) + (height > 0.25 ? ":1" : ":0");
+            }
+        }
+        if (!points.isEmpty())
+            pieces << points.join(' ');
+    }
+    return pieces.join('|');
+}
+
+} // namespace
+
+void TestLive::chartDrawsWhatItSaw_data() {
+    QTest::addColumn<bool>("strainGauge");
+    QTest::addColumn<QStringList>("recording"); // per line a sample "relays" (- unknown), or a mark
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("relay1");
+    QTest::addColumn<QStringList>("legend");
+    const QStringList lines{"Relais 1 erregt", "Relais 2 erregt", "Eingang", "Ausgang"};
+    QTest::newRow("a gap breaks the lines and bands")
+        << true << QStringList{"1", "1", "Lücke", "0", "0"} << "0 1|2 3"
+        << "0:1 1:1|2:0 3:0" << lines + QStringList{"Lücke"};
+    QTest::newRow("a hold breaks them, its resume does not draw across")
+        << true << QStringList{"1", "Anhalten", "Weiter", "1", "1"} << "0|1 2"
+        << "0:1|1:1 2:1" << lines + QStringList{"Anhalten / Weiter"};
+    QTest::newRow("an unanswered relay question: no band, the lines go on")
+        << true << QStringList{"1", "-", "1", "0"} << "0 1 2 3"
+        << "0:1|2:1 3:1 3:0" << lines;
+    QTest::newRow("a new calibration keeps the lines whole")
+        << true << QStringList{"0", "Neu kalibrieren", "0"} << "0 1"
+        << "0:0 1:0" << lines + QStringList{"Neu kalibrieren"};
+    QTest::newRow("the device lost and every mark named once")
+        << false << QStringList{"0",     "Anhalten", "Weiter",         "0", "Neu kalibrieren",
+                                "Lücke", "0",        "Gerät getrennt", "0"}
+        << "0|1|2|3"
+        << "0:0|1:0|2:0|3:0"
+        << lines + QStringList{"Anhalten / Weiter", "Neu kalibrieren", "Lücke", "Gerät getrennt"};
+}
+
+// A recorded series drawn into the chart: the series it holds break where no values came, a
+// band is drawn only where its relay's state is known, each mark is in the legend once with its
+// name; a current input shares the output's mA axis.
+void TestLive::chartDrawsWhatItSaw() {
+    QFETCH(bool, strainGauge);
+    QFETCH(QStringList, recording);
+    QFETCH(QString, input);
+    QFETCH(QString, relay1);
+    QFETCH(QStringList, legend);
+    QList<LiveSample> samples;
+    QList<LiveMark> marks;
+    QDateTime time(QDate(2026, 12, 10), QTime(8, 0, 0));
+    for (const QString &entry : recording) {
+        time = time.addMSecs(1200);
+        if (entry.size() > 1) {
+            marks << LiveMark{time, entry};
+            continue;
+        }
+        LiveSample sample{time, 0.4 + 0.1 * double(samples.size()), 12.0, std::nullopt};
+        if (entry != QLatin1String("-"))
+            sample.relayBits = entry.toInt();
+        samples << sample;
+    }
+    const auto rig = DiagRig::onFake();
+    // Shown without a device: the view records nothing of its own.
+    rig->windows.form1->conversation().disconnectDevice();
+    Tflive *live = rig->windows.flive;
+    live->show();
+    QVERIFY(QTest::qWaitForWindowExposed(live));
+    QChart *chart = live->ChartView->chart();
+    // A longer recording before leaves pieces behind that must be emptied.
+    QList<LiveSample> longer = samples;
+    longer.prepend({samples.first().time.addSecs(-20), 0.3, 11.0, 1});
+    live->drawRecording(longer, {{samples.first().time.addSecs(-10), QStringLiteral("Lücke")}},
+                        !strainGauge);
+    live->drawRecording(samples, marks, strainGauge);
+
+    QCOMPARE(piecesOf(chart, QStringLiteral("Eingang"), samples), input);
+    QCOMPARE(piecesOf(chart, QStringLiteral("Ausgang"), samples), input);
+    QCOMPARE(piecesOf(chart, QStringLiteral("Relais 1 erregt"), samples), relay1);
+    // The legend lays itself out once the chart has been drawn.
+    const auto shown = [chart] {
+        QStringList labels;
+        for (QLegendMarker *marker : chart->legend()->markers())
+            if (marker->isVisible())
+                labels << marker->label();
+        return labels;
+    };
+    QTRY_COMPARE(shown(), legend);
+
+    // The value axis of each line: the input's own (mV/V) or the output's (mA).
+    const auto valueAxes = [chart](const QString &name) {
+        QSet<QAbstractAxis *> axes;
+        for (QAbstractSeries *series : chart->series())
+            if (series->name() == name)
+                for (QAbstractAxis *axis : series->attachedAxes())
+                    if (axis->orientation() == Qt::Vertical)
+                        axes << axis;
+        return axes;
+    };
+    const QSet<QAbstractAxis *> inputAxes = valueAxes(QStringLiteral("Eingang"));
+    const QSet<QAbstractAxis *> outputAxes = valueAxes(QStringLiteral("Ausgang"));
+    QCOMPARE(inputAxes.size(), 1);
+    QCOMPARE(outputAxes.size(), 1);
+    QCOMPARE(inputAxes == outputAxes, !strainGauge);
+    QCOMPARE((*inputAxes.begin())->isVisible(), true);
+    int visibleValueAxes = 0;
+    for (QAbstractAxis *axis : chart->axes(Qt::Vertical))
+        visibleValueAxes += axis->isVisible() ? 1 : 0;
+    QCOMPARE(visibleValueAxes, strainGauge ? 2 : 1);
+    live->reject();
 }
 
 QTEST_MAIN(TestLive)

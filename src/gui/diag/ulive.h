@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QAreaSeries;
 class QChart;
 class QChartView;
 class QComboBox;
@@ -42,6 +43,9 @@ public:
     bool hasUnsavedRecording() const;
     // The trend's span in minutes.
     int spanMinutes() const;
+    // Draws a recording as the chart shows it: from `fromMs` on, broken where no values came.
+    void drawRecording(const QList<LiveSample> &samples, const QList<LiveMark> &marks,
+                       bool strainGauge, qint64 fromMs = 0);
     // Chooses the file for "Als CSV speichern" (tests); a file dialog by default.
     void setSaveFileNameChooser(std::function<QString()> chooser);
 
@@ -85,7 +89,10 @@ private:
     void updateControls();
     void updateTimeAxis(qint64 latestMs);
     void showGone(bool gone);
-    void addMark(int kind);
+    void drawMarks(const QList<LiveMark> &marks, qint64 fromMs = 0);
+    void setInputAxis(bool strainGauge);
+    QLineSeries *linePiece(QList<QLineSeries *> &pieces, qsizetype index, bool input);
+    QAreaSeries *bandPiece(int relay, qsizetype index);
     bool saveCsvAsked();
     bool confirmClose();
     void askClose(int result);
@@ -111,15 +118,15 @@ private:
     QValueAxis *m_inputAxis = nullptr;
     QValueAxis *m_outputAxis = nullptr;
     QValueAxis *m_bandAxis = nullptr;
-    QLineSeries *m_input = nullptr;
-    QLineSeries *m_output = nullptr;
+    QList<QLineSeries *> m_inputPieces;
+    QList<QLineSeries *> m_outputPieces;
+    QList<QAreaSeries *> m_bandPieces[2];
+    bool m_inputOwnAxis = true;
     QLineSeries *m_switchPoints[2] = {nullptr, nullptr};
     QScatterSeries *m_switchPointLabels[2] = {nullptr, nullptr};
-    QScatterSeries *m_marks[3] = {nullptr, nullptr, nullptr};
+    QScatterSeries *m_marks[4] = {nullptr, nullptr, nullptr, nullptr};
     qint64 m_spanMs = 60 * 1000;
     qint64 m_axisStartMs = -1;
     qint64 m_latestMs = -1;
     qsizetype m_savedSamples = 0;
-    QLineSeries *m_relayUpper[2] = {nullptr, nullptr};
-    QLineSeries *m_relayLower[2] = {nullptr, nullptr};
 };
