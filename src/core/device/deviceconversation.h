@@ -138,6 +138,8 @@ signals:
     void operationChanged(DeviceConversation::Operation operation);
     // A read-out began (an empty view) or has come one answer further.
     void readoutChanged(const ReadoutView &view);
+    // The scan opens and asks this port (COMn) now.
+    void scanAsking(const QString &port);
 
 private:
     class Scope;
