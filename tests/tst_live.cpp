@@ -62,6 +62,7 @@ private slots:
     void chartReadsAtAGlance();
     void chartDrawsWhatItSaw_data();
     void chartDrawsWhatItSaw();
+    void goesOnAfterReconnecting();
 
 private:
     // Opens the live view from the main window's menu and calls `watch` every 20 ms with what
@@ -702,6 +703,56 @@ void TestLive::chartDrawsWhatItSaw() {
         visibleValueAxes += axis->isVisible() ? 1 : 0;
     QCOMPARE(visibleValueAxes, strainGauge ? 2 : 1);
     live->reject();
+}
+
+// The device pulled during a recording: the loss is marked in chart and CSV; plugged in again,
+// "Neu verbinden" goes on with the same recording.
+void TestLive::goesOnAfterReconnecting() {
+    QTemporaryDir dir;
+    const QString stableName = dir.filePath(QStringLiteral("kt290"));
+    SimulatorProcess device;
+    QVERIFY(device.start(
+        {QStringLiteral("--type"), QStringLiteral("X2"), QStringLiteral("--link"), stableName}));
+    auto rig = DiagRig::onPort(stableName);
+    QVERIFY2(rig->opened(), qPrintable(rig->openError()));
+    rig->setStrainGauge(false);
+    Tform1 *form = rig->windows.form1;
+    form->BitBtnAktualisierenClick(form->BitBtnAktualisieren);
+    Tflive *live = rig->windows.flive;
+    live->setClock(steppingClock());
+    int step = 0;
+    qsizetype beforeLoss = 0;
+    QString lostState;
+    runLive(*rig, device, [&](const QStringList &) {
+        const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
+        if (step == 0 && samples >= 2) {
+            step = 1;
+            QVERIFY(device.control(QStringLiteral("unplug")));
+        } else if (step == 1 && !live->isRunning() && live->ButtonVerbinden->isEnabled()) {
+            step = 2;
+            beforeLoss = samples;
+            lostState = live->StaticTextZustand->text();
+            QVERIFY(device.control(QStringLiteral("plug")));
+        } else if (step == 2 && QFile::exists(stableName)) {
+            step = 3;
+            QTimer::singleShot(0, live, [live] { live->ButtonVerbinden->click(); });
+        } else if (step == 3 && samples >= beforeLoss + 2) {
+            step = 4;
+            live->close();
+        }
+    });
+    QCOMPARE(step, 4);
+    QCOMPARE(lostState, QStringLiteral("getrennt"));
+    QStringList marks;
+    for (const LiveMark &mark : live->sampler()->marks())
+        marks << mark.text;
+    QVERIFY2(marks.join('|').endsWith(QStringLiteral("Gerät getrennt|Wieder verbunden")),
+             qPrintable(marks.join('|')));
+    QVERIFY(live->sampler()->samples().size() >= beforeLoss + 2);
+    const QString csv = QString::fromUtf8(live->sampler()->csv());
+    QVERIFY(csv.contains(QStringLiteral(";;;;;Gerät getrennt\r\n")));
+    QVERIFY(seriesNamed<QScatterSeries>(live->ChartView->chart(), QStringLiteral("Gerät getrennt"))
+                ->count() == 1);
 }
 
 QTEST_MAIN(TestLive)

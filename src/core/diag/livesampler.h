@@ -40,6 +40,7 @@ public:
     bool isStrainGauge() const { return m_strainGauge; }
     // The device's type text and F.Nr for the CSV's head.
     void setIdentity(const QString &type, const QString &serialNumber);
+    const QString &serialNumber() const { return m_serialNumber; }
     // Notes an event at the present time.
     void addMark(const QString &text);
     const QList<LiveMark> &marks() const { return m_marks; }

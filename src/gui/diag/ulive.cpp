@@ -64,6 +64,8 @@ constexpr const char *SwitchPointName = "SP%1 %2";
 constexpr const char *InputName = "Eingang";
 constexpr const char *OutputName = "Ausgang";
 constexpr const char *LostMark = "Gerät getrennt";
+constexpr const char *BackMark = "Wieder verbunden";
+constexpr const char *StateConnecting = "verbinden …";
 // The marks in the chart by kind, each with the events it shows.
 constexpr const char *MarkNames[4] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke",
                                       "Gerät getrennt"};
@@ -155,13 +157,17 @@ void Tflive::buildControls() {
                                    {136, 520, 130, 25});
     ButtonCsv =
         makeButton(this, "ButtonCsv", QStringLiteral("Als CSV speichern"), {276, 520, 150, 25});
+    ButtonVerbinden =
+        makeButton(this, "ButtonVerbinden", QStringLiteral("Neu verbinden"), {436, 520, 130, 25});
     ButtonSchliessen =
         makeButton(this, "ButtonSchliessen", QStringLiteral("Schließen"), {634, 520, 110, 25});
-    for (QPushButton *button : {ButtonAnhalten, ButtonKalibrieren, ButtonCsv, ButtonSchliessen})
+    for (QPushButton *button :
+         {ButtonAnhalten, ButtonKalibrieren, ButtonCsv, ButtonVerbinden, ButtonSchliessen})
         button->setAutoDefault(false);
     connect(ButtonAnhalten, &QPushButton::clicked, this, &Tflive::ButtonAnhaltenClick);
     connect(ButtonKalibrieren, &QPushButton::clicked, this, &Tflive::ButtonKalibrierenClick);
     connect(ButtonCsv, &QPushButton::clicked, this, &Tflive::ButtonCsvClick);
+    connect(ButtonVerbinden, &QPushButton::clicked, this, &Tflive::ButtonVerbindenClick);
     connect(ButtonSchliessen, &QPushButton::clicked, this, &QDialog::close);
 }
 
@@ -260,6 +266,9 @@ void Tflive::updateControls() {
     ButtonAnhalten->setEnabled(m_running);
     ButtonKalibrieren->setEnabled(m_running && m_sampler && m_sampler->isStrainGauge());
     ButtonCsv->setEnabled(m_sampler && !m_sampler->samples().isEmpty());
+    const DeviceConversation &conversation = m_form.conversation();
+    ButtonVerbinden->setEnabled(!m_running && m_sampler && !conversation.isConnected() &&
+                                !conversation.isBusy() && !conversation.isShutDown());
 }
 
 void Tflive::setState(const QString &state) {
@@ -269,24 +278,29 @@ void Tflive::setState(const QString &state) {
 void Tflive::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     // The loop starts once the window is up: the opening click's handler has returned.
-    QTimer::singleShot(0, this, &Tflive::runLoop);
+    QTimer::singleShot(0, this, [this] { runLoop(false); });
 }
 
-void Tflive::runLoop() {
+// A recording goes on after a reconnection to the same device; otherwise a new one begins.
+void Tflive::runLoop(bool resume) {
     DeviceConversation &conversation = m_form.conversation();
     if (m_running || !isVisible() || !conversation.deviceOperationsAllowed())
         return;
-    m_sampler = std::make_unique<LiveSampler>(conversation.protocol(), conversation.isStrainGauge(),
-                                              m_clock);
-    m_sampler->setIdentity(conversation.lastReadout().typeText,
-                           conversation.lastReadout().serialNumber);
-    for (QXYSeries *series : std::initializer_list<QXYSeries *>{
-             m_switchPoints[0], m_switchPoints[1], m_switchPointLabels[0], m_switchPointLabels[1]})
-        series->clear();
-    drawRecording({}, {}, conversation.isStrainGauge());
-    m_axisStartMs = -1;
-    m_latestMs = -1;
-    m_savedSamples = 0;
+    m_port = conversation.port();
+    if (!resume || !m_sampler) {
+        m_sampler = std::make_unique<LiveSampler>(conversation.protocol(),
+                                                  conversation.isStrainGauge(), m_clock);
+        m_sampler->setIdentity(conversation.lastReadout().typeText,
+                               conversation.lastReadout().serialNumber);
+        for (QXYSeries *series :
+             std::initializer_list<QXYSeries *>{m_switchPoints[0], m_switchPoints[1],
+                                                m_switchPointLabels[0], m_switchPointLabels[1]})
+            series->clear();
+        drawRecording({}, {}, conversation.isStrainGauge());
+        m_axisStartMs = -1;
+        m_latestMs = -1;
+        m_savedSamples = 0;
+    }
     showGone(false);
     const int decimals = conversation.isStrainGauge() ? 3 : 2;
     m_inputAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
@@ -537,6 +551,33 @@ void Tflive::showGone(bool gone) {
         StaticTextEingang->setText(text(Gone));
         StaticTextAusgang->setText(text(Gone));
     }
+}
+
+// The device came back (the window is modal: the main window's "Verbinden" is out of reach):
+// the port of the recording is asked again; the same device (F.Nr) goes on with the recording,
+// another one begins a new one.
+void Tflive::ButtonVerbindenClick() {
+    DeviceConversation &conversation = m_form.conversation();
+    if (m_running || conversation.isConnected() || conversation.isBusy())
+        return;
+    setState(text(StateConnecting));
+    ButtonVerbinden->setEnabled(false);
+    if (m_port > 0)
+        conversation.connectDevice(m_port);
+    else
+        conversation.connectDevice();
+    const std::optional<ReadoutView> device =
+        conversation.isConnected() ? conversation.identify(true) : std::nullopt;
+    if (!device || !isVisible()) {
+        setState(text(StateDisconnected));
+        updateControls();
+        return;
+    }
+    const bool same = m_sampler && device->serialNumber == m_sampler->serialNumber() &&
+                      conversation.isStrainGauge() == m_sampler->isStrainGauge();
+    if (same)
+        m_sampler->addMark(text(BackMark));
+    runLoop(same);
 }
 
 void Tflive::ButtonAnhaltenClick() {

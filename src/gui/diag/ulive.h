@@ -64,12 +64,14 @@ public:
     QPushButton *ButtonAnhalten = nullptr;
     QPushButton *ButtonKalibrieren = nullptr;
     QPushButton *ButtonCsv = nullptr;
+    QPushButton *ButtonVerbinden = nullptr;
     QPushButton *ButtonSchliessen = nullptr;
 
     // Handlers
     void ButtonAnhaltenClick();
     void ButtonKalibrierenClick();
     void ButtonCsvClick();
+    void ButtonVerbindenClick();
     bool saveCsvAs(QString path);
     void ComboZeitraumChange();
 
@@ -81,7 +83,7 @@ protected:
 private:
     void buildControls();
     void buildChart();
-    void runLoop();
+    void runLoop(bool resume);
     void loop();
     void showSample(const LiveSample &sample);
     void addToChart(const LiveSample &sample);
@@ -105,6 +107,7 @@ private:
     std::function<QString()> m_chooseFileName;
     std::unique_ptr<LiveSampler> m_sampler;
     bool m_running = false;
+    int m_port = 0; // the port of the recording
     bool m_paused = false;
     bool m_calibrationWanted = false;
     bool m_closeRequested = false;
