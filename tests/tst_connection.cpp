@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -109,9 +111,20 @@ void TestConnection::silentPortIsAskedTwice() {
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
     usePorts({silent.portPath(), device.portPath()});
 
+    // While it waits for the silent port, the scan says which port it asks.
+    QStringList shown;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (!shown.contains(m_form->statusPanelText(0)))
+            shown << m_form->statusPanelText(0);
+    });
+    watch.start(50);
     QCOMPARE(connectAndWait(), QString());
     QCOMPARE(m_form->statusPanelText(0), QStringLiteral("Verbunden mit KT 290 an COM2"));
     QCOMPARE(silent.commands(), (QStringList{"Name", "Name"}));
+    QVERIFY2(shown.contains(QStringLiteral("verbinden: COM1 (%1)")
+                                .arg(QDir::toNativeSeparators(silent.portPath()))),
+             qPrintable(shown.join(" | ")));
 }
 
 void TestConnection::deviceOnLastPort() {

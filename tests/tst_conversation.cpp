@@ -305,6 +305,16 @@ void TestConversation::interfere(const QString &action, QDialog *window) {
             QVERIFY(m_form->BitBtnVerbinden->isEnabled());
             QCOMPARE(m_form->BitBtnVerbinden->text(), QStringLiteral("Trennen"));
             m_form->BitBtnVerbinden->click();
+            // A write that has begun says at once that it is being finished, at every click.
+            if (m_conversation->operation() == DeviceConversation::Operation::SetupWrite) {
+                QVERIFY(m_conversation->isFinishingWrite());
+                for (int click = 0; click < 2; ++click) {
+                    QCOMPARE(m_form->statusPanelText(0),
+                             QStringLiteral("Das Setup wird noch fertig geschrieben …"));
+                    m_form->setStatusPanelText(0, QString());
+                    m_form->BitBtnVerbinden->click();
+                }
+            }
         }
     } else if (action == QLatin1String("program end")) {
         m_form->ButtonBeenden->click();
@@ -445,8 +455,8 @@ void TestConversation::readoutFillsAsItGoes() {
         if (received.contains(QStringLiteral("ver")) && seen.isEmpty())
             seen << m_form->StaticTextTyp->text() + QLatin1Char('|') +
                         QString::number(m_form->Panel1->isVisible()) + QLatin1Char('|') +
-                        QString::number(m_conversation->isStrainGauge()) +
-                        QLatin1Char('|') + m_form->StaticTextSwVersion->text();
+                        QString::number(m_conversation->isStrainGauge()) + QLatin1Char('|') +
+                        m_form->StaticTextSwVersion->text();
         if (received.contains(QStringLiteral("kalr 1")) && seen.size() == 1)
             seen << m_form->StaticTextFnr->text() + QLatin1Char('|') + m_form->StaticTextMv->text();
         if (received.contains(QStringLiteral("al1ma")) && seen.size() == 2)

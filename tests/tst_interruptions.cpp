@@ -388,6 +388,11 @@ void TestInterruptions::windowSignals() {
         const int sets = setCommandCount(commands);
         QVERIFY2(stored ? sets == 9 : sets == 3 || sets == 4, qPrintable(commands.join(" | ")));
         QCOMPARE(m_conversation->lastWrite().cutOff(), !stored);
+        // The run's list of writes (the service record's) holds it, cut or whole.
+        const QList<SetupTransfer::Written> &writes = m_windows.setupTransfer->writes();
+        QCOMPARE(writes.size(), 1);
+        QCOMPARE(writes.first().sent, sets);
+        QCOMPARE(writes.first().stored, stored);
         if (!stored)
             QVERIFY(m_windows.setupActions->cutOffText().contains(
                 QDir::toNativeSeparators(m_windows.setupTransfer->lastBackupPath())));

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -37,7 +38,7 @@ LiveSampler::Clock steppingClock() {
     auto next = std::make_shared<QDateTime>(QDate(2026, 12, 10), QTime(8, 0, 0));
     return [next] {
         const QDateTime now = *next;
-        *next = next->addSecs(1);
+        *next = next->addMSecs(1200); // a cycle of the device
         return now;
     };
 }
@@ -59,13 +60,16 @@ private slots:
     void csvOfAShortRun();
     void chartReadsAtAGlance_data();
     void chartReadsAtAGlance();
+    void chartDrawsWhatItSaw_data();
+    void chartDrawsWhatItSaw();
+    void goesOnAfterReconnecting();
 
 private:
     // Opens the live view from the main window's menu and calls `watch` every 20 ms with what
     // the device received since; returns once the window is closed again.
     void runLive(DiagRig &rig, SimulatorProcess &device,
                  const std::function<void(const QStringList &received)> &watch,
-                 const QString &closeAnswer = QStringLiteral("Verwerfen"));
+                 const QStringList &closeAnswers = {QStringLiteral("Verwerfen")});
 
     // The close question's text, its buttons and its default, as last seen.
     QString m_closeQuestion;
@@ -74,16 +78,19 @@ private:
 
 void TestLive::runLive(DiagRig &rig, SimulatorProcess &device,
                        const std::function<void(const QStringList &)> &watch,
-                       const QString &closeAnswer) {
+                       const QStringList &closeAnswers) {
     Tflive *live = rig.windows.flive;
     m_closeQuestion.clear();
     m_closeButtons.clear();
-    // The question a close with an unsaved recording asks, answered with `closeAnswer`.
+    // The question a close with an unsaved recording asks, answered with `closeAnswers` in turn
+    // (the last one from then on).
     QTimer answerer;
+    int asked = 0;
     connect(&answerer, &QTimer::timeout, this, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
+        if (!box || !box->isVisible())
             return;
+        const QString closeAnswer = closeAnswers.value(asked++, closeAnswers.last());
         m_closeQuestion = box->text();
         m_closeButtons.clear();
         QAbstractButton *answer = nullptr;
@@ -159,9 +166,8 @@ void TestLive::questionSequence() {
             liveOutput = live->StaticTextAusgang->text();
             mainInput = form->StaticTextMv02->text();
             mainOutput = form->StaticTextMa02->text();
-            for (QPushButton *button :
-                 {form->BitBtnAktualisieren, form->BitBtnUpload, form->BitBtnDownload,
-                  rig->windows.fsimul->Button1})
+            for (QPushButton *button : {form->BitBtnAktualisieren, form->BitBtnUpload,
+                                        form->BitBtnDownload, rig->windows.fsimul->Button1})
                 if (button->isEnabled())
                     enabledWhileRunning << button->objectName();
             for (QAction *item : {form->Logfile1, form->Simulation1, form->Status1,
@@ -312,19 +318,19 @@ void TestLive::csvOfAShortRun_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::newRow("strain gauge, relay 1 energised")
         << "X1" << true << QStringList{"set mas 12.5", "set P2 1"}
-        << QByteArray("Typ;KT 290.X1 - DMS-Schaltverst\xc3\xa4rker\r\nF.Nr;2901\r\n"
-                      "SP1;8,00mA\r\nSP2;16,00mA\r\nBeginn;10.12.2026 08:00:00\r\n\r\n"
+        << QByteArray("Typ;KT 290.X1 - DMS-Schaltverst\xc3\xa4rker\r\nF.Nr;=\"2901\"\r\n"
+                      "SP1 (mA);8,00\r\nSP2 (mA);16,00\r\nBeginn;10.12.2026 08:00:00,0\r\n\r\n"
                       "Zeit;Eingang (mV/V);Ausgang (mA);Relais 1;Relais 2;Ereignis\r\n"
-                      "10.12.2026 08:00:00;0,390;12,50;1;0;\r\n"
-                      "10.12.2026 08:00:01;0,390;12,50;1;0;\r\n");
+                      "10.12.2026 08:00:00,0;0,390;12,50;1;0;\r\n"
+                      "10.12.2026 08:00:01,2;0,390;12,50;1;0;\r\n");
     QTest::newRow("current input, negative, relay states unknown")
         << "X2" << false
         << QStringList{"set mvv0 -1.5", "set mas 3.5", "set P2 missing", "set al1ma missing"}
-        << QByteArray("Typ;KT 290.X2 - Strom-Schaltverst\xc3\xa4rker\r\nF.Nr;2901\r\n"
-                      "SP1;\r\nSP2;16,00mA\r\nBeginn;10.12.2026 08:00:00\r\n\r\n"
+        << QByteArray("Typ;KT 290.X2 - Strom-Schaltverst\xc3\xa4rker\r\nF.Nr;=\"2901\"\r\n"
+                      "SP1 (mA);\r\nSP2 (mA);16,00\r\nBeginn;10.12.2026 08:00:00,0\r\n\r\n"
                       "Zeit;Eingang (mA);Ausgang (mA);Relais 1;Relais 2;Ereignis\r\n"
-                      "10.12.2026 08:00:00;-1,50;3,50;;;\r\n"
-                      "10.12.2026 08:00:01;-1,50;3,50;;;\r\n");
+                      "10.12.2026 08:00:00,0;-1,50;3,50;;;\r\n"
+                      "10.12.2026 08:00:01,2;-1,50;3,50;;;\r\n");
 }
 
 // Two samples with an injected clock give exactly these bytes, saved through the button; a
@@ -345,14 +351,28 @@ void TestLive::csvOfAShortRun() {
     form->BitBtnAktualisierenClick(form->BitBtnAktualisieren);
     Tflive *live = rig->windows.flive;
     live->setClock(steppingClock());
-    runLive(*rig, device, [&](const QStringList &) {
-        if (live->sampler() && live->sampler()->samples().size() == 2)
-            live->close();
-    });
-    QCOMPARE(live->sampler()->samples().size(), 2);
-    // Closed with the recording unsaved: asked, with saving as the default ("Verwerfen" here).
+    // Closed with the recording unsaved: asked, with saving as the default. "Abbrechen" leaves
+    // the view recording; the second close is answered with "Verwerfen".
+    QStringList questions;
+    bool goneOn = false;
+    runLive(*rig, device,
+            [&](const QStringList &) {
+                const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
+                if (samples == 2 && questions.isEmpty()) {
+                    live->close();
+                    questions << QString();
+                } else if (samples == 4 && questions.size() == 1) {
+                    goneOn = live->isRunning() && live->ButtonAnhalten->isEnabled();
+                    questions[0] = m_closeQuestion;
+                    live->close();
+                    questions << QString();
+                }
+            },
+            {QStringLiteral("Abbrechen"), QStringLiteral("Verwerfen")});
+    QVERIFY(goneOn);
+    QVERIFY(live->sampler()->samples().size() >= 4);
     QCOMPARE(
-        m_closeQuestion,
+        questions.value(0),
         QStringLiteral("Die Aufzeichnung (2 Werte) ist nicht gespeichert.\n\nAls CSV speichern?"));
     QCOMPARE(m_closeButtons, QStringList({"Abbrechen", "Als CSV speichern", "Verwerfen",
                                           "default: Als CSV speichern"}));
@@ -364,7 +384,10 @@ void TestLive::csvOfAShortRun() {
     live->ButtonCsv->click();
     QFile file(chosen + QLatin1String(".csv"));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), csv);
+    // The first two samples exactly; one line for each of the rest.
+    const QByteArray saved = file.readAll();
+    QCOMPARE(saved.left(csv.size()), csv);
+    QCOMPARE(saved.count("\r\n10.12.2026 08:00:"), live->sampler()->samples().size());
 
     MessageBoxCatcher boxes;
     const QString unwritable = dir.filePath(QStringLiteral("fehlt/verlauf.csv"));
@@ -453,40 +476,39 @@ void TestLive::chartReadsAtAGlance() {
     QTemporaryDir dir;
     const QString csvPath = dir.filePath(QStringLiteral("verlauf.csv"));
     live->setSaveFileNameChooser([&] { return csvPath; });
-    runLive(
-        *rig, device,
-        [&](const QStringList &) {
-            const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
-            if (samples >= 2 && step == 0) {
-                step = 1;
-                oneMinute << timeAxis()->min().toString("HH:mm:ss")
-                          << timeAxis()->max().toString("HH:mm:ss")
-                          << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
-                live->ButtonAnhaltenClick();
-            } else if (step == 1) {
-                step = 2;
-                live->ButtonAnhaltenClick();
-                if (strainGauge)
-                    live->ButtonKalibrierenClick();
-            } else if (step == 2 && samples >= 3) {
-                // The output brings no value for a while: a gap.
-                step = 3;
-                QVERIFY(device.control(QStringLiteral("set mas missing")));
-            } else if (step == 3 && live->sampler()->marks().size() == (strainGauge ? 4 : 3)) {
-                step = 4;
-                QVERIFY(device.control(QStringLiteral("set mas 3.5")));
-            } else if (step == 4 && samples >= 5) {
-                step = 5;
-                live->ComboZeitraum->setCurrentIndex(2);
-                tenMinutes << timeAxis()->min().toString("HH:mm:ss")
-                           << timeAxis()->max().toString("HH:mm:ss")
-                           << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
-                for (const QValueAxis *axis : valueAxes)
-                    ticks << (roundTicks(axis) ? QStringLiteral("round") : axis->labelFormat());
-                live->close();
-            }
-        },
-        QStringLiteral("Als CSV speichern"));
+    runLive(*rig, device,
+            [&](const QStringList &) {
+                const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
+                if (samples >= 2 && step == 0) {
+                    step = 1;
+                    oneMinute << timeAxis()->min().toString("HH:mm:ss")
+                              << timeAxis()->max().toString("HH:mm:ss")
+                              << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
+                    live->ButtonAnhaltenClick();
+                } else if (step == 1) {
+                    step = 2;
+                    live->ButtonAnhaltenClick();
+                    if (strainGauge)
+                        live->ButtonKalibrierenClick();
+                } else if (step == 2 && samples >= 3) {
+                    // The output brings no value for a while: a gap.
+                    step = 3;
+                    QVERIFY(device.control(QStringLiteral("set mas missing")));
+                } else if (step == 3 && live->sampler()->marks().size() == (strainGauge ? 4 : 3)) {
+                    step = 4;
+                    QVERIFY(device.control(QStringLiteral("set mas 3.5")));
+                } else if (step == 4 && samples >= 5) {
+                    step = 5;
+                    live->ComboZeitraum->setCurrentIndex(2);
+                    tenMinutes << timeAxis()->min().toString("HH:mm:ss")
+                               << timeAxis()->max().toString("HH:mm:ss")
+                               << QString::number(timeAxis()->tickCount()) << timeAxis()->format();
+                    for (const QValueAxis *axis : valueAxes)
+                        ticks << (roundTicks(axis) ? QStringLiteral("round") : axis->labelFormat());
+                    live->close();
+                }
+            },
+            {QStringLiteral("Als CSV speichern")});
     QCOMPARE(step, 5);
     QCOMPARE(oneMinute, QStringList({"08:00:00", "08:01:00", "7", "HH:mm:ss"}));
     QCOMPARE(tenMinutes, QStringList({"08:00:00", "08:10:00", "11", "HH:mm"}));
@@ -540,14 +562,197 @@ void TestLive::chartReadsAtAGlance() {
     const QStringList rows = lines.mid(7).filter(QRegularExpression(QStringLiteral("^\\d")));
     QStringList times;
     for (const QString &row : rows)
-        times << QDateTime::fromString(row.section(';', 0, 0),
-                                       QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+        times << QDateTime::fromString(row.section(';', 0, 0).replace(',', '.'),
+                                       QStringLiteral("dd.MM.yyyy HH:mm:ss.z"))
                      .toString(Qt::ISODate);
     QStringList sorted = times;
     std::stable_sort(sorted.begin(), sorted.end());
     QCOMPARE(times, sorted);
     QVERIFY2(!rows.last().contains(QStringLiteral(";;;;;")), qPrintable(rows.join('|')));
     QVERIFY(!live->hasUnsavedRecording());
+}
+
+namespace {
+
+// The pieces of the series of this name, as indexes of the samples at their points ("0 1|3"),
+// read back from the chart; a band's points with their level ("0:1 1:1 1:0|3:1").
+QString piecesOf(QChart *chart, const QString &name, const QList<LiveSample> &samples) {
+    const auto index = [&samples](double x) {
+        for (qsizetype i = 0; i < samples.size(); ++i)
+            if (samples.at(i).time.toMSecsSinceEpoch() == qint64(x))
+                return QString::number(i);
+        return QStringLiteral("?");
+    };
+    QStringList pieces;
+    for (QAbstractSeries *series : chart->series()) {
+        if (series->name() != name)
+            continue;
+        QStringList points;
+        if (auto *line = qobject_cast<QLineSeries *>(series)) {
+            for (const QPointF &point : line->points())
+                points << index(point.x());
+        } else if (auto *band = qobject_cast<QAreaSeries *>(series)) {
+            for (const QPointF &point : band->upperSeries()->points()) {
+                const double height = point.y() - band->lowerSeries()->at(0).y();
+                points << index(point.x()) + (height > 0.25 ? ":1" : ":0");
+            }
+        }
+        if (!points.isEmpty())
+            pieces << points.join(' ');
+    }
+    return pieces.join('|');
+}
+
+} // namespace
+
+void TestLive::chartDrawsWhatItSaw_data() {
+    QTest::addColumn<bool>("strainGauge");
+    QTest::addColumn<QStringList>("recording"); // per line a sample "relays" (- unknown), or a mark
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("relay1");
+    QTest::addColumn<QStringList>("legend");
+    const QStringList lines{"Relais 1 erregt", "Relais 2 erregt", "Eingang", "Ausgang"};
+    QTest::newRow("a gap breaks the lines and bands")
+        << true << QStringList{"1", "1", "Lücke", "0", "0"} << "0 1|2 3"
+        << "0:1 1:1|2:0 3:0" << lines + QStringList{"Lücke"};
+    QTest::newRow("a hold breaks them, its resume does not draw across")
+        << true << QStringList{"1", "Anhalten", "Weiter", "1", "1"} << "0|1 2"
+        << "0:1|1:1 2:1" << lines + QStringList{"Anhalten / Weiter"};
+    QTest::newRow("an unanswered relay question: no band, the lines go on")
+        << true << QStringList{"1", "-", "1", "0"} << "0 1 2 3"
+        << "0:1|2:1 3:1 3:0" << lines;
+    QTest::newRow("a new calibration keeps the lines whole")
+        << true << QStringList{"0", "Neu kalibrieren", "0"} << "0 1"
+        << "0:0 1:0" << lines + QStringList{"Neu kalibrieren"};
+    QTest::newRow("the device lost and every mark named once")
+        << false << QStringList{"0",     "Anhalten", "Weiter",         "0", "Neu kalibrieren",
+                                "Lücke", "0",        "Gerät getrennt", "0"}
+        << "0|1|2|3"
+        << "0:0|1:0|2:0|3:0"
+        << lines + QStringList{"Anhalten / Weiter", "Neu kalibrieren", "Lücke", "Gerät getrennt"};
+}
+
+// A recorded series drawn into the chart: the series it holds break where no values came, a
+// band is drawn only where its relay's state is known, each mark is in the legend once with its
+// name; a current input shares the output's mA axis.
+void TestLive::chartDrawsWhatItSaw() {
+    QFETCH(bool, strainGauge);
+    QFETCH(QStringList, recording);
+    QFETCH(QString, input);
+    QFETCH(QString, relay1);
+    QFETCH(QStringList, legend);
+    QList<LiveSample> samples;
+    QList<LiveMark> marks;
+    QDateTime time(QDate(2026, 12, 10), QTime(8, 0, 0));
+    for (const QString &entry : recording) {
+        time = time.addMSecs(1200);
+        if (entry.size() > 1) {
+            marks << LiveMark{time, entry};
+            continue;
+        }
+        LiveSample sample{time, 0.4 + 0.1 * double(samples.size()), 12.0, std::nullopt};
+        if (entry != QLatin1String("-"))
+            sample.relayBits = entry.toInt();
+        samples << sample;
+    }
+    const auto rig = DiagRig::onFake();
+    // Shown without a device: the view records nothing of its own.
+    rig->windows.form1->conversation().disconnectDevice();
+    Tflive *live = rig->windows.flive;
+    live->show();
+    QVERIFY(QTest::qWaitForWindowExposed(live));
+    QChart *chart = live->ChartView->chart();
+    // A longer recording before leaves pieces behind that must be emptied.
+    QList<LiveSample> longer = samples;
+    longer.prepend({samples.first().time.addSecs(-20), 0.3, 11.0, 1});
+    live->drawRecording(longer, {{samples.first().time.addSecs(-10), QStringLiteral("Lücke")}},
+                        !strainGauge);
+    live->drawRecording(samples, marks, strainGauge);
+
+    QCOMPARE(piecesOf(chart, QStringLiteral("Eingang"), samples), input);
+    QCOMPARE(piecesOf(chart, QStringLiteral("Ausgang"), samples), input);
+    QCOMPARE(piecesOf(chart, QStringLiteral("Relais 1 erregt"), samples), relay1);
+    // The legend lays itself out once the chart has been drawn.
+    const auto shown = [chart] {
+        QStringList labels;
+        for (QLegendMarker *marker : chart->legend()->markers())
+            if (marker->isVisible())
+                labels << marker->label();
+        return labels;
+    };
+    QTRY_COMPARE(shown(), legend);
+
+    // The value axis of each line: the input's own (mV/V) or the output's (mA).
+    const auto valueAxes = [chart](const QString &name) {
+        QSet<QAbstractAxis *> axes;
+        for (QAbstractSeries *series : chart->series())
+            if (series->name() == name)
+                for (QAbstractAxis *axis : series->attachedAxes())
+                    if (axis->orientation() == Qt::Vertical)
+                        axes << axis;
+        return axes;
+    };
+    const QSet<QAbstractAxis *> inputAxes = valueAxes(QStringLiteral("Eingang"));
+    const QSet<QAbstractAxis *> outputAxes = valueAxes(QStringLiteral("Ausgang"));
+    QCOMPARE(inputAxes.size(), 1);
+    QCOMPARE(outputAxes.size(), 1);
+    QCOMPARE(inputAxes == outputAxes, !strainGauge);
+    QCOMPARE((*inputAxes.begin())->isVisible(), true);
+    int visibleValueAxes = 0;
+    for (QAbstractAxis *axis : chart->axes(Qt::Vertical))
+        visibleValueAxes += axis->isVisible() ? 1 : 0;
+    QCOMPARE(visibleValueAxes, strainGauge ? 2 : 1);
+    live->reject();
+}
+
+// The device pulled during a recording: the loss is marked in chart and CSV; plugged in again,
+// "Neu verbinden" goes on with the same recording.
+void TestLive::goesOnAfterReconnecting() {
+    QTemporaryDir dir;
+    const QString stableName = dir.filePath(QStringLiteral("kt290"));
+    SimulatorProcess device;
+    QVERIFY(device.start(
+        {QStringLiteral("--type"), QStringLiteral("X2"), QStringLiteral("--link"), stableName}));
+    auto rig = DiagRig::onPort(stableName);
+    QVERIFY2(rig->opened(), qPrintable(rig->openError()));
+    rig->setStrainGauge(false);
+    Tform1 *form = rig->windows.form1;
+    form->BitBtnAktualisierenClick(form->BitBtnAktualisieren);
+    Tflive *live = rig->windows.flive;
+    live->setClock(steppingClock());
+    int step = 0;
+    qsizetype beforeLoss = 0;
+    QString lostState;
+    runLive(*rig, device, [&](const QStringList &) {
+        const qsizetype samples = live->sampler() ? live->sampler()->samples().size() : 0;
+        if (step == 0 && samples >= 2) {
+            step = 1;
+            QVERIFY(device.control(QStringLiteral("unplug")));
+        } else if (step == 1 && !live->isRunning() && live->ButtonVerbinden->isEnabled()) {
+            step = 2;
+            beforeLoss = samples;
+            lostState = live->StaticTextZustand->text();
+            QVERIFY(device.control(QStringLiteral("plug")));
+        } else if (step == 2 && QFile::exists(stableName)) {
+            step = 3;
+            QTimer::singleShot(0, live, [live] { live->ButtonVerbinden->click(); });
+        } else if (step == 3 && samples >= beforeLoss + 2) {
+            step = 4;
+            live->close();
+        }
+    });
+    QCOMPARE(step, 4);
+    QCOMPARE(lostState, QStringLiteral("getrennt"));
+    QStringList marks;
+    for (const LiveMark &mark : live->sampler()->marks())
+        marks << mark.text;
+    QVERIFY2(marks.join('|').endsWith(QStringLiteral("Gerät getrennt|Wieder verbunden")),
+             qPrintable(marks.join('|')));
+    QVERIFY(live->sampler()->samples().size() >= beforeLoss + 2);
+    const QString csv = QString::fromUtf8(live->sampler()->csv());
+    QVERIFY(csv.contains(QStringLiteral(";;;;;Gerät getrennt\r\n")));
+    QVERIFY(seriesNamed<QScatterSeries>(live->ChartView->chart(), QStringLiteral("Gerät getrennt"))
+                ->count() == 1);
 }
 
 QTEST_MAIN(TestLive)

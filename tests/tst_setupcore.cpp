@@ -182,6 +182,10 @@ void TestSetupCore::write() {
     QCOMPARE(m_port->commands.count("spr"),
              !complete ? 0 : 1 + (written && readBack ? readsBack : 0));
     QCOMPARE(m_transfer->lastWrite().has_value(), written);
+    // A write that went out whole is in the run's list of writes, with how far it came.
+    QCOMPARE(m_transfer->writes().size(), written ? 1 : 0);
+    if (written)
+        QVERIFY(m_transfer->writes().first().complete());
     QCOMPARE(m_transfer->lastBackupPath().isEmpty(), !written);
 }
 

@@ -230,14 +230,34 @@ int main(int argc, char *argv[]) {
             for (const char *line :
                  {"set mvv0 0.5", "set mvv0cal 1.0", "wave 0.8 40", "set al2ma 12"})
                 device.control(QLatin1String(line));
-            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 90,
-                          [&windows, &scratch] {
-                              const LiveSampler *sampler = windows.flive->sampler();
-                              const bool minute = sampler && !sampler->samples().isEmpty() &&
-                                                  sampler->samples().first().time.secsTo(
-                                                      sampler->samples().last().time) >= 60;
+            // Held for a moment after 15 s, and a few cycles without the output's answer (a
+            // gap) after 35 s: the marks and the broken lines.
+            int stage = 0;
+            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live.png")), 100,
+                          [&windows, &scratch, &device, &stage] {
+                              Tflive *live = windows.flive;
+                              const LiveSampler *sampler = live->sampler();
+                              const qint64 seconds =
+                                  sampler && !sampler->samples().isEmpty()
+                                      ? sampler->samples().first().time.secsTo(
+                                            sampler->samples().last().time)
+                                      : 0;
+                              if (stage == 0 && seconds >= 15) {
+                                  stage = 1;
+                                  live->ButtonAnhaltenClick();
+                              } else if (stage >= 1 && stage < 12 && live->isPaused()) {
+                                  if (++stage == 12)
+                                      live->ButtonAnhaltenClick();
+                              } else if (stage == 12 && seconds >= 35) {
+                                  stage = 13;
+                                  device.control(QStringLiteral("set mas missing"));
+                              } else if (stage >= 13 && stage < 28) {
+                                  if (++stage == 28)
+                                      device.control(QStringLiteral("set mas auto"));
+                              }
                               // Saved, so that closing asks nothing.
-                              return minute && windows.flive->saveCsv(scratch.filePath("live.csv"));
+                              return seconds >= 60 &&
+                                     live->saveCsv(scratch.filePath("live.csv"));
                           });
             for (const char *line : {"wave 0 1", "set al2ma 16"})
                 device.control(QLatin1String(line));
@@ -245,6 +265,20 @@ int main(int argc, char *argv[]) {
             saveDialog(windows.aboutBox, out.filePath(QStringLiteral("info.png")));
             form->OpenDialog1->setDirectory(out.absolutePath());
             saveDialog(form->OpenDialog1, out.filePath(QStringLiteral("oeffnen.png")));
+        }
+        if (type == QLatin1String("X2")) {
+            // A current input on the output's mA axis, for half a minute.
+            for (const char *line : {"set mvv0 12.3", "wave 3 30"})
+                device.control(QLatin1String(line));
+            saveWhenReady(windows.flive, out.filePath(QStringLiteral("live-x2.png")), 60,
+                          [&windows, &scratch] {
+                              const LiveSampler *sampler = windows.flive->sampler();
+                              return sampler && !sampler->samples().isEmpty() &&
+                                     sampler->samples().first().time.secsTo(
+                                         sampler->samples().last().time) >= 30 &&
+                                     windows.flive->saveCsv(scratch.filePath("live-x2.csv"));
+                          });
+            device.control(QStringLiteral("wave 0 1"));
         }
         form->BitBtnVerbindenClick();
     }

@@ -13,11 +13,13 @@ constexpr double FailedPortPause = 0.05;
 ConnectionScan::ConnectionScan(DeviceProtocol &protocol)
     : m_protocol(protocol) {}
 
-ConnectionScan::Result ConnectionScan::run(int first, int last) {
+ConnectionScan::Result ConnectionScan::run(int first, int last, const Asking &asking) {
     ComLink &link = m_protocol.link();
     Result result;
     // A stopped scan opens no further port.
     for (int n = first; n <= last && !result.found && !m_protocol.stopping(); ++n) {
+        if (asking)
+            asking(QStringLiteral("COM%1").arg(n));
         const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
         if (!error.isEmpty()) {
             if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {

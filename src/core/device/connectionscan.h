@@ -47,8 +47,11 @@ public:
 
     explicit ConnectionScan(DeviceProtocol &protocol);
 
+    // Told the port (COMn) before it is opened and asked.
+    using Asking = std::function<void(const QString &port)>;
+
     // Asks the ports first … last (a single port when both are the same).
-    Result run(int first = FirstPort, int last = LastPort);
+    Result run(int first = FirstPort, int last = LastPort, const Asking &asking = {});
     // Asks every port of first … last for its name and closes it again.
     QList<PortFinding> survey(const Identify &identify, int first = FirstPort, int last = LastPort);
 

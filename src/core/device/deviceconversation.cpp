@@ -103,7 +103,10 @@ std::optional<ConnectionScan::Result> DeviceConversation::connectDevice(int firs
     if (!mayStart(Operation::Scan))
         return std::nullopt;
     Scope scope(*this, Operation::Scan);
-    const ConnectionScan::Result result = ConnectionScan(m_protocol).run(first, last);
+    const ConnectionScan::Result result =
+        ConnectionScan(m_protocol).run(first, last, [this](const QString &port) {
+            emit scanAsking(port);
+        });
     if (result.found && m_link.ComHandleValid())
         setConnected(true, result.port);
     return result;

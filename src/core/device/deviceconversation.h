@@ -148,6 +148,8 @@ signals:
     // The port was lost (the device unplugged, the server gone) during this operation
     // (None: between operations).
     void deviceLost(DeviceConversation::Operation operation);
+    // The scan opens and asks this port (COMn) now.
+    void scanAsking(const QString &port);
 
 private:
     class Scope;

@@ -18,6 +18,12 @@ constexpr const char *CsvHeaderCurrent =
 constexpr const char *GapMark = "Lücke";
 constexpr const char *CsvTimeFormat = "dd.MM.yyyy HH:mm:ss";
 
+// The time to a tenth of a second, with a decimal comma: a cycle takes about 1.2 s.
+QString csvTime(const QDateTime &time) {
+    return time.toString(QLatin1String(CsvTimeFormat)) + QLatin1Char(',') +
+           QString::number(time.time().msec() / 100);
+}
+
 QString relayCell(const std::optional<int> &bits, int bit) {
     if (!bits)
         return {};
@@ -100,17 +106,18 @@ QString LiveSampler::outputText(double output) {
 
 QByteArray LiveSampler::csv() const {
     const QLatin1String lineEnd("\r\n");
+    // The unit in the label's cell, the number alone in its own, as in the data columns.
     const auto switchPoint = [](double value) {
-        return HasValue(value) ? outputText(value) : QString();
+        return HasValue(value) ? FormatFixed(value, 5, 2) : QString();
     };
+    // The F.Nr as a text formula: a spreadsheet keeps its leading zeros.
     const QStringList head{
         QStringLiteral("Typ;") + m_type,
-        QStringLiteral("F.Nr;") + m_serialNumber,
-        QStringLiteral("SP1;") + switchPoint(m_switchPoint1),
-        QStringLiteral("SP2;") + switchPoint(m_switchPoint2),
+        QStringLiteral("F.Nr;=\"") + m_serialNumber + QLatin1Char('"'),
+        QStringLiteral("SP1 (mA);") + switchPoint(m_switchPoint1),
+        QStringLiteral("SP2 (mA);") + switchPoint(m_switchPoint2),
         QStringLiteral("Beginn;") +
-            (m_samples.isEmpty() ? QString()
-                                 : m_samples.first().time.toString(QLatin1String(CsvTimeFormat))),
+            (m_samples.isEmpty() ? QString() : csvTime(m_samples.first().time)),
     };
     QString text = head.join(lineEnd) + lineEnd + lineEnd;
     text += QLatin1String(m_strainGauge ? CsvHeaderStrainGauge : CsvHeaderCurrent);
@@ -118,13 +125,13 @@ QByteArray LiveSampler::csv() const {
     qsizetype mark = 0;
     const auto marksUpTo = [&](const QDateTime &time) {
         for (; mark < m_marks.size() && (!time.isValid() || m_marks.at(mark).time <= time); ++mark)
-            text += m_marks.at(mark).time.toString(QLatin1String(CsvTimeFormat)) +
-                    QStringLiteral(";;;;;") + m_marks.at(mark).text + lineEnd;
+            text += csvTime(m_marks.at(mark).time) + QStringLiteral(";;;;;") +
+                    m_marks.at(mark).text + lineEnd;
     };
     for (const LiveSample &sample : m_samples) {
         marksUpTo(sample.time);
         const QStringList cells{
-            sample.time.toString(QLatin1String(CsvTimeFormat)),
+            csvTime(sample.time),
             FormatFixed(sample.input, 5, m_strainGauge ? 3 : 2),
             FormatFixed(sample.output, 5, 2),
             relayCell(sample.relayBits, 1),

@@ -40,6 +40,7 @@ public:
     bool isStrainGauge() const { return m_strainGauge; }
     // The device's type text and F.Nr for the CSV's head.
     void setIdentity(const QString &type, const QString &serialNumber);
+    const QString &serialNumber() const { return m_serialNumber; }
     // Notes an event at the present time.
     void addMark(const QString &text);
     const QList<LiveMark> &marks() const { return m_marks; }
@@ -65,8 +66,9 @@ public:
     QString inputText(double input) const;
     static QString outputText(double output);
 
-    // The kept samples for a spreadsheet: a head with type, F.Nr, switch points and the time of
-    // the first sample, a blank line, a header line, then per sample the local time, input,
+    // The kept samples for a spreadsheet: a head with type, F.Nr (as text), switch points (the
+    // unit with the label) and the time of the first sample, a blank line, a header line, then
+    // per sample the local time to a tenth of a second, input,
     // output, relay 1 and relay 2 (1 energised, 0 not, empty when unknown) and, on lines of their
     // own in time order, the marks in the last column; separated by semicolons, with a decimal
     // comma and CR LF line ends.

@@ -68,6 +68,13 @@ SetupTransfer::Result SetupTransfer::write(const Plan &plan, const Questions &as
         return Result::Refused;
     const bool written = m_conversation.writeSetup(setup);
     const DeviceConversation::WriteProgress progress = m_conversation.lastWrite();
+    const QString serialNumber = SetupSerialNumber(*before).isEmpty()
+                                     ? m_conversation.serialNumber()
+                                     : SetupSerialNumber(*before);
+    if (written && progress.sent > 0)
+        m_writes << Written{backup.path,    QDateTime::currentDateTime(),
+                            serialNumber,   progress.sent,
+                            progress.total, progress.stored};
     WriteRecord record{*before,        setup,           strainGauge, progress.sent,
                        progress.total, progress.stored, backup.path, {}};
     // Told whatever comes next: the history keeps cut writes as well.
@@ -82,9 +89,8 @@ SetupTransfer::Result SetupTransfer::write(const Plan &plan, const Questions &as
         return Result::CutOff;
     if (m_conversation.lastOperationStopped())
         return Result::Stopped;
-    if (written)
-        m_lastWrite =
-            Written{backup.path, QDateTime::currentDateTime(), SetupSerialNumber(*before)};
+    if (written && progress.stored)
+        m_lastWrite = m_writes.last();
     if (!plan.readBack) {
         // The read-out shows what the device really took.
         m_conversation.readout();

@@ -88,14 +88,22 @@ public:
 
     // The backup made before the last write (empty when none was made).
     QString lastBackupPath() const { return m_lastBackupPath; }
-    // A setup this program wrote since it was started: where the device's setup before the
-    // write was kept (empty without backup), when and into which device (F.Nr).
+    // A setup write this program started since it was started: where the device's setup before
+    // the write was kept (empty without backup), when and into which device (F.Nr), and how far
+    // it came: set commands sent of all, and whether the device stored it ("swr1").
     struct Written {
         QString backupPath;
         QDateTime at;
         QString serialNumber;
+        int sent = 0;
+        int total = 0;
+        bool stored = false;
+        bool complete() const { return stored && sent == total; }
     };
+    // The last write that the device took whole.
     const std::optional<Written> &lastWrite() const { return m_lastWrite; }
+    // Every write of this run that sent at least one set command, complete or cut, in order.
+    const QList<Written> &writes() const { return m_writes; }
 
     // What one write did, for the device history: the setup as found and as written, how far
     // the write came, the backup, and what the device sent back.
@@ -126,4 +134,5 @@ private:
     QString m_lastBackupError;
     QList<SetupDifference> m_readBackDifferences;
     std::optional<Written> m_lastWrite;
+    QList<Written> m_writes;
 };

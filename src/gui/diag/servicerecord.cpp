@@ -4,6 +4,7 @@
 #include "system/filewriter.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -11,6 +12,7 @@
 #include <QPdfWriter>
 #include <QSettings>
 #include <QSvgRenderer>
+#include <QTextLayout>
 
 namespace {
 
@@ -25,7 +27,7 @@ constexpr const char *DateFormat = "dd.MM.yyyy HH:mm:ss";
 
 constexpr const char *DeviceHeading = "Gerät";
 constexpr const char *OrderHeading = "Auftrag";
-constexpr const char *ReadingsHeading = "Messwerte beim Auslesen";
+constexpr const char *ReadingsHeading = "Messwerte beim Auslesen am %1";
 constexpr const char *SetupHeading = "Einstellung im Gerät";
 constexpr const char *NoSetup = "Das Gerät hat beim Auslesen kein Setup gesendet.";
 constexpr const char *ChangesHeading = "Setup vor und nach dem Schreiben am %1";
@@ -36,14 +38,27 @@ constexpr const char *ChangesColumns[] = {"Feld", "vorher", "nachher"};
 constexpr const char *SignatureHeading = "Unterschriften";
 constexpr const char *Signatures[] = {"Ort, Datum, Unterschrift Techniker",
                                       "Ort, Datum, Unterschrift Kunde"};
-constexpr const char *AppendixHeading = "Anhang: Statusausdruck des Geräts";
+constexpr const char *AppendixHeading = "Anhang: Statusausdruck des Geräts vom %1";
+constexpr const char *WritesHeading = "Setup in das Gerät geschrieben (seit dem Programmstart)";
+constexpr const char *NoWrites = "Das Programm hat seit seinem Start kein Setup in dieses Gerät "
+                                 "geschrieben.";
+constexpr const char *WritesColumns[] = {"Zeit", "Vorgang", "Sicherung vorher"};
+constexpr const char *WriteComplete = "vollständig: %1 Befehle, gespeichert (\"swr1\")";
+constexpr const char *WriteCut =
+    "abgebrochen nach %1 von %2 Befehlen, nicht gespeichert (kein \"swr1\"): das Setup im Gerät "
+    "kann unvollständig sein";
+constexpr const char *NoBackup = "keine Sicherung";
+constexpr const char *FileNamePattern = "Servicebericht-%1-%2.pdf";
+constexpr const char *FileNameDate = "yyyyMMdd-HHmm";
 constexpr const char *Results[] = {"nicht in Ordnung", "in Ordnung"};
 constexpr const char *Unknown = "–";
 
-// The form's last entries, remembered between runs.
+// The form's last entries, remembered between runs; order and findings with the F.Nr they
+// belong to.
 constexpr const char *FormGroup = "serviceRecord";
-constexpr const char *FormKeys[] = {"customer", "site", "order", "technician", "findings"};
-constexpr const char *InOrderKey = "inOrder";
+constexpr const char *FormKeys[] = {"customer", "site", "technician", "order", "findings"};
+constexpr std::size_t DeviceKeysFrom = 3;
+constexpr const char *SerialKey = "serialNumber";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -68,8 +83,34 @@ QFont font(double points, bool bold = false) {
     return f;
 }
 
+// The lines a text takes in the given width: broken at blanks where it can, inside a word where
+// a word alone is wider; nothing is cut. Line breaks in the text begin new lines.
+QStringList wrapped(const QString &text, const QFont &font, QPaintDevice *device, double width) {
+    QStringList lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font, device);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const qsizetype before = lines.size();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            QString part = paragraph.mid(line.textStart(), line.textLength());
+            while (part.endsWith(QLatin1Char(' ')))
+                part.chop(1);
+            lines << part;
+        }
+        layout.endLayout();
+        if (lines.size() == before)
+            lines << QString();
+    }
+    return lines;
+}
+
 // Draws from top to bottom and begins a new page where the page is full. Every page carries the
-// device's identity at its top and its number of the whole at its foot.
+// device's identity at its top and its number of the whole at its foot; a table that goes on on
+// the next page repeats its section's title and its head there.
 class PageFlow final {
 public:
     PageFlow(QPdfWriter &writer, QPainter &painter, QString head, int totalPages)
@@ -86,11 +127,12 @@ public:
     double y() const { return m_y; }
     int page() const { return m_page; }
 
+    bool fits(double height) const { return m_y + height <= m_area.height() - footerHeight(); }
+
     // Room for `height` more, or a new page.
     void need(double height) {
-        if (m_y + height <= m_area.height() - footerHeight())
-            return;
-        newPage();
+        if (!fits(height))
+            newPage();
     }
 
     void newPage() {
@@ -101,42 +143,82 @@ public:
 
     void advance(double height) { m_y += height; }
 
-    void line(const QString &line, const QFont &font, double indent = 0) {
+    // A text, wrapped to the width; a long one goes on on the next page line by line.
+    // `keepWithLast`: room kept below the last line for what must stay with it.
+    void line(const QString &text, const QFont &font, double indent = 0, double keepWithLast = 0) {
         m_painter.setFont(font);
-        const QFontMetricsF metrics(font, &m_writer);
-        const QRectF room(indent, 0, width() - indent, 1e6);
-        const QRectF needed = metrics.boundingRect(room, Qt::TextWordWrap, line);
-        const double height = std::max(needed.height(), metrics.height());
-        need(height);
-        m_painter.drawText(QRectF(indent, m_y, width() - indent, height), Qt::TextWordWrap, line);
-        m_y += height;
+        const double height = QFontMetricsF(font, &m_writer).height();
+        const QStringList lines = wrapped(text, font, &m_writer, width() - indent);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            need(i + 1 == lines.size() ? height + keepWithLast : height);
+            m_painter.drawText(QRectF(indent, m_y, width() - indent, height),
+                               Qt::AlignLeft | Qt::AlignTop, lines.at(i));
+            m_y += height;
+        }
     }
 
     void heading(const QString &title) {
         const QFont f = font(11, true);
-        need(QFontMetricsF(f, &m_writer).height() * 3);
+        need(QFontMetricsF(f, &m_writer).height() * 3 + mm(12));
         advance(mm(2.5));
         line(title, f);
         advance(mm(1));
+        m_section = title;
     }
 
-    // A table with a grid; `widths` are the columns' shares of the width.
+    // A table with a grid; `widths` are the columns' shares of the width. Long cells wrap and
+    // make their row higher. With `head`, the first row is the head, repeated on every page the
+    // table goes on to. `keepWithLast`: room kept below the last two rows for what must stay
+    // with them.
     void table(const QList<QStringList> &rows, const QList<double> &widths,
-               const QList<bool> &bold = {}) {
-        const QFont plain = font(9);
-        const double rowHeight = QFontMetricsF(plain, &m_writer).height() + mm(1.2);
+               const QList<bool> &bold = {}, bool head = false, double keepWithLast = 0) {
+        const double padding = mm(0.6);
+        const double lineHeight = QFontMetricsF(font(9), &m_writer).height();
+        QList<QList<QStringList>> cells;
+        QList<double> heights;
         for (qsizetype r = 0; r < rows.size(); ++r) {
-            need(rowHeight);
+            QList<QStringList> row;
+            qsizetype lines = 1;
+            for (qsizetype c = 0; c < widths.size(); ++c) {
+                row << wrapped(rows.at(r).value(c), font(9, bold.value(r)), &m_writer,
+                               width() * widths.at(c) - mm(2.5));
+                lines = std::max(lines, row.last().size());
+            }
+            cells << row;
+            heights << lines * lineHeight + 2 * padding;
+        }
+        const auto drawRow = [&](qsizetype r) {
             m_painter.setFont(font(9, bold.value(r)));
             double x = 0;
             for (qsizetype c = 0; c < widths.size(); ++c) {
-                const QRectF cell(x, m_y, width() * widths.at(c), rowHeight);
+                const QRectF cell(x, m_y, width() * widths.at(c), heights.at(r));
                 m_painter.drawRect(cell);
-                m_painter.drawText(cell.adjusted(mm(1.5), 0, -mm(1), 0),
-                                   Qt::AlignVCenter | Qt::AlignLeft, rows.at(r).value(c));
+                const QStringList &lines = cells.at(r).at(c);
+                for (qsizetype i = 0; i < lines.size(); ++i)
+                    m_painter.drawText(QRectF(x + mm(1.5), m_y + padding + i * lineHeight,
+                                              cell.width() - mm(2.5), lineHeight),
+                                       Qt::AlignLeft | Qt::AlignTop, lines.at(i));
                 x += cell.width();
             }
-            m_y += rowHeight;
+            m_y += heights.at(r);
+        };
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            double needed = heights.at(r);
+            if (keepWithLast > 0 && r >= std::max<qsizetype>(head ? 1 : 0, rows.size() - 2)) {
+                needed = keepWithLast;
+                for (qsizetype rest = r; rest < rows.size(); ++rest)
+                    needed += heights.at(rest);
+            }
+            if (!fits(needed)) {
+                newPage();
+                if (r > 0) {
+                    line(m_section + QStringLiteral(" (Fortsetzung)"), font(9, true));
+                    advance(mm(1));
+                    if (head)
+                        drawRow(0);
+                }
+            }
+            drawRow(r);
         }
     }
 
@@ -167,6 +249,7 @@ private:
     int m_total;
     double m_y = 0;
     int m_page = 1;
+    QString m_section;
 };
 
 QList<QStringList> pairRows(const QList<QPair<QString, QString>> &pairs) {
@@ -216,15 +299,19 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
                          {QStringLiteral("Standort / Messstelle"), form.site},
                          {QStringLiteral("Auftragsnummer"), form.order},
                          {QStringLiteral("Techniker"), form.technician},
-                         {QStringLiteral("Ergebnis"), text(Results[form.inOrder ? 1 : 0])}}),
+                         {QStringLiteral("Ergebnis"),
+                          form.inOrder ? text(Results[*form.inOrder ? 1 : 0]) : QString()}}),
                {0.35, 0.65});
     flow.advance(mm(1.5));
     flow.line(QStringLiteral("Befund und durchgeführte Arbeiten:"), font(9, true));
     for (const QString &line : form.findings.trimmed().split(QLatin1Char('\n')))
         flow.line(orDash(line), body, mm(3));
 
-    flow.heading(text(ReadingsHeading));
-    flow.table(pairRows(content.readings), {0.35, 0.65});
+    flow.heading(text(ReadingsHeading).arg(ServiceRecord::dateText(content.readAt)));
+    if (content.readings.isEmpty())
+        flow.line(content.readingsNote, body);
+    else
+        flow.table(pairRows(content.readings), {0.35, 0.65});
 
     flow.heading(text(SetupHeading));
     flow.line(content.setupSource, font(8.5));
@@ -234,7 +321,30 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
     else
         flow.table(pairRows(content.setup), {0.45, 0.55});
 
-    if (content.writtenAt.isValid()) {
+    // The signatures stay with the block above them: its last lines go with them to a new page.
+    const double signatures = mm(34);
+    const bool changes = content.writtenAt.isValid();
+    flow.heading(text(WritesHeading));
+    if (content.writes.isEmpty()) {
+        flow.line(text(NoWrites), body, 0, changes ? 0 : signatures);
+    } else {
+        QList<QStringList> rows{
+            {text(WritesColumns[0]), text(WritesColumns[1]), text(WritesColumns[2])}};
+        QList<bool> bold{true};
+        for (const ServiceRecordWrite &write : content.writes) {
+            const bool whole = write.stored && write.sent == write.total;
+            rows << QStringList{ServiceRecord::dateText(write.at),
+                                whole ? text(WriteComplete).arg(write.total)
+                                      : text(WriteCut).arg(write.sent).arg(write.total),
+                                write.backupPath.isEmpty()
+                                    ? text(NoBackup)
+                                    : QDir::toNativeSeparators(write.backupPath)};
+            bold << !whole;
+        }
+        flow.table(rows, {0.22, 0.4, 0.38}, bold, true, changes ? 0 : signatures);
+    }
+
+    if (changes) {
         flow.heading(text(ChangesHeading).arg(ServiceRecord::dateText(content.writtenAt)));
         flow.line(text(ChangesSource), font(8.5));
         flow.advance(mm(1));
@@ -247,11 +357,10 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
                                 orDash(change.before), orDash(change.after)};
             bold << changed;
         }
-        flow.table(rows, {0.4, 0.3, 0.3}, bold);
+        flow.table(rows, {0.4, 0.3, 0.3}, bold, true, signatures);
     }
 
-    // The signatures stay together on one page.
-    flow.need(mm(34));
+    flow.need(signatures);
     flow.heading(text(SignatureHeading));
     flow.advance(mm(13));
     const double half = (flow.width() - mm(10)) / 2;
@@ -265,7 +374,7 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
     flow.advance(mm(8));
 
     flow.newPage();
-    flow.heading(text(AppendixHeading));
+    flow.heading(text(AppendixHeading).arg(ServiceRecord::dateText(content.reportAt)));
     QFont fixed(QStringLiteral("DejaVu Sans Mono"));
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPointSizeF(8);
@@ -277,24 +386,25 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
 
 } // namespace
 
-ServiceRecordForm ServiceRecordForm::remembered() {
+ServiceRecordForm ServiceRecordForm::remembered(const QString &serialNumber) {
     QSettings store = settings();
     store.beginGroup(QLatin1String(FormGroup));
     ServiceRecordForm form;
-    QString *fields[] = {&form.customer, &form.site, &form.order, &form.technician, &form.findings};
+    const bool sameDevice = store.value(QLatin1String(SerialKey)).toString() == serialNumber;
+    QString *fields[] = {&form.customer, &form.site, &form.technician, &form.order, &form.findings};
     for (std::size_t i = 0; i < std::size(FormKeys); ++i)
-        *fields[i] = store.value(QLatin1String(FormKeys[i])).toString();
-    form.inOrder = store.value(QLatin1String(InOrderKey), true).toBool();
+        if (i < DeviceKeysFrom || sameDevice)
+            *fields[i] = store.value(QLatin1String(FormKeys[i])).toString();
     return form;
 }
 
-void ServiceRecordForm::remember() const {
+void ServiceRecordForm::remember(const QString &serialNumber) const {
     QSettings store = settings();
     store.beginGroup(QLatin1String(FormGroup));
-    const QString *fields[] = {&customer, &site, &order, &technician, &findings};
+    const QString *fields[] = {&customer, &site, &technician, &order, &findings};
     for (std::size_t i = 0; i < std::size(FormKeys); ++i)
         store.setValue(QLatin1String(FormKeys[i]), *fields[i]);
-    store.setValue(QLatin1String(InOrderKey), inOrder);
+    store.setValue(QLatin1String(SerialKey), serialNumber);
 }
 
 QString ServiceRecordContent::identityLine() const {
@@ -302,14 +412,10 @@ QString ServiceRecordContent::identityLine() const {
         .arg(orDash(deviceType), orDash(serialNumber), ServiceRecord::dateText(readAt));
 }
 
-QStringList ServiceRecordContent::textHead() const {
-    return {text(Title),
-            QStringLiteral("Typ: ") + orDash(deviceType),
-            QStringLiteral("F.Nr: ") + orDash(serialNumber),
-            QStringLiteral("SW-Version: ") + orDash(swVersion),
-            QStringLiteral("HW-Version: ") + orDash(hwVersion),
-            QStringLiteral("Gelesen am: ") + ServiceRecord::dateText(readAt),
-            QString()};
+QString ServiceRecord::suggestedFileName(const QString &serialNumber, const QDateTime &time) {
+    return text(FileNamePattern)
+        .arg(serialNumber.isEmpty() ? QStringLiteral("unbekannt") : serialNumber,
+             time.toString(QLatin1String(FileNameDate)));
 }
 
 QString ServiceRecord::dateText(const QDateTime &time) {

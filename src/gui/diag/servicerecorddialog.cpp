@@ -1,8 +1,9 @@
 #include "diag/servicerecorddialog.h"
 
-#include <QDialogButtonBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -11,9 +12,14 @@
 
 namespace {
 
+// Enter in a one-line field goes on to the next field; it never saves the record.
 QLineEdit *makeEdit(QWidget *parent, const char *name, const QString &value) {
     auto *edit = new QLineEdit(value, parent);
     edit->setObjectName(QLatin1String(name));
+    QObject::connect(edit, &QLineEdit::returnPressed, parent, [edit] {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &tab);
+    });
     return edit;
 }
 
@@ -35,7 +41,9 @@ ServiceRecordDialog::ServiceRecordDialog(const ServiceRecordForm &entries, QWidg
     RadioInOrdnung->setObjectName(QStringLiteral("RadioInOrdnung"));
     RadioNichtInOrdnung = new QRadioButton(QStringLiteral("nicht in Ordnung"), this);
     RadioNichtInOrdnung->setObjectName(QStringLiteral("RadioNichtInOrdnung"));
-    (entries.inOrder ? RadioInOrdnung : RadioNichtInOrdnung)->setChecked(true);
+    // The result is chosen for every record: nothing is preset, and nothing is saved without it.
+    if (entries.inOrder)
+        (*entries.inOrder ? RadioInOrdnung : RadioNichtInOrdnung)->setChecked(true);
 
     auto *result = new QHBoxLayout;
     result->addWidget(RadioInOrdnung);
@@ -49,14 +57,31 @@ ServiceRecordDialog::ServiceRecordDialog(const ServiceRecordForm &entries, QWidg
     form->addRow(QStringLiteral("Befund und Arbeiten:"), MemoBefund);
     form->addRow(QStringLiteral("Ergebnis:"), result);
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("Speichern"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // No default button: Enter saves nothing.
+    ButtonSpeichern = new QPushButton(QStringLiteral("Speichern"), this);
+    ButtonSpeichern->setObjectName(QStringLiteral("ButtonSpeichern"));
+    auto *cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    cancel->setObjectName(QStringLiteral("ButtonAbbrechen"));
+    for (QPushButton *button : {ButtonSpeichern, cancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    connect(ButtonSpeichern, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto chosen = [this] {
+        ButtonSpeichern->setEnabled(RadioInOrdnung->isChecked() ||
+                                    RadioNichtInOrdnung->isChecked());
+    };
+    connect(RadioInOrdnung, &QRadioButton::toggled, this, chosen);
+    connect(RadioNichtInOrdnung, &QRadioButton::toggled, this, chosen);
+    chosen();
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ButtonSpeichern);
+    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     resize(460, sizeHint().height());
 }
 
@@ -67,6 +92,7 @@ ServiceRecordForm ServiceRecordDialog::entries() const {
     form.order = EditAuftrag->text().trimmed();
     form.technician = EditTechniker->text().trimmed();
     form.findings = MemoBefund->toPlainText().trimmed();
-    form.inOrder = RadioInOrdnung->isChecked();
+    if (RadioInOrdnung->isChecked() || RadioNichtInOrdnung->isChecked())
+        form.inOrder = RadioInOrdnung->isChecked();
     return form;
 }

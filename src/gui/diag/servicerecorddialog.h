@@ -5,10 +5,11 @@
 #include <QDialog>
 
 class QLineEdit;
+class QPushButton;
 class QPlainTextEdit;
 class QRadioButton;
 
-// The short form a service record asks for before it is saved; offers the last entries.
+// The short form a service record asks for before it is saved; offers the remembered entries.
 class ServiceRecordDialog final : public QDialog {
     Q_OBJECT
 
@@ -24,4 +25,5 @@ public:
     QPlainTextEdit *MemoBefund = nullptr;
     QRadioButton *RadioInOrdnung = nullptr;
     QRadioButton *RadioNichtInOrdnung = nullptr;
+    QPushButton *ButtonSpeichern = nullptr; // enabled once the result is chosen
 };

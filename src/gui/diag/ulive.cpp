@@ -1,6 +1,7 @@
 #include "diag/ulive.h"
 
 #include "device/deviceconversation.h"
+#include "diag/livetrace.h"
 #include "link/allgem.h"
 #include "main/fmain1.h"
 #include "main/formcontrols.h"
@@ -61,10 +62,27 @@ constexpr const char *Gone = "getrennt";
 // A band is raised while its relay is energised.
 constexpr const char *BandNames[2] = {"Relais 1 erregt", "Relais 2 erregt"};
 constexpr const char *SwitchPointName = "SP%1 %2";
-enum MarkKind { MarkHold, MarkCalibrate, MarkGap };
-constexpr const char *MarkNames[3] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke"};
+constexpr const char *InputName = "Eingang";
+constexpr const char *OutputName = "Ausgang";
+constexpr const char *LostMark = "Gerät getrennt";
+constexpr const char *BackMark = "Wieder verbunden";
+constexpr const char *StateConnecting = "verbinden …";
+// The marks in the chart by kind, each with the events it shows.
+constexpr const char *MarkNames[4] = {"Anhalten / Weiter", "Neu kalibrieren", "Lücke",
+                                      "Gerät getrennt"};
+int markKind(const QString &event) {
+    if (event == QLatin1String("Anhalten") || event == QLatin1String("Weiter"))
+        return 0;
+    for (int kind = 1; kind < 4; ++kind)
+        if (event == QString::fromUtf8(MarkNames[kind]))
+            return kind;
+    return -1;
+}
 constexpr const char *CloseQuestion =
     "Die Aufzeichnung (%1 Werte) ist nicht gespeichert.\n\nAls CSV speichern?";
+constexpr const char *CloseQuestionSaved =
+    "Seit dem letzten Speichern sind %1 Werte dazugekommen.\n\nDie ganze Aufzeichnung noch "
+    "einmal als CSV speichern?";
 constexpr const char *SaveButton = "Als CSV speichern";
 constexpr const char *DiscardButton = "Verwerfen";
 constexpr const char *CancelButton = "Abbrechen";
@@ -80,17 +98,6 @@ TextField *makeValueField(QWidget *parent, const char *name, const QRect &rect) 
     large.setBold(true);
     field->setFont(large);
     return field;
-}
-
-// Removes the points that have left the trend, but the last of them, so that a line or band
-// still starts at the trend's left edge.
-void trim(QLineSeries *series, qint64 oldestMs) {
-    int outside = 0;
-    const QList<QPointF> points = series->points();
-    while (outside + 1 < points.size() && points.at(outside + 1).x() < oldestMs)
-        ++outside;
-    if (outside > 0)
-        series->removePoints(0, outside);
 }
 
 } // namespace
@@ -114,6 +121,11 @@ Tflive::Tflive(Tform1 &form, QWidget *parent)
         if (!connected) {
             setState(text(StateDisconnected));
             showGone(true);
+            // The loss stands in the chart and in the CSV, where the values end.
+            if (m_running && m_sampler) {
+                m_sampler->addMark(text(LostMark));
+                drawMarks(m_sampler->marks());
+            }
         }
         updateControls();
     });
@@ -146,13 +158,17 @@ void Tflive::buildControls() {
                                    {136, 520, 130, 25});
     ButtonCsv =
         makeButton(this, "ButtonCsv", QStringLiteral("Als CSV speichern"), {276, 520, 150, 25});
+    ButtonVerbinden =
+        makeButton(this, "ButtonVerbinden", QStringLiteral("Neu verbinden"), {436, 520, 130, 25});
     ButtonSchliessen =
         makeButton(this, "ButtonSchliessen", QStringLiteral("Schließen"), {634, 520, 110, 25});
-    for (QPushButton *button : {ButtonAnhalten, ButtonKalibrieren, ButtonCsv, ButtonSchliessen})
+    for (QPushButton *button :
+         {ButtonAnhalten, ButtonKalibrieren, ButtonCsv, ButtonVerbinden, ButtonSchliessen})
         button->setAutoDefault(false);
     connect(ButtonAnhalten, &QPushButton::clicked, this, &Tflive::ButtonAnhaltenClick);
     connect(ButtonKalibrieren, &QPushButton::clicked, this, &Tflive::ButtonKalibrierenClick);
     connect(ButtonCsv, &QPushButton::clicked, this, &Tflive::ButtonCsvClick);
+    connect(ButtonVerbinden, &QPushButton::clicked, this, &Tflive::ButtonVerbindenClick);
     connect(ButtonSchliessen, &QPushButton::clicked, this, &QDialog::close);
 }
 
@@ -189,24 +205,11 @@ void Tflive::buildChart() {
         series->attachAxis(m_timeAxis);
         series->attachAxis(valueAxis);
     };
-    const QColor relayColours[2] = {QColor(230, 160, 40, 120), QColor(120, 80, 200, 120)};
-    for (int relay = 0; relay < 2; ++relay) {
-        m_relayUpper[relay] = new QLineSeries(this);
-        m_relayLower[relay] = new QLineSeries(this);
-        auto *band = new QAreaSeries(m_relayUpper[relay], m_relayLower[relay]);
-        band->setName(text(BandNames[relay]));
-        band->setColor(relayColours[relay]);
-        band->setBorderColor(relayColours[relay]);
-        attach(band, m_bandAxis);
-    }
-    m_input = new QLineSeries;
-    m_input->setName(QStringLiteral("Eingang"));
-    m_input->setPen(QPen(QColor(0, 90, 200), 2));
-    attach(m_input, m_inputAxis);
-    m_output = new QLineSeries;
-    m_output->setName(QStringLiteral("Ausgang"));
-    m_output->setPen(QPen(QColor(200, 30, 30), 2));
-    attach(m_output, m_outputAxis);
+    // The first piece of each line and band; more pieces come where the recording breaks.
+    for (int relay = 0; relay < 2; ++relay)
+        bandPiece(relay, 0);
+    linePiece(m_inputPieces, 0, true);
+    linePiece(m_outputPieces, 0, false);
     for (int point = 0; point < 2; ++point) {
         m_switchPoints[point] = new QLineSeries;
         m_switchPoints[point]->setName(QStringLiteral("SP%1").arg(point + 1));
@@ -219,18 +222,20 @@ void Tflive::buildChart() {
         m_switchPointLabels[point]->setColor(Qt::transparent);
         m_switchPointLabels[point]->setBorderColor(Qt::transparent);
         m_switchPointLabels[point]->setPointLabelsVisible(true);
-        m_switchPointLabels[point]->setPointLabelsClipping(false);
+        // Inside the plot only: never drawn beside it while the axes are being set.
+        m_switchPointLabels[point]->setPointLabelsClipping(true);
         m_switchPointLabels[point]->setPointLabelsColor(m_switchPoints[point]->pen().color());
         attach(m_switchPointLabels[point], m_outputAxis);
         // Named at the line itself; the legend keeps its room for what has no label.
         m_chart->legend()->markers(m_switchPointLabels[point]).value(0)->setVisible(false);
         m_chart->legend()->markers(m_switchPoints[point]).value(0)->setVisible(false);
     }
-    const QScatterSeries::MarkerShape shapes[3] = {QScatterSeries::MarkerShapeTriangle,
-                                                   QScatterSeries::MarkerShapeRectangle,
-                                                   QScatterSeries::MarkerShapeCircle};
-    const QColor markColours[3] = {QColor(60, 60, 60), QColor(0, 140, 70), QColor(200, 0, 0)};
-    for (int kind = 0; kind < 3; ++kind) {
+    const QScatterSeries::MarkerShape shapes[4] = {
+        QScatterSeries::MarkerShapeTriangle, QScatterSeries::MarkerShapeRectangle,
+        QScatterSeries::MarkerShapeCircle, QScatterSeries::MarkerShapeRotatedRectangle};
+    const QColor markColours[4] = {QColor(60, 60, 60), QColor(0, 140, 70), QColor(200, 0, 0),
+                                   QColor(120, 0, 0)};
+    for (int kind = 0; kind < 4; ++kind) {
         m_marks[kind] = new QScatterSeries;
         m_marks[kind]->setName(text(MarkNames[kind]));
         m_marks[kind]->setMarkerShape(shapes[kind]);
@@ -238,12 +243,7 @@ void Tflive::buildChart() {
         m_marks[kind]->setColor(markColours[kind]);
         attach(m_marks[kind], m_outputAxis);
         // In the legend once the chart shows such a mark.
-        QLegendMarker *legend = m_chart->legend()->markers(m_marks[kind]).value(0);
-        legend->setVisible(false);
-        connect(m_marks[kind], &QXYSeries::pointsRemoved, legend,
-                [legend, series = m_marks[kind]] { legend->setVisible(series->count() > 0); });
-        connect(m_marks[kind], &QXYSeries::pointAdded, legend,
-                [legend] { legend->setVisible(true); });
+        m_chart->legend()->markers(m_marks[kind]).value(0)->setVisible(false);
     }
     updateTimeAxis(QDateTime::currentMSecsSinceEpoch());
 
@@ -267,6 +267,9 @@ void Tflive::updateControls() {
     ButtonAnhalten->setEnabled(m_running);
     ButtonKalibrieren->setEnabled(m_running && m_sampler && m_sampler->isStrainGauge());
     ButtonCsv->setEnabled(m_sampler && !m_sampler->samples().isEmpty());
+    const DeviceConversation &conversation = m_form.conversation();
+    ButtonVerbinden->setEnabled(!m_running && m_sampler && !conversation.isConnected() &&
+                                !conversation.isBusy() && !conversation.isShutDown());
 }
 
 void Tflive::setState(const QString &state) {
@@ -276,25 +279,29 @@ void Tflive::setState(const QString &state) {
 void Tflive::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     // The loop starts once the window is up: the opening click's handler has returned.
-    QTimer::singleShot(0, this, &Tflive::runLoop);
+    QTimer::singleShot(0, this, [this] { runLoop(false); });
 }
 
-void Tflive::runLoop() {
+// A recording goes on after a reconnection to the same device; otherwise a new one begins.
+void Tflive::runLoop(bool resume) {
     DeviceConversation &conversation = m_form.conversation();
     if (m_running || !isVisible() || !conversation.deviceOperationsAllowed())
         return;
-    m_sampler = std::make_unique<LiveSampler>(conversation.protocol(), conversation.isStrainGauge(),
-                                              m_clock);
-    m_sampler->setIdentity(conversation.lastReadout().typeText,
-                           conversation.lastReadout().serialNumber);
-    for (QXYSeries *series : std::initializer_list<QXYSeries *>{
-             m_input, m_output, m_switchPoints[0], m_switchPoints[1], m_relayUpper[0],
-             m_relayUpper[1], m_relayLower[0], m_relayLower[1], m_switchPointLabels[0],
-             m_switchPointLabels[1], m_marks[0], m_marks[1], m_marks[2]})
-        series->clear();
-    m_axisStartMs = -1;
-    m_latestMs = -1;
-    m_savedSamples = 0;
+    m_port = conversation.port();
+    if (!resume || !m_sampler) {
+        m_sampler = std::make_unique<LiveSampler>(conversation.protocol(),
+                                                  conversation.isStrainGauge(), m_clock);
+        m_sampler->setIdentity(conversation.lastReadout().typeText,
+                               conversation.lastReadout().serialNumber);
+        for (QXYSeries *series :
+             std::initializer_list<QXYSeries *>{m_switchPoints[0], m_switchPoints[1],
+                                                m_switchPointLabels[0], m_switchPointLabels[1]})
+            series->clear();
+        drawRecording({}, {}, conversation.isStrainGauge());
+        m_axisStartMs = -1;
+        m_latestMs = -1;
+        m_savedSamples = 0;
+    }
     showGone(false);
     const int decimals = conversation.isStrainGauge() ? 3 : 2;
     m_inputAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
@@ -348,7 +355,7 @@ void Tflive::loop() {
         if (const std::optional<LiveSample> sample = m_sampler->cycle())
             showSample(*sample);
         else if (m_sampler->marks().size() > gaps)
-            addMark(MarkGap);
+            drawMarks(m_sampler->marks());
     }
 }
 
@@ -371,53 +378,130 @@ void Tflive::showSample(const LiveSample &sample) {
 void Tflive::addToChart(const LiveSample &sample) {
     const qint64 at = sample.time.toMSecsSinceEpoch();
     const qint64 oldest = at - TrendMs;
-    m_input->append(double(at), sample.input);
-    m_output->append(double(at), sample.output);
-    for (int relay = 0; relay < 2; ++relay) {
-        const bool on = sample.relayBits && (*sample.relayBits & (1 << relay));
-        const double level = BandBase[relay] + (on ? BandHeight : 0.0);
-        // A step: the band keeps its height up to the moment of the change.
-        QLineSeries *upper = m_relayUpper[relay];
-        if (upper->count() > 0 && upper->at(upper->count() - 1).y() != level)
-            upper->append(double(at), upper->at(upper->count() - 1).y());
-        upper->append(double(at), level);
-        QLineSeries *lower = m_relayLower[relay];
-        if (lower->count() == 0)
-            lower->append(double(at), BandBase[relay]);
-        else if (lower->count() > 1)
-            lower->removePoints(1, lower->count() - 1);
-        lower->append(double(at), BandBase[relay]);
-    }
-    for (QLineSeries *series : {m_input, m_output, m_relayUpper[0], m_relayUpper[1]})
-        trim(series, oldest);
-    if (m_relayLower[0]->count() > 0)
-        for (QLineSeries *lower : m_relayLower)
-            lower->replace(0, QPointF(m_relayUpper[0]->at(0).x(), lower->at(0).y()));
+    drawRecording(m_sampler->samples(), m_sampler->marks(), m_sampler->isStrainGauge(), oldest);
+    updateTimeAxis(at);
+    // Each switch point's line over the trend, named near its start inside the plot.
     const double points[2] = {m_sampler->switchPoint1(), m_sampler->switchPoint2()};
     for (int point = 0; point < 2; ++point)
         if (HasValue(points[point])) {
             m_switchPoints[point]->replace(
                 {QPointF(double(oldest), points[point]), QPointF(double(at), points[point])});
-            m_switchPointLabels[point]->replace({QPointF(double(at), points[point])});
+            m_switchPointLabels[point]->replace(
+                {QPointF(double(m_axisStartMs + m_spanMs / 10), points[point])});
         }
-    for (QScatterSeries *marks : m_marks)
-        while (marks->count() > 0 && marks->at(0).x() < oldest)
-            marks->remove(0);
+}
 
-    updateTimeAxis(at);
-    // The input axis fits the values in view, with a margin.
-    double low = sample.input;
-    double high = sample.input;
-    for (const QPointF &point : m_input->points()) {
-        low = std::min(low, point.y());
-        high = std::max(high, point.y());
+QLineSeries *Tflive::linePiece(QList<QLineSeries *> &pieces, qsizetype index, bool input) {
+    while (pieces.size() <= index) {
+        auto *series = new QLineSeries;
+        series->setName(text(input ? InputName : OutputName));
+        series->setPen(QPen(input ? QColor(0, 90, 200) : QColor(200, 30, 30), 2));
+        m_chart->addSeries(series);
+        series->attachAxis(m_timeAxis);
+        series->attachAxis(input && m_inputOwnAxis ? m_inputAxis : m_outputAxis);
+        // One entry in the legend for all pieces of a line.
+        m_chart->legend()->markers(series).value(0)->setVisible(pieces.isEmpty());
+        pieces << series;
     }
-    const double margin = std::max((high - low) * 0.1, m_sampler->isStrainGauge() ? 0.01 : 0.1);
+    return pieces.at(index);
+}
+
+QAreaSeries *Tflive::bandPiece(int relay, qsizetype index) {
+    const QColor colours[2] = {QColor(230, 160, 40, 120), QColor(120, 80, 200, 120)};
+    QList<QAreaSeries *> &pieces = m_bandPieces[relay];
+    while (pieces.size() <= index) {
+        auto *band = new QAreaSeries(new QLineSeries(this), new QLineSeries(this));
+        band->setName(text(BandNames[relay]));
+        band->setColor(colours[relay]);
+        band->setBorderColor(colours[relay]);
+        m_chart->addSeries(band);
+        band->attachAxis(m_timeAxis);
+        band->attachAxis(m_bandAxis);
+        m_chart->legend()->markers(band).value(0)->setVisible(pieces.isEmpty());
+        pieces << band;
+    }
+    return pieces.at(index);
+}
+
+// The chart shows the recording from `fromMs` on as LiveTrace gives it: pieces that break where
+// no values came, bands only where the relay's state is known. Pieces left over are emptied.
+void Tflive::drawRecording(const QList<LiveSample> &samples, const QList<LiveMark> &marks,
+                           bool strainGauge, qint64 fromMs) {
+    setInputAxis(strainGauge);
+    const LiveTrace trace = LiveTrace::of(samples, marks, fromMs);
+    const auto fill = [this](QList<QLineSeries *> &pieces, const LiveTrace::Pieces &points,
+                             bool input) {
+        for (qsizetype i = 0; i < std::max(pieces.size(), points.size()); ++i)
+            linePiece(pieces, i, input)->replace(points.value(i));
+    };
+    fill(m_inputPieces, trace.input, true);
+    fill(m_outputPieces, trace.output, false);
+    for (int relay = 0; relay < 2; ++relay) {
+        const LiveTrace::Pieces &pieces = trace.relays[relay];
+        for (qsizetype i = 0; i < std::max(m_bandPieces[relay].size(), pieces.size()); ++i) {
+            QList<QPointF> upper;
+            QList<QPointF> lower;
+            for (const QPointF &point : pieces.value(i))
+                upper << QPointF(point.x(), BandBase[relay] + point.y() * BandHeight);
+            if (!upper.isEmpty())
+                lower = {QPointF(upper.first().x(), BandBase[relay]),
+                         QPointF(upper.last().x(), BandBase[relay])};
+            QAreaSeries *band = bandPiece(relay, i);
+            band->upperSeries()->replace(upper);
+            band->lowerSeries()->replace(lower);
+        }
+    }
+    drawMarks(marks, fromMs);
+
+    // The input axis fits the values in view, with a margin, ticks on round values.
+    if (!m_inputOwnAxis || trace.input.isEmpty())
+        return;
+    double low = trace.input.first().first().y();
+    double high = low;
+    for (const QList<QPointF> &piece : trace.input)
+        for (const QPointF &point : piece) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    const double margin = std::max((high - low) * 0.1, 0.01);
     m_inputAxis->setRange(low - margin, high + margin);
-    // Ticks on round values.
     m_inputAxis->applyNiceNumbers();
-    m_inputAxis->setTitleText(m_sampler->isStrainGauge() ? QStringLiteral("Eingang mV/V")
-                                                         : QStringLiteral("Eingang mA"));
+}
+
+void Tflive::drawMarks(const QList<LiveMark> &marks, qint64 fromMs) {
+    QList<QPointF> points[4];
+    for (const LiveMark &mark : marks) {
+        const qint64 at = mark.time.toMSecsSinceEpoch();
+        const int kind = markKind(mark.text);
+        if (kind >= 0 && at >= fromMs)
+            points[kind] << QPointF(double(at), MarkLevel);
+    }
+    for (int kind = 0; kind < 4; ++kind) {
+        m_marks[kind]->replace(points[kind]);
+        m_chart->legend()->markers(m_marks[kind]).value(0)->setVisible(!points[kind].isEmpty());
+    }
+}
+
+// A strain-gauge input in mV/V has an axis of its own on the left; a current input shares the
+// output's mA axis, so that equal currents stand at equal heights.
+void Tflive::setInputAxis(bool strainGauge) {
+    if (m_inputOwnAxis == strainGauge && !m_inputPieces.isEmpty())
+        return;
+    m_inputOwnAxis = strainGauge;
+    QValueAxis *axis = strainGauge ? m_inputAxis : m_outputAxis;
+    QValueAxis *other = strainGauge ? m_outputAxis : m_inputAxis;
+    for (QLineSeries *series : m_inputPieces) {
+        if (series->attachedAxes().contains(other))
+            series->detachAxis(other);
+        if (!series->attachedAxes().contains(axis))
+            series->attachAxis(axis);
+    }
+    m_inputAxis->setVisible(strainGauge);
+    m_inputAxis->setTitleText(QStringLiteral("Eingang mV/V"));
+    m_outputAxis->setTitleText(strainGauge ? QStringLiteral("Ausgang mA")
+                                           : QStringLiteral("Eingang und Ausgang mA"));
+    m_outputAxis->setGridLineVisible(!strainGauge);
+    m_outputAxis->setLabelsColor(strainGauge ? QColor(200, 30, 30) : QColor(Qt::black));
 }
 
 // The span starts at a round time; once the newest sample passes its end it moves on by whole
@@ -446,8 +530,10 @@ void Tflive::ComboZeitraumChange() {
     m_spanMs = qint64(ComboZeitraum->currentData().toInt()) * 60000;
     // A longer span shows what is kept from before; a shorter one ends at the newest sample.
     const qint64 latest = m_latestMs >= 0 ? m_latestMs : QDateTime::currentMSecsSinceEpoch();
-    if (m_axisStartMs >= 0 && m_input->count() > 0)
-        m_axisStartMs = std::max<qint64>(qint64(m_input->at(0).x()), latest - m_spanMs);
+    const QList<QPointF> first =
+        m_inputPieces.isEmpty() ? QList<QPointF>() : m_inputPieces.first()->points();
+    if (m_axisStartMs >= 0 && !first.isEmpty())
+        m_axisStartMs = std::max<qint64>(qint64(first.first().x()), latest - m_spanMs);
     const qint64 step = m_spanMs <= LongStepMs ? ShortStepMs : LongStepMs;
     if (m_axisStartMs >= 0)
         m_axisStartMs -= m_axisStartMs % step;
@@ -468,10 +554,31 @@ void Tflive::showGone(bool gone) {
     }
 }
 
-void Tflive::addMark(int kind) {
-    if (!m_sampler || m_sampler->marks().isEmpty())
+// The device came back (the window is modal: the main window's "Verbinden" is out of reach):
+// the port of the recording is asked again; the same device (F.Nr) goes on with the recording,
+// another one begins a new one.
+void Tflive::ButtonVerbindenClick() {
+    DeviceConversation &conversation = m_form.conversation();
+    if (m_running || conversation.isConnected() || conversation.isBusy())
         return;
-    m_marks[kind]->append(double(m_sampler->marks().last().time.toMSecsSinceEpoch()), MarkLevel);
+    setState(text(StateConnecting));
+    ButtonVerbinden->setEnabled(false);
+    if (m_port > 0)
+        conversation.connectDevice(m_port);
+    else
+        conversation.connectDevice();
+    const std::optional<ReadoutView> device =
+        conversation.isConnected() ? conversation.identify(true) : std::nullopt;
+    if (!device || !isVisible()) {
+        setState(text(StateDisconnected));
+        updateControls();
+        return;
+    }
+    const bool same = m_sampler && device->serialNumber == m_sampler->serialNumber() &&
+                      conversation.isStrainGauge() == m_sampler->isStrainGauge();
+    if (same)
+        m_sampler->addMark(text(BackMark));
+    runLoop(same);
 }
 
 void Tflive::ButtonAnhaltenClick() {
@@ -479,7 +586,7 @@ void Tflive::ButtonAnhaltenClick() {
     ButtonAnhalten->setText(text(m_paused ? CaptionResume : CaptionHold));
     if (m_sampler) {
         m_sampler->addMark(text(m_paused ? CaptionHold : CaptionResume));
-        addMark(MarkHold);
+        drawMarks(m_sampler->marks());
     }
 }
 
@@ -487,7 +594,7 @@ void Tflive::ButtonKalibrierenClick() {
     m_calibrationWanted = true;
     if (m_sampler) {
         m_sampler->addMark(QStringLiteral("Neu kalibrieren"));
-        addMark(MarkCalibrate);
+        drawMarks(m_sampler->marks());
     }
 }
 
@@ -541,37 +648,88 @@ bool Tflive::saveCsv(const QString &path) {
     return false;
 }
 
-// Every way of closing the window ends here (button, title bar, Escape). The loop stops at its
-// next safe point (the calibration resistor switched off again) and the window closes then.
+// Every way of closing the window ends here (button, title bar, Escape). With a recording not
+// saved, the question comes first, beside the running view (it keeps recording meanwhile);
+// "Abbrechen" leaves it running. The loop stops at its next safe point (the calibration
+// resistor switched off again) and the window closes then.
 void Tflive::done(int result) {
     if (m_running) {
-        m_closeRequested = true;
-        m_closeResult = result;
-        m_form.conversation().requestStop();
+        if (m_closeQuestionOpen)
+            return;
+        if (!m_closeRequested && hasUnsavedRecording() && !m_form.conversation().isShutDown()) {
+            askClose(result);
+            return;
+        }
+        stopAndClose(result);
         return;
     }
-    if (!confirmClose())
+    const CloseAnswer answer = std::exchange(m_closeAnswer, CloseAnswer::None);
+    if (answer == CloseAnswer::Save && !saveCsvAsked())
+        return;
+    if (answer == CloseAnswer::None && !confirmClose())
         return;
     QDialog::done(result);
+}
+
+void Tflive::stopAndClose(int result) {
+    m_closeRequested = true;
+    m_closeResult = result;
+    m_form.conversation().requestStop();
 }
 
 bool Tflive::hasUnsavedRecording() const {
     return m_sampler && m_sampler->samples().size() > m_savedSamples;
 }
 
-// A recording not saved is not thrown away unasked; saving is the default.
+QString Tflive::closeQuestion() const {
+    const qsizetype count = m_sampler ? m_sampler->samples().size() : 0;
+    return m_savedSamples > 0 ? text(CloseQuestionSaved).arg(count - m_savedSamples)
+                              : text(CloseQuestion).arg(count);
+}
+
+QMessageBox *Tflive::makeCloseBox() {
+    auto *box = new QMessageBox(QMessageBox::Question, ApplicationTitle(), closeQuestion(),
+                                QMessageBox::NoButton, this);
+    QPushButton *save = box->addButton(text(SaveButton), QMessageBox::AcceptRole);
+    box->addButton(text(DiscardButton), QMessageBox::DestructiveRole);
+    box->addButton(text(CancelButton), QMessageBox::RejectRole);
+    box->setDefaultButton(save);
+    return box;
+}
+
+// Asked while the view runs: the box opens beside it, whose own event loop would halt the
+// loop in the middle of an exchange.
+void Tflive::askClose(int result) {
+    QMessageBox *box = makeCloseBox();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    m_closeQuestionOpen = true;
+    connect(box, &QMessageBox::finished, this, [this, box, result] {
+        m_closeQuestionOpen = false;
+        const QString answer = box->clickedButton() ? box->clickedButton()->text() : QString();
+        if (answer == text(SaveButton))
+            m_closeAnswer = CloseAnswer::Save;
+        else if (answer == text(DiscardButton))
+            m_closeAnswer = CloseAnswer::Discard;
+        else
+            return; // "Abbrechen": the recording goes on
+        if (m_running)
+            stopAndClose(result);
+        else
+            done(result);
+    });
+    box->open();
+}
+
+// A recording not saved is not thrown away unasked; saving is the default. Asked when the view
+// has stopped (the device gone, the program's end): no exchange runs.
 bool Tflive::confirmClose() {
     if (!hasUnsavedRecording())
         return true;
-    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
-                    text(CloseQuestion).arg(m_sampler->samples().size()), QMessageBox::NoButton,
-                    this);
-    QPushButton *save = box.addButton(text(SaveButton), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(text(DiscardButton), QMessageBox::DestructiveRole);
-    box.addButton(text(CancelButton), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.exec();
-    if (box.clickedButton() == discard)
+    std::unique_ptr<QMessageBox> box(makeCloseBox());
+    box->exec();
+    const QString answer = box->clickedButton() ? box->clickedButton()->text() : QString();
+    if (answer == text(DiscardButton))
         return true;
-    return box.clickedButton() == save && saveCsvAsked();
+    return answer == text(SaveButton) && saveCsvAsked();
 }

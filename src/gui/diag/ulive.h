@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QAreaSeries;
 class QChart;
 class QChartView;
 class QComboBox;
@@ -13,6 +14,7 @@ class QScatterSeries;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
+class QMessageBox;
 class QPushButton;
 class QValueAxis;
 class Tform1;
@@ -41,6 +43,9 @@ public:
     bool hasUnsavedRecording() const;
     // The trend's span in minutes.
     int spanMinutes() const;
+    // Draws a recording as the chart shows it: from `fromMs` on, broken where no values came.
+    void drawRecording(const QList<LiveSample> &samples, const QList<LiveMark> &marks,
+                       bool strainGauge, qint64 fromMs = 0);
     // Chooses the file for "Als CSV speichern" (tests); a file dialog by default.
     void setSaveFileNameChooser(std::function<QString()> chooser);
 
@@ -59,12 +64,14 @@ public:
     QPushButton *ButtonAnhalten = nullptr;
     QPushButton *ButtonKalibrieren = nullptr;
     QPushButton *ButtonCsv = nullptr;
+    QPushButton *ButtonVerbinden = nullptr;
     QPushButton *ButtonSchliessen = nullptr;
 
     // Handlers
     void ButtonAnhaltenClick();
     void ButtonKalibrierenClick();
     void ButtonCsvClick();
+    void ButtonVerbindenClick();
     bool saveCsvAs(QString path);
     void ComboZeitraumChange();
 
@@ -76,7 +83,7 @@ protected:
 private:
     void buildControls();
     void buildChart();
-    void runLoop();
+    void runLoop(bool resume);
     void loop();
     void showSample(const LiveSample &sample);
     void addToChart(const LiveSample &sample);
@@ -84,18 +91,29 @@ private:
     void updateControls();
     void updateTimeAxis(qint64 latestMs);
     void showGone(bool gone);
-    void addMark(int kind);
+    void drawMarks(const QList<LiveMark> &marks, qint64 fromMs = 0);
+    void setInputAxis(bool strainGauge);
+    QLineSeries *linePiece(QList<QLineSeries *> &pieces, qsizetype index, bool input);
+    QAreaSeries *bandPiece(int relay, qsizetype index);
     bool saveCsvAsked();
     bool confirmClose();
+    void askClose(int result);
+    void stopAndClose(int result);
+    QString closeQuestion() const;
+    QMessageBox *makeCloseBox();
 
     Tform1 &m_form;
     LiveSampler::Clock m_clock;
     std::function<QString()> m_chooseFileName;
     std::unique_ptr<LiveSampler> m_sampler;
     bool m_running = false;
+    int m_port = 0; // the port of the recording
     bool m_paused = false;
     bool m_calibrationWanted = false;
     bool m_closeRequested = false;
+    bool m_closeQuestionOpen = false;
+    enum class CloseAnswer { None, Save, Discard };
+    CloseAnswer m_closeAnswer = CloseAnswer::None;
     int m_closeResult = 0;
 
     QChart *m_chart = nullptr;
@@ -103,15 +121,15 @@ private:
     QValueAxis *m_inputAxis = nullptr;
     QValueAxis *m_outputAxis = nullptr;
     QValueAxis *m_bandAxis = nullptr;
-    QLineSeries *m_input = nullptr;
-    QLineSeries *m_output = nullptr;
+    QList<QLineSeries *> m_inputPieces;
+    QList<QLineSeries *> m_outputPieces;
+    QList<QAreaSeries *> m_bandPieces[2];
+    bool m_inputOwnAxis = true;
     QLineSeries *m_switchPoints[2] = {nullptr, nullptr};
     QScatterSeries *m_switchPointLabels[2] = {nullptr, nullptr};
-    QScatterSeries *m_marks[3] = {nullptr, nullptr, nullptr};
+    QScatterSeries *m_marks[4] = {nullptr, nullptr, nullptr, nullptr};
     qint64 m_spanMs = 60 * 1000;
     qint64 m_axisStartMs = -1;
     qint64 m_latestMs = -1;
     qsizetype m_savedSamples = 0;
-    QLineSeries *m_relayUpper[2] = {nullptr, nullptr};
-    QLineSeries *m_relayLower[2] = {nullptr, nullptr};
 };

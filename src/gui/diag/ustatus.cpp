@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -39,32 +40,36 @@ constexpr const char *SetupSource =
     "Quelle: Setup-Ausdruck des Geräts (\"spr\") im Statusbericht vom %1; nur die Felder des "
     "Typs %2.";
 constexpr const char *RelayStates[] = {"stromlos", "erregt"};
+constexpr const char *NoError = "kein Fehler";
+constexpr const char *NotRead =
+    "Das Gerät war beim Erstellen des Berichts nicht verbunden oder gab keine Werte: keine "
+    "Messwerte.";
+constexpr const char *OtherDevice =
+    "Das verbundene Gerät (F.Nr %1) ist nicht das Gerät des Statusberichts: keine Messwerte.";
+constexpr const char *ReplaceQuestion = "Die Datei \"%1\" gibt es schon.\n\nErsetzen?";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// The record's read-out values as the main window shows them.
-QList<QPair<QString, QString>> readings(const Tform1 &form, bool strainGauge) {
-    const bool panel1 = strainGauge;
-    const auto relay = [](const QWidget *energised, const QWidget *deEnergised) {
-        if (!energised->isHidden())
-            return text(RelayStates[1]);
-        if (!deEnergised->isHidden())
-            return text(RelayStates[0]);
-        return QString();
+// The record's values as the device gave them in one read-out.
+QList<QPair<QString, QString>> readings(const ReadoutView &view) {
+    const auto relay = [&view](int bit) {
+        return !view.relayBits ? QString() : text(RelayStates[(*view.relayBits & bit) ? 1 : 0]);
     };
+    const QString error = !view.errorCode        ? QString()
+                          : *view.errorCode == 0 ? text(NoError)
+                                                 : view.errorText.value_or(QString()).trimmed();
     return {
         {QStringLiteral("Eingang"),
-         (panel1 ? form.StaticTextMv : form.StaticTextMv02)->text().trimmed()},
-        {QStringLiteral("Ausgang"),
-         (panel1 ? form.StaticTextMa : form.StaticTextMa02)->text().trimmed()},
-        {QStringLiteral("Schaltpunkt SP1"),
-         (panel1 ? form.StaticTextSp1 : form.StaticTextSP102)->text().trimmed()},
-        {QStringLiteral("Schaltpunkt SP2"),
-         (panel1 ? form.StaticTextSp2 : form.StaticTextSP202)->text().trimmed()},
-        {QStringLiteral("Relais 1"), relay(form.ImageNc1, form.ImageNo1)},
-        {QStringLiteral("Relais 2"), relay(form.ImageNc2, form.ImageNo2)},
+         (view.strainGauge ? view.inputStrainGauge : view.inputCurrentPanel).trimmed()},
+        {QStringLiteral("Ausgang"), view.output.trimmed()},
+        {QStringLiteral("Schaltpunkt SP1"), view.switchPoint1.trimmed()},
+        {QStringLiteral("Schaltpunkt SP2"), view.switchPoint2.trimmed()},
+        {QStringLiteral("Relais 1"), relay(1)},
+        {QStringLiteral("Relais 2"), relay(2)},
+        {QStringLiteral("Fehler"), error},
+        {QStringLiteral("Setupsperre"), view.setupLock},
     };
 }
 
@@ -143,6 +148,10 @@ void Tfstatus::setRecordFormChooser(RecordFormChooser chooser) {
     m_chooseRecordForm = std::move(chooser);
 }
 
+void Tfstatus::setReplaceConfirmer(std::function<bool(const QString &path)> confirmer) {
+    m_confirmReplace = std::move(confirmer);
+}
+
 void Tfstatus::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     FormShow();
@@ -176,8 +185,6 @@ void Tfstatus::BuildStatusReport() {
     const bool built = m_form.conversation().statusReport(
         [this](const QString &line) { Memo1->appendPlainText(line); }, &m_setupPrint);
     m_building = false;
-    // The main window's values as they stand once the device has been read.
-    m_reading.readings = readings(m_form, m_strainGauge);
     if (m_closePending) {
         m_closePending = false;
         done(m_closeResult);
@@ -273,6 +280,14 @@ QStringList Tfstatus::memoLines() const {
 }
 
 void Tfstatus::Speichernunter1Click() {
+    // A new report is offered under a name of its device and time; the same report again under
+    // the name it was saved under last.
+    if (!m_chooseFileName && m_suggestedFor != m_reading.reportAt) {
+        m_suggestedFor = m_reading.reportAt;
+        SaveDialog1->selectFile(
+            QFileInfo(ServiceRecord::suggestedFileName(m_reading.serialNumber, m_reading.reportAt))
+                .completeBaseName());
+    }
     const QString chosen = m_chooseFileName ? m_chooseFileName() : askSaveFileName();
     if (chosen.isEmpty())
         return;
@@ -283,31 +298,83 @@ void Tfstatus::Speichernunter1Click() {
     const QString path = pdf && QFileInfo(chosen).suffix().isEmpty()
                              ? chosen + QLatin1String(".pdf")
                              : SetupFile::withDefaultExtension(chosen);
-    ServiceRecordContent record = serviceRecord();
-    if (pdf) {
-        const ServiceRecordForm last = ServiceRecordForm::remembered();
-        std::optional<ServiceRecordForm> entries;
-        if (m_chooseRecordForm) {
-            entries = m_chooseRecordForm(last);
-        } else {
-            ServiceRecordDialog dialog(last, this);
-            if (dialog.exec() == QDialog::Accepted)
-                entries = dialog.entries();
-        }
-        if (!entries)
-            return;
-        entries->remember();
-        record.form = *entries;
-    }
     // The dialog offers the completed name the next time.
     SaveDialog1->selectFile(path);
-    const QString reason =
-        pdf ? ServiceRecord::save(path, record)
-            : FileWriter::save(path, SetupFile::encode(record.textHead() + memoLines()));
+    if (!pdf) {
+        // The report as the memo shows it, line for line.
+        const QString reason = FileWriter::save(path, SetupFile::encode(memoLines()));
+        if (!reason.isEmpty())
+            QMessageBox::critical(this, ApplicationTitle(),
+                                  QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                      .arg(QDir::toNativeSeparators(path), reason));
+        return;
+    }
+    // A signed record is not replaced unasked.
+    if (QFileInfo::exists(path) && !confirmReplace(path))
+        return;
+    const ServiceRecordForm last = ServiceRecordForm::remembered(m_reading.serialNumber);
+    std::optional<ServiceRecordForm> entries;
+    if (m_chooseRecordForm) {
+        entries = m_chooseRecordForm(last);
+    } else {
+        ServiceRecordDialog dialog(last, this);
+        if (dialog.exec() == QDialog::Accepted)
+            entries = dialog.entries();
+    }
+    if (!entries)
+        return;
+    entries->remember(m_reading.serialNumber);
+    ServiceRecordContent record = serviceRecord();
+    record.form = *entries;
+    // The values the record shows are read now, at the time it states.
+    readValuesNow(record);
+    if (m_closePending) {
+        m_closePending = false;
+        done(m_closeResult);
+        return;
+    }
+    const QString reason = ServiceRecord::save(path, record);
     if (!reason.isEmpty())
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                   .arg(QDir::toNativeSeparators(path), reason));
+}
+
+bool Tfstatus::confirmReplace(const QString &path) {
+    if (m_confirmReplace)
+        return m_confirmReplace(path);
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                    text(ReplaceQuestion).arg(QDir::toNativeSeparators(path)),
+                    QMessageBox::NoButton, this);
+    QPushButton *replace = box.addButton(QStringLiteral("Ersetzen"), QMessageBox::AcceptRole);
+    QPushButton *keep = box.addButton(QStringLiteral("Nicht ersetzen"), QMessageBox::RejectRole);
+    box.setDefaultButton(keep);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
+// Reads the device's values for the record; a device that is not connected (or another one)
+// gives none, and the record says so.
+void Tfstatus::readValuesNow(ServiceRecordContent &record) {
+    DeviceConversation &conversation = m_form.conversation();
+    record.readAt = QDateTime::currentDateTime();
+    record.readings.clear();
+    record.readingsNote = text(NotRead);
+    if (!conversation.deviceOperationsAllowed())
+        return;
+    m_building = true;
+    updateControls();
+    const std::optional<ReadoutView> view = conversation.readout();
+    m_building = false;
+    updateControls();
+    if (!view || conversation.lastOperationStopped() || !view->errorCode)
+        return;
+    if (view->serialNumber != record.serialNumber) {
+        record.readingsNote = text(OtherDevice).arg(view->serialNumber);
+        return;
+    }
+    record.readings = readings(*view);
+    record.readingsNote.clear();
 }
 
 // The identity and the time as they are when the device is read for the report.
@@ -318,7 +385,7 @@ void Tfstatus::takeReadingTime() {
     m_reading.serialNumber = identity.serialNumber;
     m_reading.swVersion = identity.swVersion;
     m_reading.hwVersion = identity.hwVersion;
-    m_reading.readAt = QDateTime::currentDateTime();
+    m_reading.reportAt = QDateTime::currentDateTime();
     m_strainGauge = m_form.conversation().isStrainGauge();
 }
 
@@ -328,18 +395,27 @@ ServiceRecordContent Tfstatus::serviceRecord() const {
     ServiceRecordContent content = m_reading;
     content.reportLines = memoLines();
     content.setupSource = text(SetupSource)
-                              .arg(ServiceRecord::dateText(content.readAt),
+                              .arg(ServiceRecord::dateText(content.reportAt),
                                    content.deviceType.section(QLatin1Char(' '), 0, 1));
     const bool printed = SetupTextAccepted(m_setupPrint);
     const SetupFields device = SetupFieldsFromText(m_setupPrint);
     if (printed)
         content.setup = SetupRows(device, m_strainGauge);
-    const std::optional<SetupTransfer::Written> &written = m_transfer.lastWrite();
-    if (written && written->serialNumber == content.serialNumber && written->at <= content.readAt) {
-        content.writtenAt = written->at;
-        const SetupFile::Loaded backup = written->backupPath.isEmpty()
-                                             ? SetupFile::Loaded()
-                                             : SetupFile::load(written->backupPath);
+    // Every write of this run into this device; the setup before and after the last one that
+    // came before the report.
+    std::optional<SetupTransfer::Written> last;
+    for (const SetupTransfer::Written &write : m_transfer.writes()) {
+        if (write.serialNumber != content.serialNumber)
+            continue;
+        content.writes << ServiceRecordWrite{write.at, write.sent, write.total, write.stored,
+                                             write.backupPath};
+        if (write.at <= content.reportAt)
+            last = write;
+    }
+    if (last) {
+        content.writtenAt = last->at;
+        const SetupFile::Loaded backup =
+            last->backupPath.isEmpty() ? SetupFile::Loaded() : SetupFile::load(last->backupPath);
         const bool backedUp = backup.error.isEmpty() && SetupTextAccepted(backup.text);
         const QList<QPair<QString, QString>> before =
             SetupRows(SetupFieldsFromText(backup.text), m_strainGauge);

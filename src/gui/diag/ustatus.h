@@ -34,6 +34,8 @@ public:
     void setSaveFileNameChooser(FileNameChooser chooser);
     // Replaces the service record's form (tests).
     void setRecordFormChooser(RecordFormChooser chooser);
+    // Replaces the question whether an existing record file is replaced (tests).
+    void setReplaceConfirmer(std::function<bool(const QString &path)> confirmer);
     // The report's lines as the memo shows them.
     QStringList memoLines() const;
     bool isBuilding() const { return m_building; }
@@ -75,14 +77,17 @@ private:
     QString askSaveFileName();
     ServiceRecordContent serviceRecord() const;
     void takeReadingTime();
+    bool confirmReplace(const QString &path);
+    void readValuesNow(ServiceRecordContent &record);
 
     Tform1 &m_form;
     const SetupTransfer &m_transfer;
     FileNameChooser m_chooseFileName;
     RecordFormChooser m_chooseRecordForm;
-    // What the record states of the moment the device was read: identity, the main window's
-    // values, the device's setup print.
+    std::function<bool(const QString &path)> m_confirmReplace;
+    // What the record states of the report: identity and time; and the device's setup print.
     ServiceRecordContent m_reading;
+    QDateTime m_suggestedFor; // the report whose name the save dialog was offered
     QString m_setupPrint;
     bool m_strainGauge = true;
     bool m_building = false;

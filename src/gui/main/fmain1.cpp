@@ -9,6 +9,7 @@
 #include "help/uinfo.h"
 #include "history/uhistory.h"
 #include "link/allgem.h"
+#include "link/portnames.h"
 #include "link/ucom.h"
 #include "main/formcontrols.h"
 #include "main/umehr.h"
@@ -118,6 +119,13 @@ Tform1::Tform1(DeviceConversation &conversation, CurrentSetup &setup, SetupTrans
     connect(&m_conversation, &DeviceConversation::strainGaugeChanged, this,
             &Tform1::updateDeviceControls);
     connect(&m_conversation, &DeviceConversation::readoutChanged, this, &Tform1::showReadout);
+    // The scan names the port it asks, with the system's name for it.
+    connect(&m_conversation, &DeviceConversation::scanAsking, this, [this](const QString &port) {
+        const QString path = PortNames::systemLocation(port);
+        setStatusPanelText(0, path.isEmpty()
+                                  ? QStringLiteral("verbinden: %1").arg(port)
+                                  : QStringLiteral("verbinden: %1 (%2)").arg(port, path));
+    });
     connect(&m_setup, &CurrentSetup::originChanged, this, &Tform1::onSetupOriginChanged);
     connect(&m_setup, &CurrentSetup::sourceTextChanged, MemoSetup, &QPlainTextEdit::setPlainText);
     m_transfer.setCompareBeforeWrite(VorDemSchreibenVergleichen1->isChecked());
@@ -512,6 +520,9 @@ void Tform1::BitBtnVerbindenClick() {
     // scan is ignored.
     if (m_conversation.isConnected()) {
         m_conversation.disconnectDevice();
+        // A write that has begun ends through "swr1" first: said at once, at every click.
+        if (m_conversation.isFinishingWrite())
+            setStatusPanelText(0, QStringLiteral("Das Setup wird noch fertig geschrieben …"));
         return;
     }
     if (m_conversation.isBusy() || !scanForDevice())
