@@ -193,6 +193,10 @@ void TestSaveFailures::saveFails() {
             status->setSaveFileNameChooser([&] { return target; });
             status->setRecordFormChooser(
                 [](const ServiceRecordForm &form) { return std::optional(form); });
+            // The old record is to be replaced: the failure comes with the writing.
+            status->setReplaceConfirmer([](const QString &) { return true; });
+            // Without a device the record is made at once, its values said to be missing.
+            rig->device->pullPlug();
             status->Speichernunter1Click();
             // The report stays for a save elsewhere.
             QCOMPARE(status->Memo1->toPlainText(), QStringLiteral("Bericht"));
