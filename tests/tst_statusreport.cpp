@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QSignalSpy>
 #include <QtTest>
 
 using Lines = QStringList;
@@ -410,7 +411,11 @@ void TestStatusReport::save() {
     status->Memo1->setPlainText(QStringLiteral("  Bürde: 250Ohm\n002 Setup geändert\n"));
     status->setSaveFileNameChooser([&] { return dir.filePath(chosen); });
     MessageBoxCatcher boxes;
+    QSignalSpy saved(status, &Tfstatus::reportSaved);
     status->Speichernunter1Click();
+    // Told to the device history.
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved.first().first().toString(), dir.filePath(written));
 
     QFile file(dir.filePath(written));
     QVERIFY(file.open(QIODevice::ReadOnly));

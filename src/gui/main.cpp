@@ -1,4 +1,5 @@
 #include "device/deviceconversation.h"
+#include "diag/ustatus.h"
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "link/allgem.h"
@@ -57,6 +58,8 @@ int main(int argc, char *argv[]) {
                      });
     recorder.announce();
     windows.form1->setHistory(&history);
+    QObject::connect(windows.fstatus, &Tfstatus::reportSaved, &recorder,
+                     &HistoryRecorder::recordReport);
     InterruptSignals interruptions;
     QObject::connect(&interruptions, &InterruptSignals::interrupted, windows.form1,
                      &Tform1::interrupt);

@@ -307,6 +307,8 @@ void Tfstatus::Speichernunter1Click() {
             QMessageBox::critical(this, ApplicationTitle(),
                                   QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                       .arg(QDir::toNativeSeparators(path), reason));
+        else
+            emit reportSaved(path, {});
         return;
     }
     // A signed record is not replaced unasked.
@@ -338,6 +340,10 @@ void Tfstatus::Speichernunter1Click() {
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
                                   .arg(QDir::toNativeSeparators(path), reason));
+    else
+        emit reportSaved(path, record.form.inOrder.value_or(true)
+                                   ? QStringLiteral("in Ordnung")
+                                   : QStringLiteral("nicht in Ordnung"));
 }
 
 bool Tfstatus::confirmReplace(const QString &path) {

@@ -68,6 +68,10 @@ protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+signals:
+    // The report (as text) or the record (as PDF, with the result chosen in its form) was saved.
+    void reportSaved(const QString &path, const QString &result);
+
 private:
     void buildControls();
     void BuildStatusReport();
