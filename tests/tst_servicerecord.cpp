@@ -298,7 +298,7 @@ QList<QStringList> renderedPages(const ServiceRecordContent &content, const QTem
     return pdfPages(path);
 }
 
-enum class Input { LongCustomer, LongWord, CutWrite, NotRead };
+enum class Input { LongCustomer, LongWord, CutWrite, NotRead, LastVisit, LastVisitSame };
 
 } // namespace
 
@@ -319,6 +319,14 @@ void TestServiceRecord::recordInputs_data() {
     QTest::newRow("values not read, said so")
         << Input::NotRead
         << QStringList{"Das Gerät war beim Erstellen des Berichts nicht verbunden."};
+    QTest::newRow("the last visit with the setup changed since")
+        << Input::LastVisit
+        << QStringList{"Letzter Besuch", "am 02.03.2025 09:15:00; seither geänderte Felder",
+                       "Hysterese Relais 1 / SP1 0,0 mA 0,5 mA"};
+    QTest::newRow("the last visit with the same setup")
+        << Input::LastVisitSame
+        << QStringList{"Letzter Besuch",
+                       "am 02.03.2025 09:15:00; das Setup ist seither unverändert."};
 }
 
 // What the technician typed and what the run did reaches the PDF whole.
@@ -342,6 +350,13 @@ void TestServiceRecord::recordInputs() {
     case Input::NotRead:
         content.readings.clear();
         content.readingsNote = shown.first();
+        break;
+    case Input::LastVisit:
+        content.sinceLastVisit = {{QStringLiteral("Hysterese Relais 1 / SP1"),
+                                   QStringLiteral("0,0 mA"), QStringLiteral("0,5 mA")}};
+        [[fallthrough]];
+    case Input::LastVisitSame:
+        content.lastVisitAt = QDateTime(QDate(2025, 3, 2), QTime(9, 15));
         break;
     }
     QTemporaryDir dir;

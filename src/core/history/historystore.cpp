@@ -353,3 +353,23 @@ bool HistoryStore::setValue(const QString &key, const QString &value) {
         return fail(text(NotWritable).arg(native(m_path), reasonOf(query.lastError())));
     return true;
 }
+
+QJsonObject HistoryStore::Visit::lastReadout() const {
+    QJsonObject readout;
+    for (const Event &event : events) {
+        if (event.kind == QLatin1String("readout"))
+            readout = event.data;
+    }
+    return readout;
+}
+
+QJsonArray HistoryStore::Visit::setupAsLeft() const {
+    QJsonArray setup;
+    for (const Event &event : events) {
+        if (event.kind == QLatin1String("setupWrite") && event.data.value("stored").toBool())
+            setup = event.data.value("after").toArray();
+        else if (event.kind == QLatin1String("setupRead") || event.kind == QLatin1String("backup"))
+            setup = event.data.value("setup").toArray();
+    }
+    return setup;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -71,6 +72,12 @@ public:
         QDateTime begun;
         QDateTime ended; // invalid while the visit runs or when it was never ended
         QList<Event> events;
+
+        // The visit's last read-out (as `readout --json` gives it); empty without one.
+        QJsonObject lastReadout() const;
+        // The setup the device had when the visit ended, as rows of field and value: the one
+        // written and stored, else the one found or backed up; empty when none is known.
+        QJsonArray setupAsLeft() const;
     };
     // The devices seen, the last seen first.
     QList<Device> devices();

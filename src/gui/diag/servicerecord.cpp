@@ -39,6 +39,10 @@ constexpr const char *SignatureHeading = "Unterschriften";
 constexpr const char *Signatures[] = {"Ort, Datum, Unterschrift Techniker",
                                       "Ort, Datum, Unterschrift Kunde"};
 constexpr const char *AppendixHeading = "Anhang: Statusausdruck des Geräts vom %1";
+constexpr const char *LastVisitHeading = "Letzter Besuch";
+constexpr const char *LastVisitSame = "am %1; das Setup ist seither unverändert.";
+constexpr const char *LastVisitChanged = "am %1; seither geänderte Felder des Setups:";
+constexpr const char *LastVisitColumns[] = {"Feld", "damals", "jetzt"};
 constexpr const char *WritesHeading = "Setup in das Gerät geschrieben (seit dem Programmstart)";
 constexpr const char *NoWrites = "Das Programm hat seit seinem Start kein Setup in dieses Gerät "
                                  "geschrieben.";
@@ -320,6 +324,25 @@ int draw(QIODevice &device, const ServiceRecordContent &content, int totalPages)
         flow.line(text(NoSetup), body);
     else
         flow.table(pairRows(content.setup), {0.45, 0.55});
+
+    if (content.lastVisitAt.isValid()) {
+        flow.heading(text(LastVisitHeading));
+        const QString when = ServiceRecord::dateText(content.lastVisitAt);
+        if (content.sinceLastVisit.isEmpty()) {
+            flow.line(text(LastVisitSame).arg(when), body);
+        } else {
+            flow.line(text(LastVisitChanged).arg(when), body);
+            flow.advance(mm(1));
+            QList<QStringList> rows{
+                {text(LastVisitColumns[0]), text(LastVisitColumns[1]), text(LastVisitColumns[2])}};
+            QList<bool> bold{true};
+            for (const ServiceRecordChange &change : content.sinceLastVisit) {
+                rows << QStringList{change.field, orDash(change.before), orDash(change.after)};
+                bold << false;
+            }
+            flow.table(rows, {0.4, 0.3, 0.3}, bold, true, 0);
+        }
+    }
 
     // The signatures stay with the block above them: its last lines go with them to a new page.
     const double signatures = mm(34);

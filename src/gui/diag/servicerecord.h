@@ -60,6 +60,10 @@ struct ServiceRecordContent {
     QList<ServiceRecordWrite> writes;     // the writes of this run into this device
     QDateTime writtenAt;                  // valid: the changes belong to the write at this time
     QList<ServiceRecordChange> changes;
+    // The device's last visit before this one, from the device history (invalid: none known),
+    // and the setup fields changed since then (then, now).
+    QDateTime lastVisitAt;
+    QList<ServiceRecordChange> sinceLastVisit;
     QStringList reportLines;
 
     // The head of every page: type, F.Nr and date of reading.

@@ -2,6 +2,7 @@
 
 #include "diag/servicerecorddialog.h"
 #include "diag/statusreport.h"
+#include "history/historystore.h"
 
 #include "device/deviceconversation.h"
 #include "link/allgem.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -418,6 +420,7 @@ ServiceRecordContent Tfstatus::serviceRecord() const {
         if (write.at <= content.reportAt)
             last = write;
     }
+    lastVisit(content);
     if (last) {
         content.writtenAt = last->at;
         const SetupFile::Loaded backup =
@@ -431,6 +434,30 @@ ServiceRecordContent Tfstatus::serviceRecord() const {
                                                    content.setup.value(i).second};
     }
     return content;
+}
+
+// The device's last visit that ended before this report, from the device history, and what
+// changed in its setup since then.
+void Tfstatus::lastVisit(ServiceRecordContent &content) const {
+    HistoryStore *history = m_form.history();
+    if (!history || content.serialNumber.isEmpty() || content.setup.isEmpty())
+        return;
+    const QList<HistoryStore::Visit> visits = history->visits(content.serialNumber);
+    for (auto visit = visits.crbegin(); visit != visits.crend(); ++visit) {
+        const QJsonArray then = visit->setupAsLeft();
+        if (!visit->ended.isValid() || visit->ended > content.reportAt || then.isEmpty())
+            continue;
+        content.lastVisitAt = visit->begun;
+        for (const auto &[field, now] : content.setup) {
+            QString before;
+            for (const QJsonValue &row : then)
+                if (row[0].toString() == field)
+                    before = row[1].toString();
+            if (before != now)
+                content.sinceLastVisit << ServiceRecordChange{field, before, now};
+        }
+        return;
+    }
 }
 
 QString Tfstatus::askSaveFileName() {

@@ -80,6 +80,7 @@ private:
     void appendReceived(const QString &received);
     QString askSaveFileName();
     ServiceRecordContent serviceRecord() const;
+    void lastVisit(ServiceRecordContent &content) const;
     void takeReadingTime();
     bool confirmReplace(const QString &path);
     void readValuesNow(ServiceRecordContent &record);

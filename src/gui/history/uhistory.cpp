@@ -59,28 +59,6 @@ QString numberText(const QJsonValue &value, int decimals, const QString &unit) {
     return QLocale(QLocale::German).toString(value.toDouble(), 'f', decimals) + unit;
 }
 
-// The visit's last read-out, empty without one.
-QJsonObject lastReadout(const HistoryStore::Visit &visit) {
-    QJsonObject readout;
-    for (const HistoryStore::Event &event : visit.events) {
-        if (event.kind == QLatin1String("readout"))
-            readout = event.data;
-    }
-    return readout;
-}
-
-// The setup the device had when the visit ended: written, else as found, else backed up.
-QJsonArray setupAsLeft(const HistoryStore::Visit &visit) {
-    QJsonArray setup;
-    for (const HistoryStore::Event &event : visit.events) {
-        if (event.kind == QLatin1String("setupWrite") && event.data.value("stored").toBool())
-            setup = event.data.value("after").toArray();
-        else if (event.kind == QLatin1String("setupRead") || event.kind == QLatin1String("backup"))
-            setup = event.data.value("setup").toArray();
-    }
-    return setup;
-}
-
 QString eventText(const HistoryStore::Event &event) {
     const QString kind = event.kind;
     if (kind == QLatin1String("readout"))
@@ -212,10 +190,9 @@ void TfHistory::showDevices() {
     // Every column whole, with room for a scroll bar.
     GridDevices->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     GridDevices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    GridDevices->setMinimumWidth(GridDevices->horizontalHeader()->length() +
-                                 2 * GridDevices->frameWidth() +
-                                 GridDevices->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
-                                 24);
+    GridDevices->setMinimumWidth(
+        GridDevices->horizontalHeader()->length() + 2 * GridDevices->frameWidth() +
+        GridDevices->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24);
     StaticTextProblem->setText(m_store.problem());
     StaticTextProblem->setVisible(!m_store.problem().isEmpty());
     if (!devices.isEmpty())
@@ -234,7 +211,7 @@ void TfHistory::showDevice(int row) {
     // The newest first in the table; the lists offer them in the same order.
     for (int i = 0; i < m_visits.size(); ++i) {
         const HistoryStore::Visit &visit = m_visits[m_visits.size() - 1 - i];
-        const QJsonObject readout = lastReadout(visit);
+        const QJsonObject readout = visit.lastReadout();
         const QString inputUnit = readout.value("inputUnit").toString();
         QStringList events;
         for (const HistoryStore::Event &event : visit.events) {
@@ -266,8 +243,8 @@ void TfHistory::showDifferences() {
     const int b = ComboBoxVisitB->currentIndex();
     if (a < 0 || b < 0)
         return;
-    const QJsonArray setupA = setupAsLeft(m_visits[m_visits.size() - 1 - a]);
-    const QJsonArray setupB = setupAsLeft(m_visits[m_visits.size() - 1 - b]);
+    const QJsonArray setupA = m_visits[m_visits.size() - 1 - a].setupAsLeft();
+    const QJsonArray setupB = m_visits[m_visits.size() - 1 - b].setupAsLeft();
     if (setupA.isEmpty() || setupB.isEmpty()) {
         GridDifferences->setRowCount(1);
         setRow(GridDifferences, 0,
@@ -312,7 +289,7 @@ QList<QPointF> TfHistory::driftPoints() const {
     if (chosen < 0)
         return points;
     for (const HistoryStore::Visit &visit : m_visits) {
-        const QJsonValue value = lastReadout(visit).value(QLatin1String(Values[chosen].key));
+        const QJsonValue value = visit.lastReadout().value(QLatin1String(Values[chosen].key));
         if (value.isDouble())
             points << QPointF(qreal(visit.begun.toMSecsSinceEpoch()), value.toDouble());
     }
@@ -339,7 +316,7 @@ void TfHistory::showDrift() {
     const ValueInfo &info = Values[std::max(0, ComboBoxValue->currentIndex())];
     QString unit = info.unit ? text(info.unit) : QString();
     if (!info.unit && !m_visits.isEmpty())
-        unit = lastReadout(m_visits.last()).value("inputUnit").toString();
+        unit = m_visits.last().lastReadout().value("inputUnit").toString();
     values->setTitleText(text(info.name) +
                          (unit.isEmpty() ? QString() : QStringLiteral(" in ") + unit));
     values->setLabelFormat(QStringLiteral("%.3g"));

@@ -50,6 +50,7 @@ public:
     DeviceConversation &conversation() { return m_conversation; }
     // The device history that "Extras" → "Gerätehistorie …" shows (none: the item stays off).
     void setHistory(HistoryStore *history);
+    HistoryStore *history() const { return m_history; }
 
     // The live view's values in the input, output and relay pictures.
     void showLiveValues(const QString &input, const QString &output, std::optional<int> relayBits);
