@@ -12,8 +12,9 @@ passed=0
 # of processor time): eight run side by side.
 run_suite() {
     local dir="$1" log
+    shift
     log="$(mktemp)"
-    ctest --test-dir "$dir" --output-on-failure -j8 --timeout 400 | tee "$log"
+    ctest --test-dir "$dir" --output-on-failure -j8 --timeout 400 "$@" | tee "$log"
     passed=$((passed + $(sed -n 's/.* 0 tests failed out of \([0-9]*\)$/\1/p' "$log")))
     rm -f "$log"
 }
@@ -27,9 +28,14 @@ run_suite "$build"
 
 if [ "${VTK290_QUICK:-0}" != 1 ]; then
     echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    # The rows of devices answering 0.9 or 1.3 s late wait on the device, not on the program's
+    # memory: the first stage runs them, the sanitizers see the same code in the faster rows.
+    slow_rows='^tst_answers\.emptyLineAnswers_.*_(0_9|1_3)_s_'
+
     BUILD_DIR="$root/build-asan" BUILD_TYPE=Debug "$root/scripts/build.sh" -DVTK290_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" run_suite "$root/build-asan"
+        LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" run_suite "$root/build-asan" \
+        -E "$slow_rows"
 
     echo "== Fuzzing"
     "$root/scripts/fuzz.sh"

@@ -299,8 +299,11 @@ QList<QPointF> TfHistory::driftPoints() const {
 void TfHistory::showDrift() {
     QChart *chart = ChartDrift->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
+    // A removed axis is the caller's again.
+    for (QAbstractAxis *axis : chart->axes()) {
         chart->removeAxis(axis);
+        delete axis;
+    }
     const QList<QPointF> points = driftPoints();
     auto *line = new QLineSeries(chart);
     auto *dots = new QScatterSeries(chart);
