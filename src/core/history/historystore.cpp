@@ -1,5 +1,7 @@
 #include "history/historystore.h"
 
+#include "system/datafolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 
 namespace {
 
@@ -96,13 +97,8 @@ QString native(const QString &path) {
 } // namespace
 
 QString HistoryStore::defaultPath() {
-#ifndef Q_OS_WIN
-    if (!QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")) &&
-        qEnvironmentVariable("HOME").isEmpty())
-        return {};
-#endif
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/vtk290/history.sqlite");
+    const QString folder = DataFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite");
 }
 
 HistoryStore::HistoryStore(const QString &path)

@@ -3,13 +3,13 @@
 #include "link/allgem.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
+#include "system/datafolder.h"
 #include "system/filewriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -48,14 +48,8 @@ QString typeInFile(const QString &path) {
 } // namespace
 
 QString SetupBackup::folder() {
-#ifndef Q_OS_WIN
-    // Without either variable the data folder would be one below the file system's root.
-    if (!QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")) &&
-        qEnvironmentVariable("HOME").isEmpty())
-        return {};
-#endif
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/vtk290/backups");
+    const QString data = DataFolder();
+    return data.isEmpty() ? QString() : data + QStringLiteral("/backups");
 }
 
 QString SetupBackup::folderProblem() {
