@@ -5,13 +5,13 @@
 #include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "system/filewriter.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "system/filewriter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -694,10 +694,10 @@ void TestCli::callsWithoutDevice_data() {
                           << "^Aufruf: vtk290-cli .*\\n  130  unterbrochen \\(Strg\\+C, SIGTERM, "
                              "SIGHUP\\).*Befehl ab\\n$"
                           << "";
-    QTest::newRow("help setup put")
-        << QStringList{"help", "setup", "put"}
-        << "^Aufruf: vtk290-cli setup put DATEI \\[--port COMn\\|PFAD\\] .*--dry-run.*--no-backup"
-        << "--json";
+    QTest::newRow("help setup put") << QStringList{"help", "setup", "put"}
+                                    << "^Aufruf: vtk290-cli setup put DATEI \\[--port "
+                                       "COMn\\|PFAD\\|ADRESSE\\] .*--dry-run.*--no-backup"
+                                    << "--json";
     QTest::newRow("help setup: every setup command")
         << QStringList{"help", "setup"}
         << "^Aufruf: vtk290-cli setup get .*Aufruf: vtk290-cli setup diff .*"

@@ -4,6 +4,8 @@
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "link/allgem.h"
+#include "link/networkportio.h"
+#include "link/portaddress.h"
 #include "link/portnames.h"
 #include "link/ucom.h"
 #include "setup/setupbackup.h"
@@ -31,7 +33,6 @@ constexpr const char *OtherDevice = "An %1 (%2) antwortet ein anderes Gerät: \"
 constexpr const char *Denied = "Die Schnittstelle %1 darf nicht geöffnet werden (Gruppe %2).";
 constexpr const char *PortBusy =
     "Die Schnittstelle %1 (%2) ist belegt: ein anderes Programm hat sie geöffnet.";
-constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
 constexpr const char *NoSuchPort = "Die Schnittstelle %1 gibt es nicht.";
 constexpr const char *NoSuchPortPath = "Die Schnittstelle %1 (%2) gibt es nicht.";
 constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet; ohne Wert: %1.";
@@ -162,12 +163,15 @@ QString findingText(const ConnectionScan::PortFinding &finding) {
     case Kind::Silent:
         return text(FoundSilent);
     case Kind::Busy:
-        return text(FoundBusy);
+        return finding.network ? finding.error : text(FoundBusy);
     case Kind::Denied:
         return text(FoundDenied);
     case Kind::Absent:
         return text(FoundAbsent);
     case Kind::OpenFailed:
+        // A network port's reason is the program's own, named with the address.
+        if (finding.network)
+            return finding.error;
         break;
     }
     return text(FoundOpenFailed);
@@ -275,42 +279,57 @@ QString ServiceCommands::reportInterruption() const {
     return state;
 }
 
+// The port given with --port as the ports to ask: COMn alone, or a path or network address as
+// the only port there is (COM1). Without --port, COM1 … COM8.
+int ServiceCommands::choosePorts(int &first, int &last) {
+    first = ConnectionScan::FirstPort;
+    last = ConnectionScan::LastPort;
+    if (m_options.port.isEmpty())
+        return Done;
+    const PortAddress address = PortAddress::parse(m_options.port);
+    if (!address.isValid()) {
+        err(address.problem());
+        return Usage;
+    }
+    QString path;
+    if (address.kind == PortAddress::Kind::Com) {
+        first = last = address.comNumber;
+        path = PortNames::systemLocation(QStringLiteral("COM%1").arg(first));
+        if (path.isEmpty()) {
+            err(text(NoSuchPort).arg(address.text));
+            return NoDevice;
+        }
+    } else {
+        first = last = ConnectionScan::FirstPort;
+        path = address.text;
+        PortNames::setOverride({path});
+    }
+    if (!NetworkPortIo::isNetworkPath(path) && !QFileInfo::exists(path)) {
+        err(address.kind == PortAddress::Kind::Com
+                ? text(NoSuchPortPath).arg(address.text, native(path))
+                : text(NoSuchPort).arg(native(path)));
+        return NoDevice;
+    }
+    return Done;
+}
+
 int ServiceCommands::connectDevice(QString *foundName) {
     // A connection made before (a caller that opened the port itself) is used as it is.
     if (m_conversation.isConnected())
         return Done;
-    std::optional<ConnectionScan::Result> result;
     const QString &port = m_options.port;
-    QString path;
-    if (port.isEmpty()) {
-        result = m_conversation.connectDevice();
-    } else if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
-        bool ok = false;
-        const int n = port.mid(3).toInt(&ok);
-        if (!ok || n < ConnectionScan::FirstPort || n > ConnectionScan::LastPort) {
-            err(text(BadPort).arg(port));
-            return Usage;
-        }
-        path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
-        if (path.isEmpty() || !QFileInfo::exists(path)) {
-            err(path.isEmpty() ? text(NoSuchPort).arg(port)
-                               : text(NoSuchPortPath).arg(port, native(path)));
-            return NoDevice;
-        }
-        result = m_conversation.connectDevice(n);
-    } else {
-        path = port;
-        if (!QFileInfo::exists(path)) {
-            err(text(NoSuchPort).arg(native(path)));
-            return NoDevice;
-        }
-        // A port given by its path is the program's only port, COM1.
-        qputenv("VTK290_PORTS", QFile::encodeName(port));
-        result = m_conversation.connectDevice(ConnectionScan::FirstPort);
-    }
+    int first = 0, last = 0;
+    if (const int code = choosePorts(first, last))
+        return code;
+    const std::optional<ConnectionScan::Result> result =
+        first == last ? m_conversation.connectDevice(first) : m_conversation.connectDevice();
     if (m_conversation.isShutDown())
         return Interrupted;
     if (!result || !result->found) {
+        if (result) {
+            for (const QString &failure : result->networkFailures)
+                err(failure);
+        }
         if (result && !result->deniedPort.isEmpty())
             err(text(Denied).arg(result->deniedPort, result->deniedGroup));
         if (result && !result->busyPort.isEmpty())
@@ -437,15 +456,12 @@ int ServiceCommands::scan() {
         }
         return Done;
     }
-    if (!m_options.port.isEmpty() && !m_options.port.startsWith(QLatin1String("COM"))) {
-        if (!QFileInfo::exists(m_options.port)) {
-            err(text(NoSuchPort).arg(native(m_options.port)));
-            return NoDevice;
-        }
-        qputenv("VTK290_PORTS", QFile::encodeName(m_options.port));
-    }
+    int first = 0, last = 0;
+    if (const int code = choosePorts(first, last))
+        return code;
     progress(text(ProgressScan));
-    const std::optional<QList<ConnectionScan::PortFinding>> findings = m_conversation.surveyPorts();
+    const std::optional<QList<ConnectionScan::PortFinding>> findings =
+        m_conversation.surveyPorts(first, last);
     endProgress();
     if (const int code = afterOperation(findings.has_value()))
         return code;

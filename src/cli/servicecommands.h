@@ -33,7 +33,7 @@ public:
     };
 
     struct Options {
-        QString port; // "COMn", a system path, or empty for the scan over COM1 … COM8
+        QString port; // any form PortAddress reads, or empty for the scan over COM1 … COM8
         bool json = false;
         bool all = false;
         bool dryRun = false;
@@ -76,6 +76,7 @@ public:
 
 private:
     int afterOperation(bool ran) const;
+    int choosePorts(int &first, int &last);
     int connectDevice(QString *foundName = nullptr);
     // The model from the type questions; with `serial` also the F.Nr.
     int identify(bool serial = false);
