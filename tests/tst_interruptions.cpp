@@ -9,10 +9,10 @@
 #include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "system/filewriter.h"
 #include "setup/setuptransfer.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "system/filewriter.h"
 #include "system/interruptsignals.h"
 
 #include <QAction>
@@ -276,6 +276,10 @@ void TestInterruptions::cliSignals_data() {
     QTest::newRow("setup put mid-write, SIGINT twice")
         << put << "al1hy .*"
         << "INT" << 2 << "von 9 Befehlen unterbrochen" << 3 << false;
+    // The printed command puts the backup back through the port it came from.
+    QTest::newRow("setup put --port mid-write, SIGINT twice")
+        << put + QStringList{"--port", "COM1"} << "al1hy .*"
+        << "INT" << 2 << "von 9 Befehlen unterbrochen" << 3 << false;
 }
 
 void TestInterruptions::cliSignals() {
@@ -327,10 +331,15 @@ void TestInterruptions::cliSignals() {
             QCOMPARE(commands.last(), QStringLiteral("swr1"));
         }
         if (setCommands > 0 && !stored) {
-            QVERIFY2(run.err.contains(QLatin1String("vtk290-cli setup put ")),
-                     qPrintable(run.err));
+            QVERIFY2(run.err.contains(QLatin1String("vtk290-cli setup put ")), qPrintable(run.err));
             const QString backups = m_dir->filePath(QStringLiteral("data/vtk290/backups"));
             QVERIFY2(run.err.contains(QDir::toNativeSeparators(backups)), qPrintable(run.err));
+            if (const qsizetype port = args.indexOf(QStringLiteral("--port")); port >= 0) {
+                const QRegularExpression hint(
+                    QStringLiteral("vtk290-cli setup put \\S+ --port %1$").arg(args.at(port + 1)),
+                    QRegularExpression::MultilineOption);
+                QVERIFY2(run.err.contains(hint), qPrintable(run.err));
+            }
         }
     }
     checkNextScanFindsDevice();
@@ -341,9 +350,12 @@ void TestInterruptions::windowSignals_data() {
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("stored");
-    QTest::newRow("read-out after kalr 1, once") << "read-out" << "kalr 1" << 1 << false;
-    QTest::newRow("setup write, once") << "setup write" << "al1hy .*" << 1 << true;
-    QTest::newRow("setup write, twice") << "setup write" << "al1hy .*" << 2 << false;
+    QTest::newRow("read-out after kalr 1, once") << "read-out"
+                                                 << "kalr 1" << 1 << false;
+    QTest::newRow("setup write, once") << "setup write"
+                                       << "al1hy .*" << 1 << true;
+    QTest::newRow("setup write, twice") << "setup write"
+                                        << "al1hy .*" << 2 << false;
 }
 
 // The window program gets SIGTERM (a desktop logout) while it talks to the device.
@@ -479,9 +491,9 @@ void TestInterruptions::nothingHaltsAnOperation() {
     if (write)
         m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const SetupFields atStart = m_windows.setup->fields();
-    QList<QAction *> heldBack{m_form->ffnen1, m_form->Speichern1, m_form->Default1,
-                              m_form->Relais1, m_form->Info1,
-                              m_form->EinstellbereichNullpunktKennwert1};
+    QList<QAction *> heldBack{m_form->ffnen1,   m_form->Speichern1,
+                              m_form->Default1, m_form->Relais1,
+                              m_form->Info1,    m_form->EinstellbereichNullpunktKennwert1};
     bool checked = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
@@ -611,7 +623,9 @@ void TestInterruptions::typedKeysLeaveNoPrefix() {
     driver.stop();
     QCOMPARE(reports.size(), 2);
     const QStringList after = m_device.commands().mid(beforeKeys);
-    QVERIFY2(after.size() >= 2 && after.at(0) == QStringLiteral("\x1b" "a") &&
+    QVERIFY2(after.size() >= 2 &&
+                 after.at(0) == QStringLiteral("\x1b"
+                                               "a") &&
                  after.at(1) == QStringLiteral("name"),
              qPrintable(after.join(" | ")));
     // The name line is the device's answer both times.
@@ -654,7 +668,8 @@ void TestInterruptions::windowWriteCutByLostPort() {
     QVERIFY(pulled);
     QVERIFY(!m_conversation->isConnected());
     QCOMPARE(boxes.size(), 1);
-    QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")), qPrintable(boxes.first()));
+    QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")),
+             qPrintable(boxes.first()));
     QVERIFY2(boxes.first().contains(QLatin1String("von 9 Befehlen")), qPrintable(boxes.first()));
     const QString backup = m_windows.setupTransfer->lastBackupPath();
     QVERIFY(QFileInfo::exists(backup));

@@ -271,7 +271,7 @@ QString ServiceCommands::reportInterruption() const {
         err(state);
         err(m_backupPath.isEmpty()
                 ? text(NoBackupHint)
-                : text(RestoreHint).arg(native(m_backupPath), shellWord(native(m_backupPath))));
+                : text(RestoreHint).arg(native(m_backupPath), restoreArguments()));
     } else {
         state = text(write.stored ? InterruptedAfterWrite : InterruptedSafely);
         err(state);
@@ -311,6 +311,15 @@ int ServiceCommands::choosePorts(int &first, int &last) {
         return NoDevice;
     }
     return Done;
+}
+
+// What follows "setup put" to put the backup back into the device it came from: the port given
+// for this run names it; without one the scan finds the first device, as it found this one.
+QString ServiceCommands::restoreArguments() const {
+    QString arguments = shellWord(native(m_backupPath));
+    if (!m_options.port.isEmpty())
+        arguments += QStringLiteral(" --port ") + shellWord(m_options.port);
+    return arguments;
 }
 
 int ServiceCommands::connectDevice(QString *foundName) {

@@ -77,6 +77,7 @@ public:
 private:
     int afterOperation(bool ran) const;
     int choosePorts(int &first, int &last);
+    QString restoreArguments() const;
     int connectDevice(QString *foundName = nullptr);
     // The model from the type questions; with `serial` also the F.Nr.
     int identify(bool serial = false);
