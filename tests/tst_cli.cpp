@@ -572,6 +572,12 @@ void TestCli::exitCodes_data() {
         << none << put << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
         << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
         << "";
+    // setup diff checks the file as setup put does: no difference shown for a file it refuses.
+    QTest::newRow("value outside its list: setup diff")
+        << none << QStringList{"setup", "diff", "FILE"}
+        << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
+        << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
+        << "";
     QTest::newRow("value outside its list: direction below")
         << none << put << changedWith("Druckrichtung   : -1", "Druckrichtung   : -4") << 5
         << "Druckrichtung): -4 ist nicht erlaubt; erlaubt sind -1, 0, 1." << false << "";

@@ -46,6 +46,7 @@ constexpr const char *CannotRead = "Die Datei %1 kann nicht gelesen werden: %2";
 constexpr const char *NotASetup = "Die Datei %1 enthält kein Setup.";
 constexpr const char *CannotWrite = "Die Datei %1 kann nicht geschrieben werden: %2";
 constexpr const char *Refused = "Das Setup der Datei %1 wird nicht geschrieben:";
+constexpr const char *NotCompared = "Das Setup der Datei %1 wird nicht verglichen:";
 constexpr const char *NoDifference = "Gerät und Datei unterscheiden sich nicht.";
 constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
@@ -397,15 +398,17 @@ int ServiceCommands::loadSetupFile(const QString &path) {
     }
 }
 
-// Refuses a setup that cannot be written as it stands; warns of values the program replaces.
-int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn) {
+// Refuses a setup that cannot be written (or compared) as it stands; warns of values the
+// program replaces.
+int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn, bool comparing) {
     const SetupTextCheck check =
         CheckSetupText(m_setup.sourceText(), m_setup.fields(), strainGauge);
     if (!check.refusals.isEmpty()) {
-        err(text(Refused).arg(native(path)));
+        err(text(comparing ? NotCompared : Refused).arg(native(path)));
         for (const QString &refusal : check.refusals)
             err(QStringLiteral("  ") + refusal);
-        err(text(NothingWritten));
+        if (!comparing)
+            err(text(NothingWritten));
         return BadFile;
     }
     if (warn) {
@@ -662,12 +665,18 @@ QStringList ServiceCommands::differenceLines(const QList<SetupDifference> &diffe
     return lines;
 }
 
+// The file is checked as "setup put" checks it: a value outside its list or a missing field is
+// no difference but a file that holds no setup to compare.
 int ServiceCommands::setupDiff(const QString &path) {
     if (const int code = loadSetupFile(path))
+        return code;
+    if (const int code = checkSetup(path, false, false, true))
         return code;
     if (const int code = connectDevice())
         return code;
     if (const int code = identify())
+        return code;
+    if (const int code = checkSetup(path, m_conversation.isStrainGauge(), true, true))
         return code;
     QString print;
     if (const int code = readDeviceSetup(print))

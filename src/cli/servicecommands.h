@@ -85,7 +85,7 @@ private:
     // Opens a setup file into the held setup.
     int loadSetupFile(const QString &path);
     // Checks the held setup as its file gave it.
-    int checkSetup(const QString &path, bool strainGauge, bool warn);
+    int checkSetup(const QString &path, bool strainGauge, bool warn, bool comparing = false);
     int checkOutputFile(const QString &path);
     int checkBackupFolder();
     int writeResult(const QString &result);
