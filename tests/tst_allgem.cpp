@@ -1,4 +1,5 @@
 #include "link/allgem.h"
+#include "link/portaddress.h"
 #include "link/portnames.h"
 
 #include <QtTest>
@@ -18,6 +19,8 @@ private slots:
     void portsFromEnvironment();
     void portListForms_data();
     void portListForms();
+    void portAddressForms_data();
+    void portAddressForms();
 };
 
 void TestAllgem::formatFixed_data() {
@@ -148,6 +151,11 @@ void TestAllgem::portListForms_data() {
     QTest::newRow("network addresses, colon form")
         << QByteArray("rfc2217://10.1.2.3:4001:/dev/ttyS0:tcp://plc-7.local:7000")
         << QStringList{"rfc2217://10.1.2.3:4001", "/dev/ttyS0", "tcp://plc-7.local:7000"};
+    QTest::newRow("IPv6 hosts, colon form")
+        << QByteArray("tcp://[::1]:4001:rfc2217://[fe80::2]:7000::/dev/ttyS0")
+        << QStringList{"tcp://[::1]:4001", "rfc2217://[fe80::2]:7000", "", "/dev/ttyS0"};
+    QTest::newRow("IPv6 host, semicolon") << QByteArray("tcp://[::1]:4001;/dev/ttyS0")
+                                          << QStringList{"tcp://[::1]:4001", "/dev/ttyS0"};
     QTest::newRow("lines with blanks")
         << QByteArray(" /dev/ttyS0\n\n/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0 \n")
         << QStringList{"/dev/ttyS0", "", "/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0"};
@@ -160,6 +168,57 @@ void TestAllgem::portListForms() {
     for (int n = 1; n <= 8; ++n)
         QCOMPARE(PortNames::systemLocation(QStringLiteral("COM%1").arg(n)), paths.value(n - 1));
     qunsetenv("VTK290_PORTS");
+}
+
+// Every form a port is named in, read once: what it is, and why an impossible one is refused.
+void TestAllgem::portAddressForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("problem"); // a part of the reason; empty: none
+    using Kind = PortAddress::Kind;
+    const QString bad = QStringLiteral("ungültige Adresse");
+    QTest::newRow("COM name") << "com3" << int(Kind::Com) << "" << 0 << "";
+    QTest::newRow("COM9") << "COM9" << int(Kind::Invalid) << "" << 0
+                          << "COM9: unbekannte Schnittstelle";
+    QTest::newRow("path") << "/dev/ttyUSB0" << int(Kind::Path) << "" << 0 << "";
+    QTest::newRow("by-path name") << "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"
+                                  << int(Kind::Path) << "" << 0 << "";
+    QTest::newRow("rfc2217") << " rfc2217://127.0.0.1:4001 " << int(Kind::Rfc2217) << "127.0.0.1"
+                             << 4001 << "";
+    QTest::newRow("tcp by name") << "TCP://plc-7.local:7000" << int(Kind::Tcp) << "plc-7.local"
+                                 << 7000 << "";
+    QTest::newRow("IPv6") << "tcp://[::1]:4001" << int(Kind::Tcp) << "::1" << 4001 << "";
+    QTest::newRow("no port") << "rfc2217://127.0.0.1" << int(Kind::Invalid) << "" << 0
+                             << "rfc2217://127.0.0.1: " + bad;
+    QTest::newRow("port too big") << "tcp://127.0.0.1:99999" << int(Kind::Invalid) << "" << 0
+                                  << "tcp://127.0.0.1:99999: " + bad;
+    QTest::newRow("port 0") << "tcp://127.0.0.1:0" << int(Kind::Invalid) << "" << 0 << bad;
+    QTest::newRow("IPv6 without brackets")
+        << "tcp://::1:4001" << int(Kind::Invalid) << "" << 0 << bad;
+    QTest::newRow("brackets, no IPv6")
+        << "tcp://[host]:4001" << int(Kind::Invalid) << "" << 0 << bad;
+    QTest::newRow("no host") << "tcp://:4001" << int(Kind::Invalid) << "" << 0 << bad;
+    QTest::newRow("other scheme") << "telnet://127.0.0.1:23" << int(Kind::Invalid) << "" << 0
+                                  << bad;
+}
+
+void TestAllgem::portAddressForms() {
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, problem);
+    const PortAddress address = PortAddress::parse(text);
+    QCOMPARE(int(address.kind), kind);
+    QCOMPARE(address.host, host);
+    QCOMPARE(int(address.port), port);
+    QCOMPARE(address.text, text.trimmed());
+    if (problem.isEmpty())
+        QCOMPARE(address.problem(), QString());
+    else
+        QVERIFY2(address.problem().contains(problem), qPrintable(address.problem()));
 }
 
 QTEST_GUILESS_MAIN(TestAllgem)

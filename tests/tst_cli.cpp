@@ -5,13 +5,13 @@
 #include "setup/setupactions.h"
 #include "setup/setupfields.h"
 #include "setup/setupfile.h"
-#include "system/filewriter.h"
 #include "setup/setuptransfer.h"
 #include "setup/ueinst.h"
 #include "setup/urelais.h"
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "system/filewriter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -572,6 +572,12 @@ void TestCli::exitCodes_data() {
         << none << put << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
         << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
         << "";
+    // setup diff checks the file as setup put does: no difference shown for a file it refuses.
+    QTest::newRow("value outside its list: setup diff")
+        << none << QStringList{"setup", "diff", "FILE"}
+        << changedWith("Alarm1hysterese : 1.0", "Alarm1hysterese : 99") << 5
+        << "Alarm1hysterese): 99 ist nicht erlaubt; erlaubt sind 0.0, 0.1, 0.5, 1.0, 2.0." << true
+        << "";
     QTest::newRow("value outside its list: direction below")
         << none << put << changedWith("Druckrichtung   : -1", "Druckrichtung   : -4") << 5
         << "Druckrichtung): -4 ist nicht erlaubt; erlaubt sind -1, 0, 1." << false << "";
@@ -694,10 +700,10 @@ void TestCli::callsWithoutDevice_data() {
                           << "^Aufruf: vtk290-cli .*\\n  130  unterbrochen \\(Strg\\+C, SIGTERM, "
                              "SIGHUP\\).*Befehl ab\\n$"
                           << "";
-    QTest::newRow("help setup put")
-        << QStringList{"help", "setup", "put"}
-        << "^Aufruf: vtk290-cli setup put DATEI \\[--port COMn\\|PFAD\\] .*--dry-run.*--no-backup"
-        << "--json";
+    QTest::newRow("help setup put") << QStringList{"help", "setup", "put"}
+                                    << "^Aufruf: vtk290-cli setup put DATEI \\[--port "
+                                       "COMn\\|PFAD\\|ADRESSE\\] .*--dry-run.*--no-backup"
+                                    << "--json";
     QTest::newRow("help setup: every setup command")
         << QStringList{"help", "setup"}
         << "^Aufruf: vtk290-cli setup get .*Aufruf: vtk290-cli setup diff .*"

@@ -276,6 +276,10 @@ void TestInterruptions::cliSignals_data() {
     QTest::newRow("setup put mid-write, SIGINT twice")
         << put << "al1hy .*"
         << "INT" << 2 << "von 9 Befehlen unterbrochen" << 3 << false;
+    // The printed command puts the backup back through the port it came from.
+    QTest::newRow("setup put --port mid-write, SIGINT twice")
+        << put + QStringList{"--port", "COM1"} << "al1hy .*"
+        << "INT" << 2 << "von 9 Befehlen unterbrochen" << 3 << false;
 }
 
 void TestInterruptions::cliSignals() {
@@ -330,6 +334,12 @@ void TestInterruptions::cliSignals() {
             QVERIFY2(run.err.contains(QLatin1String("vtk290-cli setup put ")), qPrintable(run.err));
             const QString backups = m_dir->filePath(QStringLiteral("data/vtk290/backups"));
             QVERIFY2(run.err.contains(QDir::toNativeSeparators(backups)), qPrintable(run.err));
+            if (const qsizetype port = args.indexOf(QStringLiteral("--port")); port >= 0) {
+                const QRegularExpression hint(
+                    QStringLiteral("vtk290-cli setup put \\S+ --port %1$").arg(args.at(port + 1)),
+                    QRegularExpression::MultilineOption);
+                QVERIFY2(run.err.contains(hint), qPrintable(run.err));
+            }
         }
     }
     checkNextScanFindsDevice();

@@ -28,6 +28,8 @@ private slots:
     void cleanup();
     void chosenPortsAreScanned();
     void systemPortsByStableName();
+    void impossibleAddressNamedAsTyped_data();
+    void impossibleAddressNamedAsTyped();
 
 private:
     // The main window on a new link, as after a start of the program.
@@ -177,6 +179,35 @@ void TestPortSetting::systemPortsByStableName() {
     com1->setCurrentIndex(com1->findData(stable));
     QVERIFY(com1->currentText().startsWith(stable + QStringLiteral(" (")));
     QCOMPARE(window.chosen().value(0), stable);
+}
+
+void TestPortSetting::impossibleAddressNamedAsTyped_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("named"); // empty: kept as typed
+    QTest::newRow("no port") << "rfc2217://127.0.0.1"
+                             << "COM3: rfc2217://127.0.0.1: ungültige Adresse";
+    QTest::newRow("port too big") << "tcp://10.1.2.3:99999"
+                                  << "COM3: tcp://10.1.2.3:99999: ungültige Adresse";
+    QTest::newRow("IPv6 in brackets") << "tcp://[::1]:4001"
+                                      << "";
+    QTest::newRow("path") << "/dev/ttyUSB7"
+                          << "";
+}
+
+// An impossible address is named below the list as it is typed, and OK waits for it.
+void TestPortSetting::impossibleAddressNamedAsTyped() {
+    QFETCH(QString, typed);
+    QFETCH(QString, named);
+    TfPorts window(nullptr, {});
+    QVERIFY(window.LabelFehler->isHidden());
+    window.ComboPorts.at(2)->setEditText(typed);
+    QCOMPARE(window.ButtonOk->isEnabled(), named.isEmpty());
+    QCOMPARE(window.LabelFehler->isHidden(), named.isEmpty());
+    if (!named.isEmpty())
+        QVERIFY2(window.LabelFehler->text().startsWith(named),
+                 qPrintable(window.LabelFehler->text()));
+    else
+        QCOMPARE(window.chosen().at(2), typed);
 }
 
 QTEST_MAIN(TestPortSetting)

@@ -16,9 +16,9 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo Options[] = {
-    {"--port", "COMn|PFAD",
+    {"--port", "COMn|PFAD|ADRESSE",
      "diese Schnittstelle statt der Suche über COM1 … COM8 (COMn wie im Programm, auch über "
-     "VTK290_PORTS)"},
+     "VTK290_PORTS; ADRESSE: rfc2217://HOST:PORT oder tcp://HOST:PORT)"},
     {"--json", nullptr, "das Ergebnis als JSON"},
     {"--all", nullptr, "jede Schnittstelle fragen, eine Zeile je Schnittstelle"},
     {"-o", "DATEI",

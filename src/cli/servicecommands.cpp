@@ -4,6 +4,8 @@
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "link/allgem.h"
+#include "link/networkportio.h"
+#include "link/portaddress.h"
 #include "link/portnames.h"
 #include "link/ucom.h"
 #include "setup/setupbackup.h"
@@ -31,7 +33,6 @@ constexpr const char *OtherDevice = "An %1 (%2) antwortet ein anderes Gerät: \"
 constexpr const char *Denied = "Die Schnittstelle %1 darf nicht geöffnet werden (Gruppe %2).";
 constexpr const char *PortBusy =
     "Die Schnittstelle %1 (%2) ist belegt: ein anderes Programm hat sie geöffnet.";
-constexpr const char *BadPort = "Unbekannte Schnittstelle: %1";
 constexpr const char *NoSuchPort = "Die Schnittstelle %1 gibt es nicht.";
 constexpr const char *NoSuchPortPath = "Die Schnittstelle %1 (%2) gibt es nicht.";
 constexpr const char *NoReadout = "Das Gerät hat nicht vollständig geantwortet; ohne Wert: %1.";
@@ -45,6 +46,7 @@ constexpr const char *CannotRead = "Die Datei %1 kann nicht gelesen werden: %2";
 constexpr const char *NotASetup = "Die Datei %1 enthält kein Setup.";
 constexpr const char *CannotWrite = "Die Datei %1 kann nicht geschrieben werden: %2";
 constexpr const char *Refused = "Das Setup der Datei %1 wird nicht geschrieben:";
+constexpr const char *NotCompared = "Das Setup der Datei %1 wird nicht verglichen:";
 constexpr const char *NoDifference = "Gerät und Datei unterscheiden sich nicht.";
 constexpr const char *NothingWritten = "Nichts wurde geschrieben.";
 constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist misslungen: %1\n"
@@ -162,12 +164,15 @@ QString findingText(const ConnectionScan::PortFinding &finding) {
     case Kind::Silent:
         return text(FoundSilent);
     case Kind::Busy:
-        return text(FoundBusy);
+        return finding.network ? finding.error : text(FoundBusy);
     case Kind::Denied:
         return text(FoundDenied);
     case Kind::Absent:
         return text(FoundAbsent);
     case Kind::OpenFailed:
+        // A network port's reason is the program's own, named with the address.
+        if (finding.network)
+            return finding.error;
         break;
     }
     return text(FoundOpenFailed);
@@ -267,7 +272,7 @@ QString ServiceCommands::reportInterruption() const {
         err(state);
         err(m_backupPath.isEmpty()
                 ? text(NoBackupHint)
-                : text(RestoreHint).arg(native(m_backupPath), shellWord(native(m_backupPath))));
+                : text(RestoreHint).arg(native(m_backupPath), restoreArguments()));
     } else {
         state = text(write.stored ? InterruptedAfterWrite : InterruptedSafely);
         err(state);
@@ -275,42 +280,66 @@ QString ServiceCommands::reportInterruption() const {
     return state;
 }
 
+// The port given with --port as the ports to ask: COMn alone, or a path or network address as
+// the only port there is (COM1). Without --port, COM1 … COM8.
+int ServiceCommands::choosePorts(int &first, int &last) {
+    first = ConnectionScan::FirstPort;
+    last = ConnectionScan::LastPort;
+    if (m_options.port.isEmpty())
+        return Done;
+    const PortAddress address = PortAddress::parse(m_options.port);
+    if (!address.isValid()) {
+        err(address.problem());
+        return Usage;
+    }
+    QString path;
+    if (address.kind == PortAddress::Kind::Com) {
+        first = last = address.comNumber;
+        path = PortNames::systemLocation(QStringLiteral("COM%1").arg(first));
+        if (path.isEmpty()) {
+            err(text(NoSuchPort).arg(address.text));
+            return NoDevice;
+        }
+    } else {
+        first = last = ConnectionScan::FirstPort;
+        path = address.text;
+        PortNames::setOverride({path});
+    }
+    if (!NetworkPortIo::isNetworkPath(path) && !QFileInfo::exists(path)) {
+        err(address.kind == PortAddress::Kind::Com
+                ? text(NoSuchPortPath).arg(address.text, native(path))
+                : text(NoSuchPort).arg(native(path)));
+        return NoDevice;
+    }
+    return Done;
+}
+
+// What follows "setup put" to put the backup back into the device it came from: the port given
+// for this run names it; without one the scan finds the first device, as it found this one.
+QString ServiceCommands::restoreArguments() const {
+    QString arguments = shellWord(native(m_backupPath));
+    if (!m_options.port.isEmpty())
+        arguments += QStringLiteral(" --port ") + shellWord(m_options.port);
+    return arguments;
+}
+
 int ServiceCommands::connectDevice(QString *foundName) {
     // A connection made before (a caller that opened the port itself) is used as it is.
     if (m_conversation.isConnected())
         return Done;
-    std::optional<ConnectionScan::Result> result;
     const QString &port = m_options.port;
-    QString path;
-    if (port.isEmpty()) {
-        result = m_conversation.connectDevice();
-    } else if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
-        bool ok = false;
-        const int n = port.mid(3).toInt(&ok);
-        if (!ok || n < ConnectionScan::FirstPort || n > ConnectionScan::LastPort) {
-            err(text(BadPort).arg(port));
-            return Usage;
-        }
-        path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
-        if (path.isEmpty() || !QFileInfo::exists(path)) {
-            err(path.isEmpty() ? text(NoSuchPort).arg(port)
-                               : text(NoSuchPortPath).arg(port, native(path)));
-            return NoDevice;
-        }
-        result = m_conversation.connectDevice(n);
-    } else {
-        path = port;
-        if (!QFileInfo::exists(path)) {
-            err(text(NoSuchPort).arg(native(path)));
-            return NoDevice;
-        }
-        // A port given by its path is the program's only port, COM1.
-        qputenv("VTK290_PORTS", QFile::encodeName(port));
-        result = m_conversation.connectDevice(ConnectionScan::FirstPort);
-    }
+    int first = 0, last = 0;
+    if (const int code = choosePorts(first, last))
+        return code;
+    const std::optional<ConnectionScan::Result> result =
+        first == last ? m_conversation.connectDevice(first) : m_conversation.connectDevice();
     if (m_conversation.isShutDown())
         return Interrupted;
     if (!result || !result->found) {
+        if (result) {
+            for (const QString &failure : result->networkFailures)
+                err(failure);
+        }
         if (result && !result->deniedPort.isEmpty())
             err(text(Denied).arg(result->deniedPort, result->deniedGroup));
         if (result && !result->busyPort.isEmpty())
@@ -369,15 +398,17 @@ int ServiceCommands::loadSetupFile(const QString &path) {
     }
 }
 
-// Refuses a setup that cannot be written as it stands; warns of values the program replaces.
-int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn) {
+// Refuses a setup that cannot be written (or compared) as it stands; warns of values the
+// program replaces.
+int ServiceCommands::checkSetup(const QString &path, bool strainGauge, bool warn, bool comparing) {
     const SetupTextCheck check =
         CheckSetupText(m_setup.sourceText(), m_setup.fields(), strainGauge);
     if (!check.refusals.isEmpty()) {
-        err(text(Refused).arg(native(path)));
+        err(text(comparing ? NotCompared : Refused).arg(native(path)));
         for (const QString &refusal : check.refusals)
             err(QStringLiteral("  ") + refusal);
-        err(text(NothingWritten));
+        if (!comparing)
+            err(text(NothingWritten));
         return BadFile;
     }
     if (warn) {
@@ -437,15 +468,12 @@ int ServiceCommands::scan() {
         }
         return Done;
     }
-    if (!m_options.port.isEmpty() && !m_options.port.startsWith(QLatin1String("COM"))) {
-        if (!QFileInfo::exists(m_options.port)) {
-            err(text(NoSuchPort).arg(native(m_options.port)));
-            return NoDevice;
-        }
-        qputenv("VTK290_PORTS", QFile::encodeName(m_options.port));
-    }
+    int first = 0, last = 0;
+    if (const int code = choosePorts(first, last))
+        return code;
     progress(text(ProgressScan));
-    const std::optional<QList<ConnectionScan::PortFinding>> findings = m_conversation.surveyPorts();
+    const std::optional<QList<ConnectionScan::PortFinding>> findings =
+        m_conversation.surveyPorts(first, last);
     endProgress();
     if (const int code = afterOperation(findings.has_value()))
         return code;
@@ -637,12 +665,18 @@ QStringList ServiceCommands::differenceLines(const QList<SetupDifference> &diffe
     return lines;
 }
 
+// The file is checked as "setup put" checks it: a value outside its list or a missing field is
+// no difference but a file that holds no setup to compare.
 int ServiceCommands::setupDiff(const QString &path) {
     if (const int code = loadSetupFile(path))
+        return code;
+    if (const int code = checkSetup(path, false, false, true))
         return code;
     if (const int code = connectDevice())
         return code;
     if (const int code = identify())
+        return code;
+    if (const int code = checkSetup(path, m_conversation.isStrainGauge(), true, true))
         return code;
     QString print;
     if (const int code = readDeviceSetup(print))

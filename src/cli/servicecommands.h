@@ -33,7 +33,7 @@ public:
     };
 
     struct Options {
-        QString port; // "COMn", a system path, or empty for the scan over COM1 … COM8
+        QString port; // any form PortAddress reads, or empty for the scan over COM1 … COM8
         bool json = false;
         bool all = false;
         bool dryRun = false;
@@ -76,6 +76,8 @@ public:
 
 private:
     int afterOperation(bool ran) const;
+    int choosePorts(int &first, int &last);
+    QString restoreArguments() const;
     int connectDevice(QString *foundName = nullptr);
     // The model from the type questions; with `serial` also the F.Nr.
     int identify(bool serial = false);
@@ -83,7 +85,7 @@ private:
     // Opens a setup file into the held setup.
     int loadSetupFile(const QString &path);
     // Checks the held setup as its file gave it.
-    int checkSetup(const QString &path, bool strainGauge, bool warn);
+    int checkSetup(const QString &path, bool strainGauge, bool warn, bool comparing = false);
     int checkOutputFile(const QString &path);
     int checkBackupFolder();
     int writeResult(const QString &result);

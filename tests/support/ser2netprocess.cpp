@@ -6,19 +6,21 @@
 #include <QTcpSocket>
 #include <QTest>
 
-quint16 Ser2NetProcess::freePort() {
+quint16 Ser2NetProcess::freePort(bool ipv6) {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
+    if (!probe.listen(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, 0))
         return 0;
     return probe.serverPort();
 }
 
-bool Ser2NetProcess::start(const QString &mode, const QString &serialPath) {
+bool Ser2NetProcess::start(const QString &mode, const QString &serialPath, bool ipv6) {
     stop();
-    const quint16 port = freePort();
-    const QString accepter = mode == QLatin1String("rfc2217")
-                                 ? QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1")
-                                 : QStringLiteral("tcp,127.0.0.1,%1");
+    const quint16 port = freePort(ipv6);
+    const QString host = ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1");
+    const QString accepter =
+        (mode == QLatin1String("rfc2217") ? QStringLiteral("telnet(rfc2217),tcp,%1,%2")
+                                          : QStringLiteral("tcp,%1,%2"))
+            .arg(host);
     QFile config(m_dir.filePath(QStringLiteral("ser2net.yaml")));
     if (port == 0 || !config.open(QIODevice::WriteOnly))
         return false;
@@ -31,7 +33,8 @@ bool Ser2NetProcess::start(const QString &mode, const QString &serialPath) {
                      .arg(accepter.arg(port), serialPath)
                      .toUtf8());
     config.close();
-    m_address = QStringLiteral("%1://127.0.0.1:%2").arg(mode).arg(port);
+    m_address =
+        QStringLiteral("%1://%2:%3").arg(mode, ipv6 ? QStringLiteral("[::1]") : host).arg(port);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start(QStringLiteral("ser2net"),
@@ -43,7 +46,7 @@ bool Ser2NetProcess::start(const QString &mode, const QString &serialPath) {
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
+        probe.connectToHost(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port);
         if (probe.waitForConnected(200)) {
             probe.abort();
             QTest::qWait(100);

@@ -15,10 +15,11 @@ public:
     Ser2NetProcess &operator=(const Ser2NetProcess &) = delete;
 
     // A loopback TCP port nobody listens on at the moment.
-    static quint16 freePort();
+    static quint16 freePort(bool ipv6 = false);
 
-    // Starts and waits (at most 5 s) until the server takes connections.
-    bool start(const QString &mode, const QString &serialPath);
+    // Starts and waits (at most 5 s) until the server takes connections, on 127.0.0.1 or
+    // (`ipv6`) on ::1.
+    bool start(const QString &mode, const QString &serialPath, bool ipv6 = false);
     // The program's address of the port, e.g. "rfc2217://127.0.0.1:40123".
     QString address() const { return m_address; }
     // Ends the server at once, as a server that goes away.

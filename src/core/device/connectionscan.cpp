@@ -1,6 +1,7 @@
 #include "device/connectionscan.h"
 
 #include "link/deviceprotocol.h"
+#include "link/networkportio.h"
 #include "link/portnames.h"
 #include "link/ucom.h"
 
@@ -22,6 +23,9 @@ ConnectionScan::Result ConnectionScan::run(int first, int last, const Asking &as
             asking(QStringLiteral("COM%1").arg(n));
         const QString error = link.ComOpen(QStringLiteral("COM%1").arg(n), BaudRate);
         if (!error.isEmpty()) {
+            const QString path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
+            if (NetworkPortIo::isNetworkPath(path))
+                result.networkFailures << error;
             if (link.ComOpenDenied() && result.deniedPort.isEmpty()) {
                 result.deniedPort = QStringLiteral("COM%1").arg(n);
                 result.deniedGroup =
@@ -58,7 +62,8 @@ QList<ConnectionScan::PortFinding> ConnectionScan::survey(const Identify &identi
         PortFinding finding;
         finding.port = n;
         finding.path = PortNames::systemLocation(QStringLiteral("COM%1").arg(n));
-        if (finding.path.isEmpty() || !QFileInfo::exists(finding.path)) {
+        finding.network = NetworkPortIo::isNetworkPath(finding.path);
+        if (finding.path.isEmpty() || (!finding.network && !QFileInfo::exists(finding.path))) {
             finding.kind = PortFinding::Kind::Absent;
             findings << finding;
             continue;

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -29,6 +30,8 @@ public:
         // The first port that answered "Name" without "KT290", and its answer.
         int otherPort = 0;
         QString otherAnswer;
+        // Why each network port failed to open, named with its address.
+        QStringList networkFailures;
     };
 
     // What one port showed when it was asked.
@@ -41,6 +44,7 @@ public:
         QString typeText;     // a KT 290's type
         QString serialNumber; // a KT 290's F.Nr
         QString error;        // the system's reason when the port did not open
+        bool network = false; // a server in the network, its reason named with the address
     };
     // Asks the KT 290 on the open port what else is to be known of it.
     using Identify = std::function<void(PortFinding &finding)>;

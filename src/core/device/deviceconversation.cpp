@@ -177,19 +177,23 @@ std::optional<ReadoutView> DeviceConversation::identify(bool serial) {
     return view;
 }
 
-std::optional<QList<ConnectionScan::PortFinding>> DeviceConversation::surveyPorts() {
+std::optional<QList<ConnectionScan::PortFinding>> DeviceConversation::surveyPorts(int first,
+                                                                                  int last) {
     if (!mayStart(Operation::Scan))
         return std::nullopt;
     Scope scope(*this, Operation::Scan);
-    return ConnectionScan(m_protocol).survey([this](ConnectionScan::PortFinding &finding) {
-        ReadoutView view;
-        DeviceReadout readout(m_protocol);
-        readout.readType(view);
-        if (!m_protocol.ended())
-            readout.readSerial(view);
-        finding.typeText = view.typeText;
-        finding.serialNumber = view.serialNumber;
-    });
+    return ConnectionScan(m_protocol)
+        .survey(
+            [this](ConnectionScan::PortFinding &finding) {
+                ReadoutView view;
+                DeviceReadout readout(m_protocol);
+                readout.readType(view);
+                if (!m_protocol.ended())
+                    readout.readSerial(view);
+                finding.typeText = view.typeText;
+                finding.serialNumber = view.serialNumber;
+            },
+            first, last);
 }
 
 std::optional<QString> DeviceConversation::readSetup() {

@@ -103,7 +103,8 @@ public:
     std::optional<ReadoutView> identify(bool serial = false);
     // Every port of first … last asked for its name in turn, each closed again; a KT 290 is
     // identified (type and F.Nr). Needs no connection and leaves none.
-    std::optional<QList<ConnectionScan::PortFinding>> surveyPorts();
+    std::optional<QList<ConnectionScan::PortFinding>>
+    surveyPorts(int first = ConnectionScan::FirstPort, int last = ConnectionScan::LastPort);
     // The device's setup print (the answer to "spr"); empty when the device gave none.
     std::optional<QString> readSetup();
     // Sends the set commands of a setup with the pauses the device needs and stores it with

@@ -1,5 +1,6 @@
 #include "link/networkportio.h"
 
+#include "link/portaddress.h"
 #include "link/ucom.h"
 
 #include <QDeadlineTimer>
@@ -36,8 +37,8 @@ QByteArray baudValue(int baudRate) {
 } // namespace
 
 bool NetworkPortIo::isNetworkPath(const QString &path) {
-    return path.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive) ||
-           path.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+    // Any "scheme://": one that is not served is named as an impossible address here.
+    return path.contains(QLatin1String("://"));
 }
 
 NetworkPortIo::NetworkPortIo(QObject *parent)
@@ -61,11 +62,14 @@ template <typename Done> bool NetworkPortIo::waitFor(Done done, const QDeadlineT
 QString NetworkPortIo::open(const QString &path, int baudRate) {
     close();
     m_openDenied = false;
-    const QUrl url(path);
-    m_telnet = url.scheme().compare(QLatin1String("rfc2217"), Qt::CaseInsensitive) == 0;
-    if (!url.isValid() || url.host().isEmpty() || url.port() < 1)
-        return tr("Die Netzwerkadresse %1 ist ungültig (rfc2217://HOST:PORT oder tcp://HOST:PORT).")
-            .arg(path);
+    m_openBusy = false;
+    const PortAddress address = PortAddress::parse(path);
+    if (!address.isNetwork())
+        return address.isValid() ? tr("%1: ungültige Adresse (rfc2217://HOST:PORT oder "
+                                      "tcp://HOST:PORT)")
+                                       .arg(path)
+                                 : address.problem();
+    m_telnet = address.kind == PortAddress::Kind::Rfc2217;
     m_baudRate = baudRate;
     m_received.clear();
     m_rx = Rx::Data;
@@ -75,18 +79,45 @@ QString NetworkPortIo::open(const QString &path, int baudRate) {
     m_comPortAnswers.clear();
 
     const QDeadlineTimer deadline(OpenTimeoutMs);
-    m_socket.connectToHost(url.host(), quint16(url.port()));
+    m_socket.connectToHost(address.host, address.port);
+    // Every failure named with the address.
     const auto unreachable = [&] {
-        const QString reason = m_socket.state() == QAbstractSocket::UnconnectedState
-                                   ? m_socket.errorString()
-                                   : tr("keine Antwort");
+        QString reason;
+        if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+            reason = tr("keine Antwort vom Server in 2,5 s");
+        } else {
+            switch (m_socket.error()) {
+            case QAbstractSocket::ConnectionRefusedError:
+                reason = tr("Verbindung abgelehnt");
+                break;
+            case QAbstractSocket::HostNotFoundError:
+                reason = tr("Server unbekannt");
+                break;
+            case QAbstractSocket::RemoteHostClosedError:
+                // Taken and closed again at once: the server's port serves another connection.
+                m_openBusy = true;
+                reason = tr("Port des Servers belegt");
+                break;
+            case QAbstractSocket::SocketTimeoutError:
+                reason = tr("keine Antwort vom Server in 2,5 s");
+                break;
+            default:
+                reason = m_socket.errorString();
+                break;
+            }
+        }
         close();
-        return tr("Der Server %1 ist nicht erreichbar: %2").arg(path, reason);
+        return tr("%1: %2").arg(path, reason);
     };
     if (!waitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, deadline))
         return unreachable();
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (!m_telnet) {
+        // A server whose port serves another connection closes this one at once.
+        const QDeadlineTimer settle(BusyCheckMs);
+        waitFor([] { return false; }, settle);
+        if (m_socket.state() != QAbstractSocket::ConnectedState)
+            return unreachable();
         m_open = true;
         return {};
     }

@@ -18,6 +18,9 @@ class NetworkPortIo final : public SerialPortIo {
 public:
     // Connecting and setting up the server's port take at most this long.
     static constexpr int OpenTimeoutMs = 2500;
+    // A raw TCP connection is kept this long before it counts as taken: a server whose port
+    // serves another connection closes it at once.
+    static constexpr int BusyCheckMs = 100;
 
     static bool isNetworkPath(const QString &path);
 

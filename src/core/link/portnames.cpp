@@ -1,5 +1,7 @@
 #include "link/portnames.h"
 
+#include "link/portaddress.h"
+
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSettings>
@@ -8,6 +10,8 @@
 #include <algorithm>
 
 namespace {
+
+QStringList g_override;
 
 int comNumber(const QString &comName) {
     if (!comName.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
@@ -47,8 +51,13 @@ QStringList splitPortList(const QString &list) {
     // that names such as /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 stay whole.
     QStringList paths;
     qsizetype start = 0;
+    bool bracket = false; // inside an IPv6 host
     for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list.at(i) != u':')
+        if (list.at(i) == u'[')
+            bracket = true;
+        else if (list.at(i) == u']')
+            bracket = false;
+        if (list.at(i) != u':' || bracket)
             continue;
         const bool last = i + 1 == list.size();
         // "rfc2217://HOST:PORT": the scheme's ':' is part of the address, and a ':' before a
@@ -103,21 +112,39 @@ bool environmentWins() {
 #endif
 }
 
+void setOverride(const QStringList &paths) {
+    g_override = paths;
+}
+
+// A listed entry: a COM name stands for that COMn of the system's order.
+QString entryLocation(const QString &entry) {
+    const PortAddress address = PortAddress::parse(entry);
+    return address.kind == PortAddress::Kind::Com ? systemOrderLocation(address.comNumber) : entry;
+}
+
 QString systemLocation(const QString &comName) {
     const int n = comNumber(comName);
     if (n < 1)
         return {};
+    if (!g_override.isEmpty())
+        return n <= g_override.size() ? entryLocation(g_override.at(n - 1)) : QString();
     if (environmentWins()) {
         const QStringList paths = splitPortList(qEnvironmentVariable("VTK290_PORTS"));
-        return n <= paths.size() ? paths.at(n - 1) : QString();
+        return n <= paths.size() ? entryLocation(paths.at(n - 1)) : QString();
     }
     if (n <= PortCount) {
         const QString chosen = chosenPorts().at(n - 1);
         if (!chosen.isEmpty())
-            return chosen;
+            return entryLocation(chosen);
     }
+    return systemOrderLocation(n);
+}
+
+QString systemOrderLocation(int n) {
+    if (n < 1)
+        return {};
 #ifdef Q_OS_WIN
-    return comName;
+    return QStringLiteral("COM%1").arg(n);
 #else
     QStringList names;
     const auto ports = QSerialPortInfo::availablePorts();

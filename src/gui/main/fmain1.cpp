@@ -560,6 +560,11 @@ QString Tform1::notFoundMessage(const ConnectionScan::Result &result) {
                               "sich danach neu an.")
             .arg(result.deniedPort, group);
     }
+    // A server in the network: what went wrong, named with its address.
+    if (!result.networkFailures.isEmpty())
+        return QStringLiteral("Kein KT 290 gefunden. Der Schnittstellen-Server ist nicht "
+                              "erreichbar:\n%1")
+            .arg(result.networkFailures.join(QLatin1Char('\n')));
     // Another program (a second vtk290, a terminal program) holds a port.
     if (!result.busyPort.isEmpty())
         return QStringLiteral("Kein KT 290 gefunden. Die Schnittstelle %1 ist belegt: ein "

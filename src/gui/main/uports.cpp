@@ -1,5 +1,6 @@
 #include "main/uports.h"
 
+#include "link/portaddress.h"
 #include "link/portnames.h"
 
 #include <QComboBox>
@@ -114,6 +115,13 @@ TfPorts::TfPorts(QWidget *parent, const QList<SystemPort> &ports)
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
 
+    LabelFehler = new QLabel(this);
+    LabelFehler->setObjectName(QStringLiteral("LabelFehler"));
+    LabelFehler->setWordWrap(true);
+    LabelFehler->setPalette(red);
+    LabelFehler->hide();
+    layout->addWidget(LabelFehler);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
@@ -130,6 +138,27 @@ TfPorts::TfPorts(QWidget *parent, const QList<SystemPort> &ports)
         accept();
     });
     connect(ButtonAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
+    for (QComboBox *combo : std::as_const(ComboPorts))
+        connect(combo, &QComboBox::editTextChanged, this, &TfPorts::check);
+    check();
+}
+
+QString TfPorts::problem() const {
+    const QStringList paths = chosen();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (paths.at(i).isEmpty())
+            continue;
+        if (const QString problem = PortAddress::parse(paths.at(i)).problem(); !problem.isEmpty())
+            return QStringLiteral("COM%1: %2").arg(i + 1).arg(problem);
+    }
+    return {};
+}
+
+void TfPorts::check() {
+    const QString problem = this->problem();
+    LabelFehler->setText(problem);
+    LabelFehler->setVisible(!problem.isEmpty());
+    ButtonOk->setEnabled(problem.isEmpty());
 }
 
 QStringList TfPorts::chosen() const {

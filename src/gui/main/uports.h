@@ -32,10 +32,15 @@ public:
 
     QLabel *LabelHinweis = nullptr;
     QLabel *LabelUmgebung = nullptr; // shown while VTK290_PORTS wins
+    QLabel *LabelFehler = nullptr;   // an impossible port as it is typed; OK waits for it
     QList<QComboBox *> ComboPorts;   // COM1 … COM8
     QPushButton *ButtonOk = nullptr;
     QPushButton *ButtonAbbrechen = nullptr;
 
+    // Why the ports as chosen now cannot be kept; empty when they can.
+    QString problem() const;
+
 private:
+    void check();
     void save();
 };
