@@ -803,6 +803,10 @@ void TestCli::backupsAndRestore() {
     const QString newer = backup("KT290-0042-20260102-100000.txt", twoFieldsChanged(), x1);
     const QString other = backup("KT290-0007-20260103-100000.txt", deviceSetup(), {});
     QVERIFY(!older.isEmpty() && !newer.isEmpty() && !other.isEmpty());
+    // Named like a backup, the newest of F.Nr 42 even, but holding no setup: not a backup.
+    QVERIFY(FileWriter::save(folder + QStringLiteral("/KT290-0042-20260104-100000.txt"),
+                             QByteArray("Einkaufsliste\r\n"))
+                .isEmpty());
 
     const Run all = cli({QStringLiteral("backups")});
     QCOMPARE(all.code, 0);
@@ -843,6 +847,14 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(SetupDifferences(SetupFieldsFromText(SetupFile::load(made).text), deviceSetup(), true),
              QList<SetupDifference>());
     QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), newer}).code, 0);
+
+    // Another device's backup goes in as asked (a replaced amplifier), with a warning.
+    const Run foreign = cli({QStringLiteral("setup"), QStringLiteral("put"), other});
+    QCOMPARE(foreign.code, 0);
+    QVERIFY2(foreign.err.contains(QStringLiteral("F.Nr 0007")) &&
+                 foreign.err.contains(QStringLiteral("F.Nr 0042")),
+             qPrintable(foreign.err));
+    QVERIFY(!restore.err.contains(QStringLiteral("Warnung")));
 }
 
 void TestCli::trace() {

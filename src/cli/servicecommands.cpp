@@ -54,6 +54,8 @@ constexpr const char *BackupFailed = "Die Sicherung des Geräte-Setups ist missl
 constexpr const char *BackupMade = "Das Setup des Geräts ist gesichert in %1";
 constexpr const char *NoBackupMade = "Ohne Sicherung (--no-backup): %1";
 constexpr const char *NoBackupFor = "Für das Gerät mit F.Nr %1 gibt es keine Sicherung in %2.";
+constexpr const char *OtherDeviceBackup = "Warnung: %1 ist die Sicherung des Geräts mit F.Nr %2; "
+                                          "angeschlossen ist das Gerät mit F.Nr %3.";
 constexpr const char *Restoring = "Zurückgespielt wird %1";
 constexpr const char *NoBackups = "Keine Sicherungen in %1.";
 constexpr const char *NoBackupsFor = "Keine Sicherungen für F.Nr %1 in %2.";
@@ -729,7 +731,13 @@ int ServiceCommands::setupPut(const QString &givenPath) {
         return code;
 
     SetupTransfer::Questions ask;
-    ask.writeChanges = [this](const QList<SetupDifference> &differences) {
+    ask.writeChanges = [this, &path](const QList<SetupDifference> &differences) {
+        // A backup of another device may be meant (a replaced amplifier): it is said.
+        const QString fileSerial = SetupBackup::serialNumberOf(path);
+        const QString deviceSerial = m_conversation.serialNumber();
+        if (!fileSerial.isEmpty() && !deviceSerial.isEmpty() &&
+            fileSerial.toInt() != deviceSerial.toInt())
+            err(text(OtherDeviceBackup).arg(native(path), fileSerial, deviceSerial));
         out(differenceLines(differences).join(QLatin1Char('\n')));
         // A write whose differences the caller cannot see is not made.
         return !m_options.dryRun && Terminal::outputFailure().isEmpty() &&

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -34,15 +35,25 @@ QString native(const QString &path) {
     return QDir::toNativeSeparators(path);
 }
 
-// The device's type as a backup names it, after its setup lines.
-QString typeInFile(const QString &path) {
+// The device's type as a backup names it, after its setup lines; nothing when the file holds no
+// setup (then it is no backup, whatever its name).
+std::optional<QString> typeInFile(const QString &path) {
     const SetupFile::Loaded loaded = SetupFile::load(path);
+    if (!loaded.error.isEmpty() || !SetupTextAccepted(loaded.text))
+        return std::nullopt;
     const QString key = QLatin1Char(' ') + text(TypeKey);
     for (const QString &line : loaded.text.split(QStringLiteral("\r\n"))) {
         if (line.startsWith(key))
             return line.section(QLatin1Char(':'), 1).trimmed();
     }
-    return {};
+    return QString();
+}
+
+// A backup's file name: KT290-<F.Nr or "unbekannt">-<yyyyMMdd-HHmmss>.txt.
+const QRegularExpression &backupName() {
+    static const QRegularExpression Name(
+        QStringLiteral("^KT290-(\\d+|%1)-(\\d{8}-\\d{6})\\.txt$").arg(text(UnknownSerial)));
+    return Name;
 }
 
 } // namespace
@@ -68,6 +79,12 @@ QString SetupBackup::fileName(const QString &serialNumber, const QDateTime &time
     return QStringLiteral("KT290-%1-%2.txt")
         .arg(serialNumber.isEmpty() ? text(UnknownSerial) : serialNumber,
              time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+QString SetupBackup::serialNumberOf(const QString &path) {
+    const QRegularExpressionMatch match = backupName().match(QFileInfo(path).fileName());
+    return match.hasMatch() && match.captured(1) != text(UnknownSerial) ? match.captured(1)
+                                                                        : QString();
 }
 
 SetupBackup::Result SetupBackup::store(const QString &setupPrint, const QDateTime &time,
@@ -101,8 +118,7 @@ QList<SetupBackup::Entry> SetupBackup::list(const QString &serialNumber) {
     const QString dir = folder();
     if (dir.isEmpty())
         return {};
-    static const QRegularExpression Name(
-        QStringLiteral("^KT290-(\\d+|%1)-(\\d{8}-\\d{6})\\.txt$").arg(text(UnknownSerial)));
+    const QRegularExpression &Name = backupName();
     bool wantedOk = false;
     const int wanted = serialNumber.toInt(&wantedOk);
     QList<Entry> entries;
@@ -122,7 +138,10 @@ QList<SetupBackup::Entry> SetupBackup::list(const QString &serialNumber) {
             if (!ok || !wantedOk || number != wanted)
                 continue;
         }
-        entry.typeText = typeInFile(entry.path);
+        const std::optional<QString> type = typeInFile(entry.path);
+        if (!type)
+            continue;
+        entry.typeText = *type;
         entries << entry;
     }
     // Newest first; two of the same second by name.

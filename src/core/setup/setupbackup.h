@@ -30,6 +30,8 @@ public:
     // made or written. Empty when backups can be written; the folder is made if missing.
     static QString folderProblem();
     static QString fileName(const QString &serialNumber, const QDateTime &time);
+    // The F.Nr a backup's file name gives ("0042"); empty for a name that is not a backup's.
+    static QString serialNumberOf(const QString &path);
 
     // Stores a device's setup print; a type text given is kept in the file as "Gerätetyp".
     static Result store(const QString &setupPrint, const QDateTime &time,
