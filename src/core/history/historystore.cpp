@@ -94,6 +94,18 @@ QString native(const QString &path) {
     return QDir::toNativeSeparators(path);
 }
 
+// Ends a transaction: committed when its statements went through, rolled back otherwise; an
+// invalid error means all was stored.
+QSqlError finish(QSqlDatabase &db, const QSqlQuery &query, bool done) {
+    QSqlError error = done ? QSqlError() : query.lastError();
+    // Not a file's commit: SQLite reports a failed one itself, and its error() is returned.
+    if (done && !db.commit())
+        error = db.lastError();
+    if (error.isValid())
+        db.rollback();
+    return error;
+}
+
 } // namespace
 
 QString HistoryStore::defaultPath() {
@@ -188,12 +200,8 @@ bool HistoryStore::migrate() {
         for (const QString &statement : SchemaSteps[step])
             done = done && query.exec(statement);
         done = done && query.exec(QStringLiteral("PRAGMA user_version=%1").arg(step + 1));
-        const QSqlError error = query.lastError();
-        if (!done || !db.commit()) {
-            db.rollback();
-            return fail(
-                text(NotWritable).arg(native(m_path), reasonOf(done ? db.lastError() : error)));
-        }
+        if (const QSqlError error = finish(db, query, done); error.isValid())
+            return fail(text(NotWritable).arg(native(m_path), reasonOf(error)));
     }
     return true;
 }
@@ -230,11 +238,8 @@ std::optional<qint64> HistoryStore::beginVisit(const QString &serialNumber, cons
     query.addBindValue(timeText(at));
     done = done && query.exec();
     const qint64 visit = done ? query.lastInsertId().toLongLong() : 0;
-    const QSqlError error = query.lastError();
-    if (!done || !db.commit()) {
-        const QSqlError why = done ? db.lastError() : error;
-        db.rollback();
-        fail(text(NotWritable).arg(native(m_path), reasonOf(why)));
+    if (const QSqlError error = finish(db, query, done); error.isValid()) {
+        fail(text(NotWritable).arg(native(m_path), reasonOf(error)));
         return std::nullopt;
     }
     return visit;
