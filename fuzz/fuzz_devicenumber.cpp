@@ -1,7 +1,7 @@
 // Device answers: number answers, numbers, the version answer.
-#include "device/devicereadout.h"
-#include "link/allgem.h"
-#include "link/deviceprotocol.h"
+#include "core/device/devicereadout.h"
+#include "core/link/allgem.h"
+#include "core/link/deviceprotocol.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // The answer to "poti": five potentiometer positions and their report lines.
-#include "diag/statusreport.h"
+#include "core/diag/statusreport.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // Setup texts and files: the file decoding and the reading of labelled values.
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "setup/setuptext.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/setup/setuptext.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 // The update information file from the maker's server.
-#include "update/updateinfo.h"
+#include "core/update/updateinfo.h"
 
 #include <QByteArray>
 

@@ -3,11 +3,11 @@
 #include "fakeserialport.h"
 #include "kt290device.h"
 
-#include "link/allgem.h"
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
+#include "core/link/allgem.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "setup/currentsetup.h"
-#include "setup/radiogroup.h"
-#include "setup/setupfields.h"
-#include "setup/ueinst.h"
-#include "setup/urelais.h"
+#include "core/setup/currentsetup.h"
+#include "gui/setup/radiogroup.h"
+#include "core/setup/setupfields.h"
+#include "gui/setup/ueinst.h"
+#include "gui/setup/urelais.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "fakeserialport.h"
-#include "help/uinfo.h"
-#include "help/upotikontr.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
-#include "main/windowset.h"
+#include "gui/help/uinfo.h"
+#include "gui/help/upotikontr.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
+#include "gui/main/windowset.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "link/allgem.h"
-#include "link/portaddress.h"
-#include "link/portnames.h"
+#include "core/link/allgem.h"
+#include "core/link/portaddress.h"
+#include "core/link/portnames.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "setup/setupfile.h"
+#include "core/setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 

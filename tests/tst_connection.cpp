@@ -1,7 +1,7 @@
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
 #include "simulatorprocess.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
-#include "history/historystore.h"
-#include "history/uhistory.h"
-#include "setup/setupfile.h"
+#include "core/history/historystore.h"
+#include "gui/history/uhistory.h"
+#include "core/setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 

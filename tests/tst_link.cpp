@@ -1,5 +1,5 @@
 #include "fakeserialport.h"
-#include "link/ucom.h"
+#include "core/link/ucom.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

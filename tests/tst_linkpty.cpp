@@ -1,5 +1,5 @@
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
 #include "simulatorprocess.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "device/deviceconversation.h"
-#include "diag/ulive.h"
-#include "diag/usimul.h"
-#include "diag/ustatus.h"
+#include "core/device/deviceconversation.h"
+#include "gui/diag/ulive.h"
+#include "gui/diag/usimul.h"
+#include "gui/diag/ustatus.h"
 #include "diagrig.h"
 #include "simulatorprocess.h"
 

@@ -1,9 +1,9 @@
 #include "fakeserialport.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
-#include "main/umehr.h"
-#include "system/instancemark.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
+#include "gui/main/umehr.h"
+#include "core/system/instancemark.h"
 
 #include <QAction>
 #include <QApplication>

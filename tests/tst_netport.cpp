@@ -3,15 +3,15 @@
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
-#include "device/deviceconversation.h"
-#include "diag/ulive.h"
-#include "link/networkportio.h"
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "system/filewriter.h"
+#include "core/device/deviceconversation.h"
+#include "gui/diag/ulive.h"
+#include "core/link/networkportio.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,13 +1,13 @@
 #include "simulatorprocess.h"
 
-#include "device/deviceconversation.h"
-#include "link/portnames.h"
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/formcontrols.h"
-#include "main/startup.h"
-#include "main/uports.h"
+#include "core/device/deviceconversation.h"
+#include "core/link/portnames.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/formcontrols.h"
+#include "gui/main/startup.h"
+#include "gui/main/uports.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "device/devicereadout.h"
+#include "core/device/devicereadout.h"
 #include "fakeserialport.h"
-#include "link/allgem.h"
-#include "link/deviceprotocol.h"
-#include "link/ucom.h"
+#include "core/link/allgem.h"
+#include "core/link/deviceprotocol.h"
+#include "core/link/ucom.h"
 
 #include <QtTest>
 

@@ -1,12 +1,12 @@
-#include "diag/servicerecord.h"
-#include "diag/ustatus.h"
+#include "gui/diag/servicerecord.h"
+#include "gui/diag/ustatus.h"
 #include "diagrig.h"
-#include "main/fmain1.h"
-#include "setup/setupactions.h"
-#include "setup/setupfile.h"
+#include "gui/main/fmain1.h"
+#include "gui/setup/setupactions.h"
+#include "core/setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
-#include "system/filewriter.h"
+#include "core/system/filewriter.h"
 
 #include <QDir>
 #include <QFile>

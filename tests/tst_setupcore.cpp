@@ -1,9 +1,9 @@
-#include "device/deviceconversation.h"
+#include "core/device/deviceconversation.h"
 #include "deviceprint.h"
 #include "fakeserialport.h"
-#include "link/ucom.h"
-#include "setup/currentsetup.h"
-#include "setup/setuptransfer.h"
+#include "core/link/ucom.h"
+#include "core/setup/currentsetup.h"
+#include "core/setup/setuptransfer.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -1,9 +1,9 @@
 #include "fakeserialport.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
-#include "setup/setupfields.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
+#include "core/setup/setupfields.h"
 #include "setupstate.h"
 
 #include <QMessageBox>

@@ -1,11 +1,11 @@
 #include "fakeserialport.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "setup/setuptext.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/setup/setuptext.h"
 #include "setupstate.h"
 
 #include <QRandomGenerator>

@@ -1,9 +1,9 @@
 #include "deviceprint.h"
-#include "link/allgem.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "system/filewriter.h"
-#include "setup/setuptext.h"
+#include "core/link/allgem.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
+#include "core/setup/setuptext.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 #include "diagrig.h"
 #include "simulatorprocess.h"
 
-#include "diag/simulationvalues.h"
-#include "diag/usimul.h"
+#include "core/diag/simulationvalues.h"
+#include "gui/diag/usimul.h"
 
 #include <QFrame>
 #include <QLabel>

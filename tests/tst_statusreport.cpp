@@ -1,9 +1,9 @@
 #include "diagrig.h"
 #include "simulatorprocess.h"
 
-#include "diag/statusreport.h"
-#include "diag/ulogfile.h"
-#include "diag/ustatus.h"
+#include "core/diag/statusreport.h"
+#include "gui/diag/ulogfile.h"
+#include "gui/diag/ustatus.h"
 
 #include <QAction>
 #include <QElapsedTimer>

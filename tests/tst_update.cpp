@@ -1,11 +1,11 @@
 #include "fakeserialport.h"
-#include "help/uinfo.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/startup.h"
-#include "main/windowset.h"
-#include "update/downloader.h"
-#include "update/updateinfo.h"
+#include "gui/help/uinfo.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/startup.h"
+#include "gui/main/windowset.h"
+#include "core/update/downloader.h"
+#include "core/update/updateinfo.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "commandline.h"
+#include "cli/commandline.h"
 
-#include "vtk290version.h"
+#include "core/vtk290version.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "servicecommands.h"
+#include "cli/servicecommands.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,12 +1,12 @@
-#include "commandline.h"
-#include "device/deviceconversation.h"
-#include "history/historyrecorder.h"
-#include "history/historystore.h"
-#include "link/qtserialportio.h"
-#include "link/ucom.h"
-#include "servicecommands.h"
-#include "system/interruptsignals.h"
-#include "terminal.h"
+#include "cli/commandline.h"
+#include "core/device/deviceconversation.h"
+#include "core/history/historyrecorder.h"
+#include "core/history/historystore.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
+#include "cli/servicecommands.h"
+#include "core/system/interruptsignals.h"
+#include "cli/terminal.h"
 
 #include <QCoreApplication>
 #include <QStringList>

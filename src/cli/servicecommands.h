@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device/devicereadout.h"
-#include "setup/currentsetup.h"
-#include "setup/setuptransfer.h"
+#include "core/device/devicereadout.h"
+#include "core/setup/currentsetup.h"
+#include "core/setup/setuptransfer.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

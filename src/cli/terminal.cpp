@@ -1,6 +1,6 @@
-#include "terminal.h"
+#include "cli/terminal.h"
 
-#include "system/filewriter.h"
+#include "core/system/filewriter.h"
 
 #include <QtGlobal>
 

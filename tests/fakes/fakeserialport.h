@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/serialportio.h"
+#include "core/link/serialportio.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,9 +1,9 @@
-#include "device/connectionscan.h"
+#include "core/device/connectionscan.h"
 
-#include "link/deviceprotocol.h"
-#include "link/networkportio.h"
-#include "link/portnames.h"
-#include "link/ucom.h"
+#include "core/link/deviceprotocol.h"
+#include "core/link/networkportio.h"
+#include "core/link/portnames.h"
+#include "core/link/ucom.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
-#include "device/deviceconversation.h"
+#include "core/device/deviceconversation.h"
 
-#include "link/ucom.h"
-#include "setup/setupfields.h"
+#include "core/link/ucom.h"
+#include "core/setup/setupfields.h"
 
 #include <QTimer>
 

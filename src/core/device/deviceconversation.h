@@ -1,10 +1,10 @@
 #pragma once
 
-#include "device/connectionscan.h"
-#include "device/devicereadout.h"
-#include "diag/logfetch.h"
-#include "diag/statusreport.h"
-#include "link/deviceprotocol.h"
+#include "core/device/connectionscan.h"
+#include "core/device/devicereadout.h"
+#include "core/diag/logfetch.h"
+#include "core/diag/statusreport.h"
+#include "core/link/deviceprotocol.h"
 
 #include <QObject>
 #include <QString>

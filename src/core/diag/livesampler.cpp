@@ -1,7 +1,7 @@
-#include "diag/livesampler.h"
+#include "core/diag/livesampler.h"
 
-#include "link/allgem.h"
-#include "link/deviceprotocol.h"
+#include "core/link/allgem.h"
+#include "core/link/deviceprotocol.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "diag/livetrace.h"
+#include "core/diag/livetrace.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "diag/logfetch.h"
+#include "core/diag/logfetch.h"
 
-#include "link/allgem.h"
-#include "link/deviceprotocol.h"
-#include "link/ucom.h"
+#include "core/link/allgem.h"
+#include "core/link/deviceprotocol.h"
+#include "core/link/ucom.h"
 
 #include <QDeadlineTimer>
 

@@ -1,9 +1,9 @@
-#include "diag/simulationrun.h"
+#include "core/diag/simulationrun.h"
 
-#include "diag/simulationvalues.h"
+#include "core/diag/simulationvalues.h"
 
-#include "link/allgem.h"
-#include "link/deviceprotocol.h"
+#include "core/link/allgem.h"
+#include "core/link/deviceprotocol.h"
 
 namespace {
 // Pauses after the set commands, as the device needs them.

@@ -1,6 +1,6 @@
-#include "diag/simulationvalues.h"
+#include "core/diag/simulationvalues.h"
 
-#include "link/allgem.h"
+#include "core/link/allgem.h"
 
 #include <QLocale>
 

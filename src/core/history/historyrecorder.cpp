@@ -1,9 +1,9 @@
-#include "history/historyrecorder.h"
+#include "core/history/historyrecorder.h"
 
-#include "history/historystore.h"
-#include "setup/setupbackup.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
+#include "core/history/historystore.h"
+#include "core/setup/setupbackup.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
 
 #include <QDateTime>
 #include <QDir>

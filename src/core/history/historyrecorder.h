@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/deviceconversation.h"
-#include "setup/setuptransfer.h"
+#include "core/device/deviceconversation.h"
+#include "core/setup/setuptransfer.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "history/historystore.h"
+#include "core/history/historystore.h"
 
-#include "system/datafolder.h"
+#include "core/system/datafolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "link/allgem.h"
+#include "core/link/allgem.h"
 
 #include <QCoreApplication>
 #include <QDir>

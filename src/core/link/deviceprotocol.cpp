@@ -1,7 +1,7 @@
-#include "link/deviceprotocol.h"
+#include "core/link/deviceprotocol.h"
 
-#include "link/allgem.h"
-#include "link/ucom.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>

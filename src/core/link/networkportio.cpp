@@ -1,7 +1,7 @@
-#include "link/networkportio.h"
+#include "core/link/networkportio.h"
 
-#include "link/portaddress.h"
-#include "link/ucom.h"
+#include "core/link/portaddress.h"
+#include "core/link/ucom.h"
 
 #include <QDeadlineTimer>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "link/portaddress.h"
+#include "core/link/portaddress.h"
 
-#include "link/portnames.h"
+#include "core/link/portnames.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

@@ -1,6 +1,6 @@
-#include "link/portnames.h"
+#include "core/link/portnames.h"
 
-#include "link/portaddress.h"
+#include "core/link/portaddress.h"
 
 #include <QRegularExpression>
 #include <QSerialPortInfo>

@@ -1,4 +1,4 @@
-#include "link/qtserialportio.h"
+#include "core/link/qtserialportio.h"
 
 #include <QFileInfo>
 #include <QTimer>

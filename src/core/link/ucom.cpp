@@ -1,7 +1,7 @@
-#include "link/ucom.h"
+#include "core/link/ucom.h"
 
-#include "link/networkportio.h"
-#include "link/portnames.h"
+#include "core/link/networkportio.h"
+#include "core/link/portnames.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

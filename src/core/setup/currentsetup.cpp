@@ -1,4 +1,4 @@
-#include "setup/currentsetup.h"
+#include "core/setup/currentsetup.h"
 
 CurrentSetup::CurrentSetup(QObject *parent)
     : QObject(parent) {}

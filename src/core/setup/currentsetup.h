@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/setupfields.h"
+#include "core/setup/setupfields.h"
 
 #include <QObject>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "setup/setupbackup.h"
+#include "core/setup/setupbackup.h"
 
-#include "link/allgem.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "system/datafolder.h"
-#include "system/filewriter.h"
+#include "core/link/allgem.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/system/datafolder.h"
+#include "core/system/filewriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "setup/setupfields.h"
+#include "core/setup/setupfields.h"
 
-#include "link/allgem.h"
-#include "setup/setuptext.h"
+#include "core/link/allgem.h"
+#include "core/setup/setuptext.h"
 
 #include <algorithm>
 #include <limits>

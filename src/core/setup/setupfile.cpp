@@ -1,7 +1,7 @@
-#include "setup/setupfile.h"
+#include "core/setup/setupfile.h"
 
-#include "setup/setuptext.h"
-#include "system/systemreason.h"
+#include "core/setup/setuptext.h"
+#include "core/system/systemreason.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
-#include "setup/setuptext.h"
+#include "core/setup/setuptext.h"
 
-#include "link/allgem.h"
+#include "core/link/allgem.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "setup/setuptransfer.h"
+#include "core/setup/setuptransfer.h"
 
-#include "device/deviceconversation.h"
-#include "setup/currentsetup.h"
-#include "setup/setupbackup.h"
-#include "setup/setupfile.h"
-#include "system/filewriter.h"
+#include "core/device/deviceconversation.h"
+#include "core/setup/currentsetup.h"
+#include "core/setup/setupbackup.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
 
 #include <QScopeGuard>
 

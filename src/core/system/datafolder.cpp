@@ -1,4 +1,4 @@
-#include "system/datafolder.h"
+#include "core/system/datafolder.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
-#include "system/filewriter.h"
+#include "core/system/filewriter.h"
 
-#include "system/systemreason.h"
+#include "core/system/systemreason.h"
 
 #include <QFile>
 #include <QFileInfo>

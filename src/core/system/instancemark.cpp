@@ -1,4 +1,4 @@
-#include "system/instancemark.h"
+#include "core/system/instancemark.h"
 
 #include <QCoreApplication>
 #include <QDir>

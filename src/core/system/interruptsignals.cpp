@@ -1,4 +1,4 @@
-#include "system/interruptsignals.h"
+#include "core/system/interruptsignals.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "system/systemreason.h"
+#include "core/system/systemreason.h"
 
 #include <QDir>
 #include <QFileInfo>

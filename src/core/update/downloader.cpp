@@ -1,6 +1,6 @@
-#include "update/downloader.h"
+#include "core/update/downloader.h"
 
-#include "system/filewriter.h"
+#include "core/system/filewriter.h"
 
 #include <QCryptographicHash>
 #include <QDir>

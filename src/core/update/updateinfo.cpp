@@ -1,4 +1,4 @@
-#include "update/updateinfo.h"
+#include "core/update/updateinfo.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
-#include "diag/servicerecord.h"
+#include "gui/diag/servicerecord.h"
 
-#include "setup/setupfile.h"
-#include "system/filewriter.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "diag/servicerecorddialog.h"
+#include "gui/diag/servicerecorddialog.h"
 
 #include <QCoreApplication>
 #include <QFormLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diag/servicerecord.h"
+#include "gui/diag/servicerecord.h"
 
 #include <QDialog>
 

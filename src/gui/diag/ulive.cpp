@@ -1,12 +1,12 @@
-#include "diag/ulive.h"
+#include "gui/diag/ulive.h"
 
-#include "device/deviceconversation.h"
-#include "diag/livetrace.h"
-#include "link/allgem.h"
-#include "main/fmain1.h"
-#include "main/formcontrols.h"
-#include "setup/setupfile.h"
-#include "system/filewriter.h"
+#include "core/device/deviceconversation.h"
+#include "core/diag/livetrace.h"
+#include "core/link/allgem.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/formcontrols.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
 
 #include <QAreaSeries>
 #include <QChart>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diag/livesampler.h"
+#include "core/diag/livesampler.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
-#include "diag/ulogfile.h"
+#include "gui/diag/ulogfile.h"
 
-#include "device/deviceconversation.h"
-#include "diag/logfetch.h"
-#include "diag/statusreport.h"
+#include "core/device/deviceconversation.h"
+#include "core/diag/logfetch.h"
+#include "core/diag/statusreport.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

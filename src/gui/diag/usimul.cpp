@@ -1,12 +1,12 @@
-#include "diag/usimul.h"
+#include "gui/diag/usimul.h"
 
-#include "diag/simulationvalues.h"
+#include "core/diag/simulationvalues.h"
 
-#include "device/deviceconversation.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/formcontrols.h"
+#include "core/device/deviceconversation.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/formcontrols.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diag/simulationrun.h"
+#include "core/diag/simulationrun.h"
 
 #include <QDialog>
 

@@ -1,18 +1,18 @@
-#include "diag/ustatus.h"
+#include "gui/diag/ustatus.h"
 
-#include "diag/servicerecorddialog.h"
-#include "diag/statusreport.h"
-#include "history/historystore.h"
+#include "gui/diag/servicerecorddialog.h"
+#include "core/diag/statusreport.h"
+#include "core/history/historystore.h"
 
-#include "device/deviceconversation.h"
-#include "link/allgem.h"
-#include "link/ucom.h"
-#include "main/fmain1.h"
-#include "main/formcontrols.h"
-#include "setup/setupfields.h"
-#include "setup/setupfile.h"
-#include "setup/setuptransfer.h"
-#include "system/filewriter.h"
+#include "core/device/deviceconversation.h"
+#include "core/link/allgem.h"
+#include "core/link/ucom.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/formcontrols.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/setup/setuptransfer.h"
+#include "core/system/filewriter.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,10 +1,10 @@
-#include "help/uinfo.h"
+#include "gui/help/uinfo.h"
 
-#include "update/updateinfo.h"
-#include "vtk290version.h"
+#include "core/update/updateinfo.h"
+#include "core/vtk290version.h"
 
-#include "link/ucom.h"
-#include "main/formcontrols.h"
+#include "core/link/ucom.h"
+#include "gui/main/formcontrols.h"
 
 #include <QCoreApplication>
 #include <QDir>

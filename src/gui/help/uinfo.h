@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/downloader.h"
+#include "core/update/downloader.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "help/upotikontr.h"
+#include "gui/help/upotikontr.h"
 
-#include "main/formcontrols.h"
+#include "gui/main/formcontrols.h"
 
 #include <QFrame>
 #include <QLabel>

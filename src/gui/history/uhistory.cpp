@@ -1,6 +1,6 @@
-#include "history/uhistory.h"
+#include "gui/history/uhistory.h"
 
-#include "link/allgem.h"
+#include "core/link/allgem.h"
 
 #include <QBoxLayout>
 #include <QChart>

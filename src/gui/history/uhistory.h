@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/historystore.h"
+#include "core/history/historystore.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device/connectionscan.h"
-#include "device/deviceconversation.h"
-#include "setup/currentsetup.h"
+#include "core/device/connectionscan.h"
+#include "core/device/deviceconversation.h"
+#include "core/setup/currentsetup.h"
 
 #include <QMainWindow>
 #include <QMessageBox>

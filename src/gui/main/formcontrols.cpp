@@ -1,6 +1,6 @@
-#include "main/formcontrols.h"
+#include "gui/main/formcontrols.h"
 
-#include "main/textfield.h"
+#include "gui/main/textfield.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/textfield.h"
+#include "gui/main/textfield.h"
 
 #include <QColor>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "main/germantexts.h"
+#include "gui/main/germantexts.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,19 +1,19 @@
-#include "main/startup.h"
+#include "gui/main/startup.h"
 
-#include "main/fmain1.h"
-#include "main/umehr.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/umehr.h"
 
-#include "diag/ulive.h"
-#include "diag/ulogfile.h"
-#include "diag/usimul.h"
-#include "diag/ustatus.h"
-#include "help/uinfo.h"
-#include "help/upotikontr.h"
-#include "setup/currentsetup.h"
-#include "setup/setupactions.h"
-#include "setup/setuptransfer.h"
-#include "setup/ueinst.h"
-#include "setup/urelais.h"
+#include "gui/diag/ulive.h"
+#include "gui/diag/ulogfile.h"
+#include "gui/diag/usimul.h"
+#include "gui/diag/ustatus.h"
+#include "gui/help/uinfo.h"
+#include "gui/help/upotikontr.h"
+#include "core/setup/currentsetup.h"
+#include "gui/setup/setupactions.h"
+#include "core/setup/setuptransfer.h"
+#include "gui/setup/ueinst.h"
+#include "gui/setup/urelais.h"
 
 // The artwork lives in the static window library, whose resources are registered by hand.
 static void initResources() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/windowset.h"
+#include "gui/main/windowset.h"
 
 class ComLink;
 class CurrentSetup;

@@ -1,6 +1,6 @@
-#include "main/textfield.h"
+#include "gui/main/textfield.h"
 
-#include "main/formcontrols.h"
+#include "gui/main/formcontrols.h"
 
 TextField::TextField(QWidget *parent)
     : QLabel(parent) {}

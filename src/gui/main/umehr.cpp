@@ -1,6 +1,6 @@
-#include "main/umehr.h"
+#include "gui/main/umehr.h"
 
-#include "main/formcontrols.h"
+#include "gui/main/formcontrols.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
-#include "main/uports.h"
+#include "gui/main/uports.h"
 
-#include "link/portaddress.h"
-#include "link/portnames.h"
+#include "core/link/portaddress.h"
+#include "core/link/portnames.h"
 
 #include <QComboBox>
 #include <QDir>

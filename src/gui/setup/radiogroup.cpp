@@ -1,4 +1,4 @@
-#include "setup/radiogroup.h"
+#include "gui/setup/radiogroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

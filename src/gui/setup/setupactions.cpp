@@ -1,12 +1,12 @@
-#include "setup/setupactions.h"
+#include "gui/setup/setupactions.h"
 
-#include "device/deviceconversation.h"
-#include "link/allgem.h"
-#include "setup/currentsetup.h"
-#include "setup/setupfile.h"
-#include "setup/setuptransfer.h"
-#include "setup/ueinst.h"
-#include "setup/urelais.h"
+#include "core/device/deviceconversation.h"
+#include "core/link/allgem.h"
+#include "core/setup/currentsetup.h"
+#include "core/setup/setupfile.h"
+#include "core/setup/setuptransfer.h"
+#include "gui/setup/ueinst.h"
+#include "gui/setup/urelais.h"
 
 #include <QDir>
 #include <QFileDialog>

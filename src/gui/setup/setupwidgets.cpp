@@ -1,4 +1,4 @@
-#include "setup/setupwidgets.h"
+#include "gui/setup/setupwidgets.h"
 
 #include <QComboBox>
 #include <QDialog>

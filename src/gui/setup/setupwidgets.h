@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/formcontrols.h"
+#include "gui/main/formcontrols.h"
 
 #include <QRect>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "setup/ueinst.h"
+#include "gui/setup/ueinst.h"
 
-#include "setup/radiogroup.h"
-#include "setup/setupfields.h"
-#include "setup/setupwidgets.h"
+#include "gui/setup/radiogroup.h"
+#include "core/setup/setupfields.h"
+#include "gui/setup/setupwidgets.h"
 
 #include <QComboBox>
 #include <QFrame>

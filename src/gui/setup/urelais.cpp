@@ -1,7 +1,7 @@
-#include "setup/urelais.h"
+#include "gui/setup/urelais.h"
 
-#include "setup/setupfields.h"
-#include "setup/setupwidgets.h"
+#include "core/setup/setupfields.h"
+#include "gui/setup/setupwidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
