@@ -228,7 +228,7 @@ ServiceCommands::ServiceCommands(DeviceConversation &conversation, Options optio
     , m_options(std::move(options)) {
     m_clock.start();
     if (m_options.trace)
-        QObject::connect(&m_conversation.link(), &ComLink::traffic,
+        QObject::connect(&m_conversation, &DeviceConversation::traffic,
                          [this](bool sent, const QByteArray &bytes) { trace(sent, bytes); });
 }
 

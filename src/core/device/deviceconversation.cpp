@@ -49,6 +49,7 @@ DeviceConversation::DeviceConversation(ComLink &link, QObject *parent)
     , m_link(link)
     , m_protocol(link) {
     connect(&m_link, &ComLink::portLost, this, &DeviceConversation::onPortLost);
+    connect(&m_link, &ComLink::traffic, this, &DeviceConversation::traffic);
 }
 
 DeviceConversation::~DeviceConversation() = default;

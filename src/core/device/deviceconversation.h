@@ -151,6 +151,8 @@ signals:
     void deviceLost(DeviceConversation::Operation operation);
     // The scan opens and asks this port (COMn) now.
     void scanAsking(const QString &port);
+    // Bytes sent to (sent) or received from the device, as they cross the port.
+    void traffic(bool sent, const QByteArray &bytes);
 
 private:
     class Scope;
