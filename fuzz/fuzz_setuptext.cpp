@@ -1,6 +1,6 @@
 // Setup texts and files: the file decoding and the reading of labelled values.
 #include "core/setup/setupfields.h"
-#include "core/setup/setupfile.h"
+#include "core/system/textfile.h"
 #include "core/setup/setuptext.h"
 
 #include <QByteArray>
@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString text = SetupFile::decode(bytes).value_or(QString::fromLatin1(bytes));
+    const QString text = TextFile::decode(bytes).value_or(QString::fromLatin1(bytes));
     for (const char *key :
          {"Version", " Sicherheitsmodus", "Relais1pol", "Relais2pol", "Alarm1hysterese",
           "Alarm2hysterese", "Sicherheitsmodus", "Druckrichtung", "Nullpotimitte",

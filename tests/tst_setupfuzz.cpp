@@ -4,7 +4,7 @@
 #include "gui/main/fmain1.h"
 #include "gui/main/startup.h"
 #include "core/setup/setupfields.h"
-#include "core/setup/setupfile.h"
+#include "core/system/textfile.h"
 #include "core/setup/setuptext.h"
 #include "setupstate.h"
 
@@ -103,7 +103,7 @@ void TestSetupFuzz::decodeBytes() {
         const int size = random.bounded(200);
         for (int i = 0; i < size; ++i)
             bytes += char(random.bounded(256));
-        const std::optional<QString> text = SetupFile::decode(bytes);
+        const std::optional<QString> text = TextFile::decode(bytes);
         if (text) {
             QVERIFY(!text->contains(QChar(0)));
             QVERIFY(!text->contains(QRegularExpression(QStringLiteral("\r(?!\n)|(?<!\r)\n"))));

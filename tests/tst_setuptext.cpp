@@ -2,6 +2,7 @@
 #include "core/link/allgem.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
+#include "core/system/textfile.h"
 #include "core/system/filewriter.h"
 #include "core/setup/setuptext.h"
 
@@ -218,7 +219,7 @@ void TestSetupText::fileValuesReadBack() {
     fields.safetyMode = true;
     fields.pressureIndex = 0;
     fields.zeroIndex = 1;
-    const QString text = *SetupFile::decode(
+    const QString text = *TextFile::decode(
         SetupFile::encode(SetupFile::lines(fields, QDateTime::currentDateTime())));
     QVERIFY(SetupTextAccepted(text));
     QCOMPARE(ParseKeyValue(QStringLiteral("Alarm1hysterese"), text), 0.1);
@@ -260,7 +261,7 @@ void TestSetupText::decode_data() {
 void TestSetupText::decode() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
-    const std::optional<QString> text = SetupFile::decode(bytes);
+    const std::optional<QString> text = TextFile::decode(bytes);
     QCOMPARE(text.has_value(), !expected.isNull());
     if (text)
         QCOMPARE(*text, expected);
@@ -335,7 +336,7 @@ void TestSetupText::defaultExtension_data() {
 void TestSetupText::defaultExtension() {
     QFETCH(QString, name);
     QFETCH(QString, expected);
-    QCOMPARE(SetupFile::withDefaultExtension(name), expected);
+    QCOMPARE(TextFile::withDefaultExtension(name), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSetupText)

@@ -20,14 +20,9 @@ public:
     };
 
     static QStringList lines(const SetupFields &fields, const QDateTime &savedAt);
+    // The file's bytes: a text file as every other the programs write (TextFile).
     static QByteArray encode(const QStringList &lines);
-    // A byte-order mark selects UTF-8 or UTF-16 and is dropped; without one the bytes are
-    // Windows-1252. Line ends become CR LF. Nothing when the bytes are no text.
-    static std::optional<QString> decode(const QByteArray &bytes);
 
     // Reads a text file; whether it holds a setup is for its reader to decide.
     static Loaded load(const QString &path);
-
-    // ".txt" appended to a name whose last part has no extension.
-    static QString withDefaultExtension(const QString &path);
 };

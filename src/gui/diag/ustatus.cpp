@@ -12,7 +12,7 @@
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
-#include "core/system/filewriter.h"
+#include "core/system/textfile.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -299,12 +299,12 @@ void Tfstatus::Speichernunter1Click() {
          QFileInfo(chosen).suffix().isEmpty());
     const QString path = pdf && QFileInfo(chosen).suffix().isEmpty()
                              ? chosen + QLatin1String(".pdf")
-                             : SetupFile::withDefaultExtension(chosen);
+                             : TextFile::withDefaultExtension(chosen);
     // The dialog offers the completed name the next time.
     SaveDialog1->selectFile(path);
     if (!pdf) {
         // The report as the memo shows it, line for line.
-        const QString reason = FileWriter::save(path, SetupFile::encode(memoLines()));
+        const QString reason = TextFile::save(path, memoLines());
         if (!reason.isEmpty())
             QMessageBox::critical(this, ApplicationTitle(),
                                   QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")

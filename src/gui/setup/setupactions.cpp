@@ -3,7 +3,7 @@
 #include "core/device/deviceconversation.h"
 #include "core/link/allgem.h"
 #include "core/setup/currentsetup.h"
-#include "core/setup/setupfile.h"
+#include "core/system/textfile.h"
 #include "core/setup/setuptransfer.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
@@ -117,7 +117,8 @@ void SetupActions::download() {
                           },
                           [this](const QString &error) {
                               return confirmWithoutBackup(error);
-                          }});
+                          },
+                          {}});
     switch (result) {
     case SetupTransfer::Result::NoSetup:
         showReadError();
@@ -189,7 +190,7 @@ void SetupActions::saveFile(QFileDialog *dialog) {
     const QString chosen = chooseFile(dialog);
     if (chosen.isEmpty())
         return;
-    const QString path = SetupFile::withDefaultExtension(chosen);
+    const QString path = TextFile::withDefaultExtension(chosen);
     dialog->selectFile(path);
     if (m_transfer.saveFile(path) == SetupTransfer::Result::FileError)
         QMessageBox::critical(m_window, ApplicationTitle(),
