@@ -75,8 +75,13 @@ Session::Session(DeviceConversation &conversation, Options options)
     , m_options(std::move(options)) {
     m_clock.start();
     if (m_options.trace)
-        QObject::connect(&m_conversation, &DeviceConversation::traffic,
-                         [this](bool sent, const QByteArray &bytes) { trace(sent, bytes); });
+        m_traceConnection =
+            QObject::connect(&m_conversation, &DeviceConversation::traffic,
+                             [this](bool sent, const QByteArray &bytes) { trace(sent, bytes); });
+}
+
+Session::~Session() {
+    QObject::disconnect(m_traceConnection);
 }
 
 void Session::trace(bool sent, const QByteArray &bytes) {

@@ -4,6 +4,7 @@
 #include "core/setup/setuptransfer.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 class DeviceConversation;
@@ -43,6 +44,10 @@ struct Options {
 class Session final {
 public:
     Session(DeviceConversation &conversation, Options options);
+    // The conversation may outlive the session (it does in main()): --trace stops listening.
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
 
     const Options &options() const { return m_options; }
     DeviceConversation &conversation() { return m_conversation; }
@@ -100,6 +105,7 @@ private:
     bool m_progressShown = false;
     QString m_serialNumber;
     QElapsedTimer m_clock;
+    QMetaObject::Connection m_traceConnection;
     HistoryStore *m_history = nullptr;
     HistoryRecorder *m_recorder = nullptr;
 };

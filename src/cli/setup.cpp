@@ -205,14 +205,14 @@ int SetupDiff(Session &session, const QStringList &operands) {
         return code;
     if (const int code = session.identify())
         return code;
-    const bool strainGauge = session.conversation().isStrainGauge();
-    if (const int code = checkSetup(session, path, strainGauge, true, true))
+    DeviceConversation &conversation = session.conversation();
+    if (const int code = checkSetup(session, path, conversation.isStrainGauge(), true, true))
         return code;
     QString print;
     if (const int code = readDeviceSetup(session, print))
         return code;
-    const QList<SetupDifference> differences =
-        SetupDifferences(SetupFieldsFromText(print), session.setup().fields(), strainGauge);
+    const QList<SetupDifference> differences = SetupDifferences(
+        SetupFieldsFromText(print), session.setup().fields(), conversation.isStrainGauge());
     if (differences.isEmpty()) {
         err(text(NoDifference));
         return Done;
