@@ -14,7 +14,7 @@
 #include "gui/main/fmain1.h"
 #include "gui/main/startup.h"
 #include "ser2netprocess.h"
-#include "cli/servicecommands.h"
+#include "cli/commands.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "simulatorprocess.h"
@@ -375,11 +375,11 @@ int benchSetupPut() {
     }
     expected << QStringLiteral("swr1") << QStringLiteral("spr");
 
-    ServiceCommands commands(conversation, {});
+    Cli::Session session(conversation, {});
     const qsizetype before = device.commands().size();
     QElapsedTimer wall;
     wall.start();
-    const int code = commands.setupPut(path);
+    const int code = Cli::SetupPut(session, {path});
     const double elapsed = wall.nsecsElapsed() / 1e9;
     out << QString::asprintf("setup put on a strain-gauge device: wall %.3f s, floor %.3f s\n",
                              elapsed, floor);

@@ -1,109 +1,31 @@
 #include "cli/commandline.h"
 
+#include "cli/clitexts.h"
 #include "core/vtk290version.h"
 
-#include <QRegularExpression>
-
-#include <algorithm>
 #include <optional>
 
 namespace {
 
-struct OptionInfo {
-    const char *name;
-    const char *argument; // nullptr for a switch
-    const char *help;
-};
+using Cli::CommandInfo;
+using Cli::FindCommand;
+using Cli::FindOption;
+using Cli::OptionInfo;
+using Cli::text;
 
-constexpr OptionInfo Options[] = {
-    {"--port", "COMn|PFAD|ADRESSE",
-     "diese Schnittstelle statt der Suche über COM1 … COM8 (COMn wie im Programm, auch über "
-     "VTK290_PORTS; ADRESSE: rfc2217://HOST:PORT oder tcp://HOST:PORT)"},
-    {"--json", nullptr, "das Ergebnis als JSON"},
-    {"--all", nullptr, "jede Schnittstelle fragen, eine Zeile je Schnittstelle"},
-    {"-o", "DATEI",
-     "das Ergebnis in diese Datei statt auf die Standardausgabe (Windows-1252, CR LF, wie "
-     "\"Speichern unter\")"},
-    {"--dry-run", nullptr, "nur die Unterschiede zeigen, nichts schreiben"},
-    {"--no-backup", nullptr, "auch schreiben, wenn keine Sicherung möglich ist"},
-    {"--latest", nullptr, "die neueste Sicherung des angeschlossenen Geräts"},
-    {"--trace", nullptr,
-     "jede gesendete und empfangene Zeichengruppe mit Zeitstempel auf die Standardfehlerausgabe"},
-};
-
-struct CommandInfo {
-    const char *name;
-    const char *operands; // as the synopsis shows them
-    int minOperands;
-    int maxOperands;
-    QStringList options;
-    const char *help;
-};
-
-const QList<CommandInfo> &commands() {
-    static const QStringList Device{QStringLiteral("--port"), QStringLiteral("--trace")};
-    static const QList<CommandInfo> Commands{
-        {"scan", "", 0, 0, Device + QStringList{"--all", "--json"},
-         "sucht das Gerät: COM-Name, Systempfad und Antwort auf \"Name\"; mit --all jede "
-         "Schnittstelle mit dem, was sie zeigt (KT 290 mit Typ und F.Nr, ein anderes Gerät, "
-         "keine Antwort, belegt, keine Berechtigung, nicht vorhanden)"},
-        {"readout", "", 0, 0, Device + QStringList{"--json"},
-         "die Anzeige des Hauptfensters: Typ, Hardware- und Softwareversion, F.Nr, "
-         "Setupsperre, Fehler, Eingang, Ausgang, SP1, SP2, beide Relais; --json: ein "
-         "JSON-Objekt, Zahlen mit Dezimalpunkt, null ohne Wert"},
-        {"report", "", 0, 0, Device + QStringList{"-o"}, "der Statusbericht wie im Statusfenster"},
-        {"log", "", 0, 0, Device + QStringList{"-o"}, "das Logbuch des Geräts"},
-        {"setup get", "DATEI", 1, 1, Device, "speichert das Setup des Geräts als Setup-Datei"},
-        {"setup diff", "DATEI", 1, 1, Device,
-         "zeigt die Felder, in denen Gerät und Datei sich unterscheiden; Rückgabewert 0, wenn "
-         "sie übereinstimmen, 1, wenn sie sich unterscheiden"},
-        {"setup put", "DATEI", 1, 1, Device + QStringList{"--dry-run", "--no-backup"},
-         "zeigt die Unterschiede, sichert das Setup des Geräts, schreibt das Setup der Datei, "
-         "liest es zurück und vergleicht"},
-        {"setup restore", "--latest | DATEI", 0, 1,
-         Device + QStringList{"--latest", "--dry-run", "--no-backup"},
-         "spielt eine Sicherung zurück, wie setup put (auch sie wird vorher gesichert); "
-         "--latest: die neueste Sicherung des angeschlossenen Geräts"},
-        {"backups",
-         "[F.Nr]",
-         0,
-         1,
-         {QStringLiteral("--json")},
-         "listet die Sicherungen, die neueste zuerst: Zeit, F.Nr, Typ, Pfad; mit F.Nr nur die "
-         "dieses Geräts"},
-        {"history",
-         "[F.Nr]",
-         0,
-         1,
-         {QStringLiteral("--json")},
-         "die Gerätehistorie: die Geräte (F.Nr, Typ, zuletzt gesehen, Besuche); mit F.Nr die "
-         "Besuche dieses Geräts mit ihren Ereignissen (ausgelesen, Setup wie vorgefunden, "
-         "geschrieben, Bericht), der älteste zuerst"},
-    };
-    return Commands;
-}
-
-const CommandInfo *findCommand(const QString &name) {
-    for (const CommandInfo &command : commands()) {
-        if (name == QLatin1String(command.name))
-            return &command;
+// The verbs of a group of commands, as the table names them ("setup": get, diff, put, restore);
+// empty for a word that names no group.
+QStringList groupVerbs(const QString &word) {
+    QStringList verbs;
+    for (const CommandInfo &command : Cli::AllCommands()) {
+        const QString name = QLatin1String(command.name);
+        if (name.section(QLatin1Char(' '), 0, 0) == word && name.contains(QLatin1Char(' ')))
+            verbs << name.section(QLatin1Char(' '), 1);
     }
-    return nullptr;
+    return verbs;
 }
 
-const OptionInfo *findOption(const QString &name) {
-    for (const OptionInfo &option : Options) {
-        if (name == QLatin1String(option.name))
-            return &option;
-    }
-    return nullptr;
-}
-
-QString text(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-// Lines of at most 72 characters, each after `indent`.
+// Lines of at most 92 characters, the indent included (a longer word alone on its line).
 QString wrapped(const QString &paragraph, int indent) {
     QString result;
     QString line;
@@ -123,10 +45,12 @@ QString synopsis(const CommandInfo &command) {
     QString line = QStringLiteral("vtk290-cli ") + QLatin1String(command.name);
     if (*command.operands)
         line += QLatin1Char(' ') + text(command.operands);
+    // An option that the operands name already ("--latest | DATEI") is not repeated.
+    const QStringList operandWords = text(command.operands).split(QLatin1Char(' '));
     for (const QString &name : command.options) {
-        if (command.operands == std::string_view("--latest | DATEI") && name == "--latest")
+        if (operandWords.contains(name))
             continue;
-        const OptionInfo *option = findOption(name);
+        const OptionInfo *option = FindOption(name);
         line += QStringLiteral(" [") + name +
                 (option->argument ? QLatin1Char(' ') + text(option->argument) : QString()) +
                 QLatin1Char(']');
@@ -136,7 +60,7 @@ QString synopsis(const CommandInfo &command) {
 
 QString optionLines(const QStringList &names) {
     QString result;
-    for (const OptionInfo &option : Options) {
+    for (const OptionInfo &option : Cli::AllOptions()) {
         if (!names.isEmpty() && !names.contains(QLatin1String(option.name)))
             continue;
         const QString head =
@@ -198,7 +122,7 @@ QString VersionText() {
 QString HelpText(const QString &name) {
     if (name.isEmpty()) {
         QString help = text(GeneralHead);
-        for (const CommandInfo &command : commands()) {
+        for (const CommandInfo &command : Cli::AllCommands()) {
             help += QStringLiteral("  ") + QLatin1String(command.name) +
                     (*command.operands ? QLatin1Char(' ') + text(command.operands) : QString()) +
                     QLatin1Char('\n') + wrapped(text(command.help), 6);
@@ -207,17 +131,16 @@ QString HelpText(const QString &name) {
         help += optionLines({});
         return help + text(GeneralTail);
     }
-    if (name == QLatin1String("setup")) {
-        // Every setup command, one after the other.
+    if (const QStringList verbs = groupVerbs(name); !verbs.isEmpty()) {
+        // Every command of the group, one after the other.
         QString help;
-        for (const CommandInfo &command : commands()) {
-            const QString each = QLatin1String(command.name);
-            if (each.startsWith(QLatin1String("setup ")))
-                help += (help.isEmpty() ? QString() : QStringLiteral("\n")) + HelpText(each);
+        for (const QString &verb : verbs) {
+            help += (help.isEmpty() ? QString() : QStringLiteral("\n")) +
+                    HelpText(name + QLatin1Char(' ') + verb);
         }
         return help;
     }
-    const CommandInfo *command = findCommand(name);
+    const CommandInfo *command = FindCommand(name);
     if (!command)
         return {};
     return QStringLiteral("Aufruf: ") + synopsis(*command) + QStringLiteral("\n\n") +
@@ -238,7 +161,7 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
     bool help = false;
     QStringList words;
     QStringList given; // the options in the call, for the check against the command
-    ServiceCommands::Options &options = line.options;
+    Cli::Options &options = line.options;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString arg = arguments.at(i);
@@ -254,15 +177,15 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
         } else if (arg == QLatin1String("--")) {
             // What follows is operands only, a file named "-x" among them.
             optionsEnded = true;
-        } else if (attached && !(findOption(arg) && findOption(arg)->argument)) {
-            return fail(findOption(arg) ? text("%1 nimmt keinen Wert.").arg(arg)
+        } else if (attached && !(FindOption(arg) && FindOption(arg)->argument)) {
+            return fail(FindOption(arg) ? text("%1 nimmt keinen Wert.").arg(arg)
                                         : text("Unbekannte Option: %1").arg(arg));
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             help = true;
         } else if (arg == QLatin1String("-V") || arg == QLatin1String("--version")) {
             line.action = CommandLine::Action::Version;
             return line;
-        } else if (const OptionInfo *option = findOption(arg)) {
+        } else if (const OptionInfo *option = FindOption(arg)) {
             given << arg;
             if (option->argument) {
                 const QString value = attached                   ? *attached
@@ -270,15 +193,9 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
                                                                  : QString();
                 if (value.isEmpty())
                     return fail(text("%1 braucht einen Wert.").arg(arg));
-                (arg == QLatin1String("--port") ? options.port : options.outputFile) = value;
+                options.*option->value = value;
             } else {
-                bool &flag = arg == QLatin1String("--json")      ? options.json
-                             : arg == QLatin1String("--all")     ? options.all
-                             : arg == QLatin1String("--dry-run") ? options.dryRun
-                             : arg == QLatin1String("--latest")  ? options.latest
-                             : arg == QLatin1String("--trace")   ? options.trace
-                                                                 : options.noBackup;
-                flag = true;
+                options.*option->flag = true;
             }
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             return fail(text("Unbekannte Option: %1").arg(arg));
@@ -290,7 +207,7 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
     if (words.value(0) == QLatin1String("help")) {
         help = true;
         words.removeFirst();
-        const qsizetype named = words.value(0) == QLatin1String("setup") ? 2 : 1;
+        const qsizetype named = groupVerbs(words.value(0)).isEmpty() ? 1 : 2;
         if (words.size() > named)
             return fail(text("help nennt höchstens einen Befehl."));
     }
@@ -301,19 +218,22 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
         return line;
     }
     QString name = words.takeFirst();
-    if (name == QLatin1String("setup")) {
+    if (const QStringList verbs = groupVerbs(name); !verbs.isEmpty()) {
         const QString verb = words.value(0);
-        if (!findCommand(name + QLatin1Char(' ') + verb)) {
+        if (!verbs.contains(verb)) {
             if (help && verb.isEmpty()) {
                 line.action = CommandLine::Action::Help;
                 line.command = name;
                 return line;
             }
-            return fail(text("setup braucht get, diff, put oder restore."));
+            // "setup braucht get, diff, put oder restore."
+            return fail(text("%1 braucht %2 oder %3.")
+                            .arg(name, verbs.mid(0, verbs.size() - 1).join(QStringLiteral(", ")),
+                                 verbs.last()));
         }
         name += QLatin1Char(' ') + words.takeFirst();
     }
-    const CommandInfo *command = findCommand(name);
+    const CommandInfo *command = FindCommand(name);
     if (!command)
         return fail(text("Unbekannter Befehl: %1").arg(name));
     line.command = name;
@@ -332,11 +252,11 @@ CommandLine ParseCommandLine(const QStringList &arguments) {
             return fail(text("%1 braucht genau eine Datei.").arg(name));
         return fail(text("Zu viele Angaben für %1.").arg(name));
     }
-    if (name == QLatin1String("setup restore") && options.latest == !words.isEmpty())
-        return fail(text("setup restore braucht entweder --latest oder eine Datei."));
-    if (name == QLatin1String("backups") && !words.isEmpty() &&
-        !QRegularExpression(QStringLiteral("^\\d+$")).match(words.first()).hasMatch())
-        return fail(text("Die F.Nr %1 ist keine Zahl.").arg(words.first()));
+    if (command->check) {
+        if (const QString error = command->check(words, options); !error.isEmpty())
+            return fail(error);
+    }
+    line.entry = command;
     line.operands = words;
     line.action = CommandLine::Action::Run;
     return line;

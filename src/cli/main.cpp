@@ -1,12 +1,13 @@
+#include "cli/clitexts.h"
 #include "cli/commandline.h"
+#include "cli/session.h"
+#include "cli/terminal.h"
 #include "core/device/deviceconversation.h"
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
-#include "cli/servicecommands.h"
 #include "core/system/interruptsignals.h"
-#include "cli/terminal.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -19,48 +20,7 @@ constexpr const char *FinishingWrite =
     "Befehl ab; das im Gerät gespeicherte Setup ist dann womöglich unvollständig)";
 constexpr const char *ForcedStop = "Wird nach dem laufenden Befehl abgebrochen …";
 
-constexpr const char *OutputLost =
-    "Das Ergebnis wurde nicht vollständig auf die Standardausgabe geschrieben: %1.";
-
-QString text(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-// The run's exit code once its result is out: a result that standard output did not take whole
-// is a failed write, whatever the command found. A reader that went away early is no fault.
-int withOutput(int code) {
-    const QString failure = Terminal::outputFailure();
-    if (failure.isEmpty())
-        return code;
-    Terminal::err(text(OutputLost).arg(failure) + QLatin1Char('\n'));
-    return code == ServiceCommands::Done || code == ServiceCommands::Differs
-               ? ServiceCommands::BadFile
-               : code;
-}
-
-// The command on the connected conversation; its exit code.
-int runCommand(ServiceCommands &commands, const CommandLine &line) {
-    const QString &command = line.command;
-    const QString operand = line.operands.value(0);
-    if (command == QLatin1String("scan"))
-        return commands.scan();
-    if (command == QLatin1String("readout"))
-        return commands.readout();
-    if (command == QLatin1String("report"))
-        return commands.report();
-    if (command == QLatin1String("log"))
-        return commands.log();
-    if (command == QLatin1String("backups"))
-        return commands.backups(operand);
-    if (command == QLatin1String("history"))
-        return commands.history(operand);
-    if (command == QLatin1String("setup get"))
-        return commands.setupGet(operand);
-    if (command == QLatin1String("setup diff"))
-        return commands.setupDiff(operand);
-    // "setup put" and "setup restore": a restore is a put of the backup (--latest: empty).
-    return commands.setupPut(operand);
-}
+using Cli::text;
 
 } // namespace
 
@@ -73,13 +33,13 @@ int main(int argc, char *argv[]) {
     switch (line.action) {
     case CommandLine::Action::Error:
         Terminal::err(line.error + QStringLiteral("\nHilfe: vtk290-cli --help\n"));
-        return ServiceCommands::Usage;
+        return Cli::Usage;
     case CommandLine::Action::Version:
         Terminal::out(VersionText() + QLatin1Char('\n'));
-        return withOutput(ServiceCommands::Done);
+        return Cli::Session::withOutput(Cli::Done);
     case CommandLine::Action::Help:
         Terminal::out(HelpText(line.command));
-        return withOutput(ServiceCommands::Done);
+        return Cli::Session::withOutput(Cli::Done);
     case CommandLine::Action::Run:
         break;
     }
@@ -88,15 +48,15 @@ int main(int argc, char *argv[]) {
     // cuts even a setup write after the command under way.
     ComLink link(std::make_unique<QtSerialPortIo>());
     DeviceConversation conversation(link);
-    ServiceCommands commands(conversation, line.options);
+    Cli::Session session(conversation, line.options);
     // The device history; one that cannot be written is said once and the work goes on.
     HistoryStore history;
     if (history.open())
         HistoryRecorder::importBackups(history);
-    HistoryRecorder recorder(conversation, commands.setupTransfer(), history);
+    HistoryRecorder recorder(conversation, session.setupTransfer(), history);
     QObject::connect(&recorder, &HistoryRecorder::problemFound, &conversation,
                      [](const QString &problem) { Terminal::err(problem + QLatin1Char('\n')); });
-    commands.setHistory(history, recorder);
+    session.setHistory(history, recorder);
     recorder.announce();
     InterruptSignals interruptions;
     QObject::connect(
@@ -114,13 +74,13 @@ int main(int argc, char *argv[]) {
 
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.
-    const int result = runCommand(commands, line);
+    const int result = line.entry->run(session, line.operands);
     const QString interruption =
-        interruptions.count() > 0 ? commands.reportInterruption() : QString();
+        interruptions.count() > 0 ? session.reportInterruption() : QString();
     if (!interruption.isEmpty())
         recorder.recordInterruption(interruption);
     conversation.disconnectDevice();
     if (!interruption.isEmpty())
-        return ServiceCommands::Interrupted;
-    return withOutput(result);
+        return Cli::Interrupted;
+    return Cli::Session::withOutput(result);
 }
