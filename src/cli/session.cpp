@@ -6,8 +6,8 @@
 #include "core/link/networkportio.h"
 #include "core/link/portaddress.h"
 #include "core/link/portnames.h"
-#include "core/setup/setupfile.h"
 #include "core/system/filewriter.h"
+#include "core/system/textfile.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -237,7 +237,7 @@ int Session::writeResult(const QString &result) {
         out(lines.join(QLatin1Char('\n')));
         return Done;
     }
-    const QString error = FileWriter::save(m_options.outputFile, SetupFile::encode(lines));
+    const QString error = TextFile::save(m_options.outputFile, lines);
     if (!error.isEmpty()) {
         err(text(CannotWrite).arg(native(m_options.outputFile), error));
         return BadFile;
