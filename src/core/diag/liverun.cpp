@@ -46,8 +46,8 @@ bool LiveRun::run(bool resume) {
     m_port = m_conversation.port();
     if (!resume || !m_sampler) {
         m_sampler = std::make_unique<LiveSampler>(m_conversation.isStrainGauge(), m_clock);
-        m_sampler->setIdentity(m_conversation.lastReadout().typeText,
-                               m_conversation.lastReadout().serialNumber);
+        // The device as it was last identified: after a reconnection, the one that answered.
+        m_sampler->setIdentity(m_conversation.typeText(), m_conversation.serialNumber());
         emit recordingStarted();
     }
     m_held = false;
