@@ -9,6 +9,7 @@
 #include "gui/history/uhistory.h"
 #include "core/link/allgem.h"
 #include "core/link/deviceprotocol.h"
+#include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
@@ -165,13 +166,15 @@ WindowSet openWindows(ComLink &link) {
     // A port opened by the benchmark is the device's, found as the scan finds it: its first
     // question also ends whatever was left in the device's input line.
     windows.form1->conversation().adoptOpenPort(1);
-    windows.form1->conversation().protocol().DeviceQuery(QStringLiteral("Name"));
+    windows.form1->conversation().run(
+        DeviceConversation::Operation::Readout,
+        [](DeviceProtocol &protocol) { protocol.DeviceQuery(QStringLiteral("Name")); });
     return windows;
 }
 
 int benchReadout() {
     SimulatorProcess device;
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     if (!openStrainGaugeDevice(device, link))
         return 1;
 
@@ -205,7 +208,7 @@ int benchReadoutNetwork() {
         return 1;
     }
     const auto readout = [&device](const QString &path) {
-        ComLink link(std::make_unique<QtSerialPortIo>());
+        ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
         qputenv("VTK290_PORTS", path.toLocal8Bit());
         if (!link.ComOpen(QStringLiteral("COM1"), 19200).isEmpty())
             return -1.0;
@@ -244,7 +247,7 @@ int benchReadoutNetwork() {
 // it received shows whether it did.
 int benchStatusReport() {
     SimulatorProcess device;
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     if (!openStrainGaugeDevice(device, link))
         return 1;
     WindowSet windows = openWindows(link);
@@ -257,10 +260,12 @@ int benchStatusReport() {
         return 1;
     }
     // Error and burden read as the report reads them, before the measurement.
-    DeviceProtocol &protocol = windows.form1->conversation().protocol();
-    const QStringList commands =
-        statusReportCommands(protocol.DeviceQueryNumber(QStringLiteral("fehl")),
-                             protocol.DeviceQueryNumber(QStringLiteral("rar")));
+    QStringList commands;
+    windows.form1->conversation().run(
+        DeviceConversation::Operation::StatusReport, [&commands](DeviceProtocol &protocol) {
+            commands = statusReportCommands(protocol.DeviceQueryNumber(QStringLiteral("fehl")),
+                                            protocol.DeviceQueryNumber(QStringLiteral("rar")));
+        });
     const qsizetype before = device.commands().size();
     measure(QStringLiteral("Status report of a strain-gauge device"), statusReportFloor(commands),
             [&windows] { windows.fstatus->Timer1Timer(); });
@@ -283,7 +288,7 @@ int benchLive() {
     // A cycle may take at most this share more than its floor.
     constexpr double CycleAllowance = 5.0;
     SimulatorProcess device;
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     if (!openStrainGaugeDevice(device, link))
         return 1;
     // The input moves, so that the chart has something to draw.
@@ -347,7 +352,7 @@ int benchLive() {
 int benchSetupPut() {
     constexpr double PutAllowance = 5.0;
     SimulatorProcess device;
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     if (!openStrainGaugeDevice(device, link))
         return 1;
     QTemporaryDir dir;
@@ -396,7 +401,7 @@ int benchSetupPut() {
 
 // The child: starts as the program does and says when its main window is on the screen.
 int startupChild() {
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     WindowSet windows = openWindows(link);
     windows.form1->show();
     QCoreApplication::processEvents();

@@ -287,10 +287,12 @@ void TestFaults::operationSurvives() {
     if (staysConnected) {
         // Once its last late answers are out, the device and the program are in step again.
         WaitSeconds(0.7);
-        QVERIFY(m_form->conversation()
-                    .protocol()
-                    .DeviceQuery(QStringLiteral("Name"))
-                    .contains("KT290"));
+        QString name;
+        QVERIFY(m_form->conversation().run(DeviceConversation::Operation::Readout,
+                                           [&name](DeviceProtocol &protocol) {
+                                               name = protocol.DeviceQuery(QStringLiteral("Name"));
+                                           }));
+        QVERIFY2(name.contains("KT290"), qPrintable(name));
     }
 }
 

@@ -21,6 +21,7 @@ private slots:
     void openEmptiesTextsCloseKeepsThem();
     void openOfMissingPortFailsAndClosesPrevious();
     void lostPortIsClosed();
+    void networkAddressesGoToTheNetworkPort();
     void waitProcessesEvents();
 
 private:
@@ -126,6 +127,36 @@ void TestLink::lostPortIsClosed() {
     QVERIFY(!m_link->ComHandleValid());
     m_link->ComSendText(QStringLiteral("Name\r"));
     QVERIFY(m_port->writes.isEmpty());
+}
+
+// The link serves each path by the port given for it: a network address by the network port,
+// a local path by the local one; the loss of either is the link's.
+void TestLink::networkAddressesGoToTheNetworkPort() {
+    qputenv("VTK290_PORTS", "/fake/1;tcp://192.0.2.1:4001");
+    auto local = std::make_unique<FakeSerialPort>();
+    auto network = std::make_unique<FakeSerialPort>();
+    FakeSerialPort *localPort = local.get();
+    FakeSerialPort *networkPort = network.get();
+    ComLink link(std::move(local), std::move(network));
+    QSignalSpy lost(&link, &ComLink::portLost);
+
+    QCOMPARE(link.ComOpen(QStringLiteral("COM2"), 19200), QString());
+    QCOMPARE(networkPort->openedPaths, QStringList{QStringLiteral("tcp://192.0.2.1:4001")});
+    QVERIFY(localPort->openedPaths.isEmpty());
+    link.ComSendText(QStringLiteral("n"));
+    QCOMPARE(networkPort->writes.size(), 1);
+    networkPort->pullPlug();
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!link.ComHandleValid());
+
+    QCOMPARE(link.ComOpen(QStringLiteral("COM1"), 19200), QString());
+    QCOMPARE(localPort->openedPaths, QStringList{QStringLiteral("/fake/1")});
+    QCOMPARE(networkPort->openedPaths.size(), 1);
+    link.ComSendText(QStringLiteral("l"));
+    QCOMPARE(localPort->writes.size(), 1);
+    QCOMPARE(networkPort->writes.size(), 1);
+    localPort->pullPlug();
+    QCOMPARE(lost.count(), 2);
 }
 
 void TestLink::waitProcessesEvents() {

@@ -1,4 +1,5 @@
 #include "core/device/deviceconversation.h"
+#include "gui/diag/livechart.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
@@ -665,9 +666,9 @@ void TestLive::chartDrawsWhatItSaw() {
     // A longer recording before leaves pieces behind that must be emptied.
     QList<LiveSample> longer = samples;
     longer.prepend({samples.first().time.addSecs(-20), 0.3, 11.0, 1});
-    live->drawRecording(longer, {{samples.first().time.addSecs(-10), QStringLiteral("Lücke")}},
-                        !strainGauge);
-    live->drawRecording(samples, marks, strainGauge);
+    live->ChartView->drawRecording(
+        longer, {{samples.first().time.addSecs(-10), QStringLiteral("Lücke")}}, !strainGauge);
+    live->ChartView->drawRecording(samples, marks, strainGauge);
 
     QCOMPARE(piecesOf(chart, QStringLiteral("Eingang"), samples), input);
     QCOMPARE(piecesOf(chart, QStringLiteral("Ausgang"), samples), input);

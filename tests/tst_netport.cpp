@@ -278,7 +278,7 @@ void TestNetPort::unreachableServerIsSkipped() {
     }
 
     qputenv("VTK290_PORTS", (address + QStringLiteral(";") + device.portPath()).toLocal8Bit());
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     QElapsedTimer clock;
     clock.start();
     const QString error = link.ComOpen(QStringLiteral("COM1"), 19200);
@@ -333,7 +333,7 @@ void TestNetPort::modemControlNotAcknowledged() {
     });
     qputenv("VTK290_PORTS",
             QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()).toLocal8Bit());
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(link.ComOpen(QStringLiteral("COM1"), 19200), QString());

@@ -312,9 +312,12 @@ void TestStatusReport::seCurrentQuestion() {
         return answer.isEmpty() ? QByteArray() : answer + "\r\n";
     };
     QStringList lines;
-    StatusReport(rig->windows.form1->conversation().protocol(), false, {},
-                 [&lines](const QString &text) { lines << text; })
-        .build();
+    QVERIFY(rig->windows.form1->conversation().run(
+        DeviceConversation::Operation::StatusReport, [&lines](DeviceProtocol &protocol) {
+            StatusReport(protocol, false, {}, [&lines](const QString &text) {
+                lines << text;
+            }).build();
+        }));
 
     const QStringList commands = rig->fakeCommands();
     QCOMPARE(commands.value(commands.indexOf(QStringLiteral("uspv")) + 1), question);

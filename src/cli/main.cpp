@@ -5,6 +5,7 @@
 #include "core/device/deviceconversation.h"
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
+#include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
 #include "core/system/interruptsignals.h"
@@ -46,7 +47,7 @@ int main(int argc, char *argv[]) {
 
     // 2. The device conversation. An interruption stops it at the next safe point; a second one
     // cuts even a setup write after the command under way.
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     DeviceConversation conversation(link);
     Cli::Session session(conversation, line.options);
     // The device history; one that cannot be written is said once and the work goes on.

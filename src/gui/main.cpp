@@ -3,6 +3,7 @@
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
 #include "core/link/allgem.h"
+#include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
@@ -37,7 +38,7 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("vtk290"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/vtk290.svg")));
 
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     DeviceConversation conversation(link);
     CurrentSetup setup;
     SetupTransfer transfer(conversation, setup);

@@ -8,6 +8,7 @@
 #include "gui/help/uinfo.h"
 #include "core/history/historystore.h"
 #include "gui/history/uhistory.h"
+#include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
@@ -159,7 +160,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     loadGermanTexts(app);
     const QDir out(QCoreApplication::arguments().value(1, QStringLiteral(".")));
-    ComLink link(std::make_unique<QtSerialPortIo>());
+    ComLink link(std::make_unique<QtSerialPortIo>(), std::make_unique<NetworkPortIo>());
     WindowSet windows;
     createWindows(link, windows);
     Tform1 *form = windows.form1;

@@ -273,12 +273,13 @@ QString DeviceConversation::takeTerminalEcho() {
     return received;
 }
 
-bool DeviceConversation::run(Operation operation, const std::function<void()> &steps) {
+bool DeviceConversation::run(Operation operation,
+                             const std::function<void(DeviceProtocol &)> &steps) {
     if (!mayStart(operation))
         return false;
     Scope scope(*this, operation);
     m_simulationActive = m_simulationActive || operation == Operation::Simulation;
-    steps();
+    steps(m_protocol);
     return true;
 }
 

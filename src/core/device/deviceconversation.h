@@ -46,9 +46,6 @@ public:
     explicit DeviceConversation(ComLink &link, QObject *parent = nullptr);
     ~DeviceConversation() override;
 
-    ComLink &link() const { return m_link; }
-    DeviceProtocol &protocol() { return m_protocol; }
-
     bool isConnected() const { return m_connected; }
     // The connected port's number (COM1 … COM8), 0 while disconnected.
     int port() const { return m_port; }
@@ -121,8 +118,9 @@ public:
     // What the device sent in answer to typed keys; nothing while another operation runs, whose
     // answers it would take away.
     QString takeTerminalEcho();
-    // A window's own sequence of exchanges (the simulation, the live view) as one operation.
-    bool run(Operation operation, const std::function<void()> &steps);
+    // A window's own sequence of exchanges (the simulation, the live view) as one operation: the
+    // steps get the protocol for as long as the operation runs, and only then.
+    bool run(Operation operation, const std::function<void(DeviceProtocol &)> &steps);
     // Ends a simulation on the device ("res"); also while the program ends. A disconnection
     // ends a simulation that was not ended before the port is closed.
     bool endSimulation();

@@ -32,9 +32,8 @@ QString relayCell(const std::optional<int> &bits, int bit) {
 
 } // namespace
 
-LiveSampler::LiveSampler(DeviceProtocol &protocol, bool strainGauge, Clock clock)
-    : m_protocol(protocol)
-    , m_strainGauge(strainGauge)
+LiveSampler::LiveSampler(bool strainGauge, Clock clock)
+    : m_strainGauge(strainGauge)
     , m_clock(std::move(clock))
     , m_switchPoint1(NoValue)
     , m_switchPoint2(NoValue) {}
@@ -48,19 +47,19 @@ void LiveSampler::addMark(const QString &text) {
     m_marks.append({m_clock ? m_clock() : QDateTime::currentDateTime(), text});
 }
 
-void LiveSampler::readSwitchPoints() {
-    if (m_protocol.ended())
+void LiveSampler::readSwitchPoints(DeviceProtocol &protocol) {
+    if (protocol.ended())
         return;
-    m_switchPoint1 = m_protocol.DeviceQueryNumber(QStringLiteral("al1ma"));
-    if (m_protocol.ended())
+    m_switchPoint1 = protocol.DeviceQueryNumber(QStringLiteral("al1ma"));
+    if (protocol.ended())
         return;
-    m_switchPoint2 = m_protocol.DeviceQueryNumber(QStringLiteral("al2ma"));
+    m_switchPoint2 = protocol.DeviceQueryNumber(QStringLiteral("al2ma"));
 }
 
-bool LiveSampler::calibrate() {
-    if (!m_strainGauge || m_protocol.ended())
+bool LiveSampler::calibrate(DeviceProtocol &protocol) {
+    if (!m_strainGauge || protocol.ended())
         return false;
-    const auto [withResistor, withoutResistor] = m_protocol.ReadWithCalibration(true);
+    const auto [withResistor, withoutResistor] = protocol.ReadWithCalibration(true);
     if (!HasValue(withResistor) || !HasValue(withoutResistor))
         return false;
     m_correction = (withResistor - withoutResistor) * CalibrationFactor;
@@ -68,18 +67,18 @@ bool LiveSampler::calibrate() {
     return true;
 }
 
-std::optional<LiveSample> LiveSampler::cycle() {
-    if (m_protocol.ended())
+std::optional<LiveSample> LiveSampler::cycle(DeviceProtocol &protocol) {
+    if (protocol.ended())
         return std::nullopt;
-    const double input = m_protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
-    if (m_protocol.ended())
+    const double input = protocol.DeviceQueryNumber(QStringLiteral("mvv0"));
+    if (protocol.ended())
         return std::nullopt;
-    const double output = m_protocol.DeviceQueryNumber(QStringLiteral("mas"));
-    if (m_protocol.ended())
+    const double output = protocol.DeviceQueryNumber(QStringLiteral("mas"));
+    if (protocol.ended())
         return std::nullopt;
-    const double relays = m_protocol.DeviceQueryNumber(QStringLiteral("P2"));
+    const double relays = protocol.DeviceQueryNumber(QStringLiteral("P2"));
     if (!HasValue(input) || !HasValue(output)) {
-        if (!m_inGap && !m_protocol.ended())
+        if (!m_inGap && !protocol.ended())
             addMark(QString::fromUtf8(GapMark));
         m_inGap = true;
         return std::nullopt;

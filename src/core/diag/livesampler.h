@@ -30,12 +30,13 @@ struct LiveMark {
 // The device side of the live view, without windows: asks the device for its input signal, its
 // output current and its relay states, cycle after cycle, and keeps what it got. Strain-gauge
 // models are calibrated with the calibration resistor first; the switch points are read once.
+// It asks through the protocol that the running operation hands to each question.
 class LiveSampler final {
 public:
     using Clock = std::function<QDateTime()>;
 
     // Without a clock, each sample takes the current local time.
-    LiveSampler(DeviceProtocol &protocol, bool strainGauge, Clock clock = {});
+    explicit LiveSampler(bool strainGauge, Clock clock = {});
 
     bool isStrainGauge() const { return m_strainGauge; }
     // The device's type text and F.Nr for the CSV's head.
@@ -46,19 +47,19 @@ public:
     const QList<LiveMark> &marks() const { return m_marks; }
 
     // "al1ma", "al2ma"; NoValue for a switch point the device did not give.
-    void readSwitchPoints();
+    void readSwitchPoints(DeviceProtocol &protocol);
     double switchPoint1() const { return m_switchPoint1; }
     double switchPoint2() const { return m_switchPoint2; }
 
     // Strain-gauge models: "kalr 1", 1 s, "mvv0", "kalr 0", 1 s, "mvv0". The resistor is always
     // switched off again. False (the last correction kept) when a reading brought no value.
-    bool calibrate();
+    bool calibrate(DeviceProtocol &protocol);
     bool isCalibrated() const { return m_calibrated; }
 
     // One cycle: "mvv0", "mas", "P2". Nothing when the device vanished, the conversation was
     // asked to stop, or the input or output brought no value (a gap, marked once); otherwise the
     // sample is kept.
-    std::optional<LiveSample> cycle();
+    std::optional<LiveSample> cycle(DeviceProtocol &protocol);
 
     const QList<LiveSample> &samples() const { return m_samples; }
 
@@ -75,7 +76,6 @@ public:
     QByteArray csv() const;
 
 private:
-    DeviceProtocol &m_protocol;
     bool m_strainGauge;
     Clock m_clock;
     double m_switchPoint1;

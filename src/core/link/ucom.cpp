@@ -42,21 +42,22 @@ bool WaitsAborted() {
     return g_waitsAborted;
 }
 
-ComLink::ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent)
+ComLink::ComLink(std::unique_ptr<SerialPortIo> localPort, std::unique_ptr<SerialPortIo> networkPort,
+                 QObject *parent)
     : QObject(parent)
-    , m_localPort(std::move(port))
+    , m_localPort(std::move(localPort))
+    , m_networkPort(std::move(networkPort))
     , m_port(m_localPort.get()) {
+    Q_ASSERT(m_localPort && m_networkPort);
     connect(m_localPort.get(), &SerialPortIo::lost, this, &ComLink::portLost);
+    connect(m_networkPort.get(), &SerialPortIo::lost, this, &ComLink::portLost);
 }
 
-SerialPortIo &ComLink::portFor(const QString &path) {
-    if (!NetworkPortIo::isNetworkPath(path))
-        return *m_localPort;
-    if (!m_networkPort) {
-        m_networkPort = std::make_unique<NetworkPortIo>();
-        connect(m_networkPort.get(), &SerialPortIo::lost, this, &ComLink::portLost);
-    }
-    return *m_networkPort;
+ComLink::ComLink(std::unique_ptr<SerialPortIo> localPort, QObject *parent)
+    : ComLink(std::move(localPort), std::make_unique<NetworkPortIo>(), parent) {}
+
+SerialPortIo &ComLink::portFor(const QString &path) const {
+    return NetworkPortIo::isNetworkPath(path) ? *m_networkPort : *m_localPort;
 }
 
 ComLink::~ComLink() {

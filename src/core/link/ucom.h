@@ -27,9 +27,12 @@ public:
     static constexpr int WriteMaxBytes = 998;
     static constexpr double CharacterPause = 0.05;
 
-    // `port` serves the local serial ports (and whatever a test fakes); network addresses
-    // ("rfc2217://HOST:PORT", "tcp://HOST:PORT") get a port of their own.
-    explicit ComLink(std::unique_ptr<SerialPortIo> port, QObject *parent = nullptr);
+    // `localPort` serves the local serial ports, `networkPort` the network addresses
+    // ("rfc2217://HOST:PORT", "tcp://HOST:PORT"); either may be a fake.
+    ComLink(std::unique_ptr<SerialPortIo> localPort, std::unique_ptr<SerialPortIo> networkPort,
+            QObject *parent = nullptr);
+    // The local port given; network addresses are served by a NetworkPortIo.
+    explicit ComLink(std::unique_ptr<SerialPortIo> localPort, QObject *parent = nullptr);
     ~ComLink() override;
 
     // Received characters nobody has consumed yet; the link only appends, readers clear.
@@ -67,7 +70,7 @@ signals:
 
 private:
     // The port that serves the path: the local one or the network one.
-    SerialPortIo &portFor(const QString &path);
+    SerialPortIo &portFor(const QString &path) const;
 
     std::unique_ptr<SerialPortIo> m_localPort;
     std::unique_ptr<SerialPortIo> m_networkPort;

@@ -204,7 +204,7 @@ void Tfsimul::Button1Click() {
 // One run is one operation of the device conversation; every device control waits for its end.
 void Tfsimul::runHoldingButton() {
     m_form.conversation().run(DeviceConversation::Operation::Simulation,
-                              [this] { ApplyAndRefresh(); });
+                              [this](DeviceProtocol &protocol) { ApplyAndRefresh(protocol); });
     if (m_closeRequested && m_runs == 0) {
         m_closeRequested = false;
         done(m_closeResult);
@@ -244,11 +244,11 @@ void Tfsimul::FormClose() {
     m_form.conversation().endSimulation();
 }
 
-void Tfsimul::ApplyAndRefresh() {
+void Tfsimul::ApplyAndRefresh(DeviceProtocol &protocol) {
     ++m_runs;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    m_inputOffset = SimulationRun(m_form.conversation().protocol(), *this)
+    m_inputOffset = SimulationRun(protocol, *this)
                         .run(m_inputOffset, m_form.isStrainGaugeModel());
     ProgressBar1->hide();
     --m_runs;

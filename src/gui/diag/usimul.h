@@ -74,7 +74,7 @@ private:
     void FormCreate();
     void runHoldingButton();
     void updateControls();
-    void ApplyAndRefresh();
+    void ApplyAndRefresh(DeviceProtocol &protocol);
     QString chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const;
 
     // What a run reads and shows.
