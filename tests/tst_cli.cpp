@@ -8,6 +8,7 @@
 #include "core/setup/setuptransfer.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
+#include "clirun.h"
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
@@ -58,12 +59,7 @@ private slots:
     void windowCompareBeforeWrite();
 
 private:
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
-    Run cli(const QStringList &args, const std::function<void()> &whileRunning = {});
+    CliRun cli(const QStringList &args, const std::function<void()> &whileRunning = {});
     QStringList setCommands() const;
     QString writeSetupFile(const QString &name, const SetupFields &fields);
     QStringList backups() const;
@@ -75,7 +71,7 @@ private:
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_dataHome;
-    QProcessEnvironment m_env;
+    Cli m_cli;
     std::unique_ptr<ComLink> m_link;
     WindowSet m_windows;
     Tform1 *m_form = nullptr;
@@ -126,9 +122,9 @@ void TestCli::init() {
     QVERIFY(m_device.start({}));
     for (const char *line : DeviceValues)
         QVERIFY(m_device.control(QLatin1String(line)));
-    m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
-    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
+    m_cli.env = QProcessEnvironment::systemEnvironment();
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_cli.env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
     qputenv("XDG_DATA_HOME", m_dataHome.toLocal8Bit());
     m_boxes.clear();
 }
@@ -141,27 +137,8 @@ void TestCli::cleanup() {
     qunsetenv("VTK290_PORTS");
 }
 
-TestCli::Run TestCli::cli(const QStringList &args, const std::function<void()> &whileRunning) {
-    QProcess process;
-    process.setProcessEnvironment(m_env);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    Run run;
-    const QDeadlineTimer deadline(90000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        if (!process.waitForFinished(whileRunning ? 20 : 90000) && whileRunning)
-            whileRunning();
-    }
-    if (process.error() == QProcess::FailedToStart)
-        return run;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+CliRun TestCli::cli(const QStringList &args, const std::function<void()> &whileRunning) {
+    return m_cli.run(args, whileRunning);
 }
 
 // The commands that change the device's setup, in the order received.
@@ -233,20 +210,20 @@ void TestCli::clickAnswering(QPushButton *button, QMessageBox::StandardButton an
 void TestCli::scan() {
     QVERIFY(m_device.control(QStringLiteral("set name KT290 Testgeraet 7")));
     const QString absent = m_dir->filePath(QStringLiteral("absent"));
-    m_env.insert(QStringLiteral("VTK290_PORTS"), absent + QLatin1Char(':') + m_device.portPath());
-    const Run run = cli({QStringLiteral("scan")});
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), absent + QLatin1Char(':') + m_device.portPath());
+    const CliRun run = cli({QStringLiteral("scan")});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("COM2\t%1\tKT290 Testgeraet 7\n").arg(m_device.portPath()));
 
     // The same port given by its path.
-    m_env.remove(QStringLiteral("VTK290_PORTS"));
-    const Run byPath = cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
+    m_cli.env.remove(QStringLiteral("VTK290_PORTS"));
+    const CliRun byPath = cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
     QCOMPARE(byPath.code, 0);
     QVERIFY2(byPath.out.endsWith(QStringLiteral("\tKT290 Testgeraet 7\n")), qPrintable(byPath.out));
 }
 
 void TestCli::readoutJson() {
-    const Run run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(run.code, 0);
     QJsonParseError error;
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
@@ -271,7 +248,7 @@ void TestCli::readoutJson() {
 
     // A value the device does not give is null, and the read-out counts as incomplete.
     QVERIFY(m_device.control(QStringLiteral("set al2ma missing")));
-    const Run partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(partial.code, 4);
     // The message names the field without value.
     QVERIFY2(partial.err.contains(QStringLiteral("ohne Wert: SP2.")), qPrintable(partial.err));
@@ -295,7 +272,7 @@ void TestCli::readoutMatchesWindow() {
     QVERIFY(m_device.control(QStringLiteral("type ") + type));
     QVERIFY(m_device.control(QStringLiteral("set P2 ") + relays));
     QVERIFY(m_device.control(QStringLiteral("set mvv0 7.25")));
-    const Run run = cli({QStringLiteral("readout")});
+    const CliRun run = cli({QStringLiteral("readout")});
     QCOMPARE(run.code, 0);
     const QMap<QString, QString> shown = fieldsOf(run.out);
 
@@ -329,7 +306,7 @@ void TestCli::readoutMatchesWindow() {
 }
 
 void TestCli::report() {
-    const Run run = cli({QStringLiteral("report")});
+    const CliRun run = cli({QStringLiteral("report")});
     QCOMPARE(run.code, 0);
     QVERIFY2(run.out.contains(QStringLiteral("Brückensignal überschritten")), qPrintable(run.out));
     QStringList lines = run.out.split(QLatin1Char('\n'));
@@ -338,7 +315,7 @@ void TestCli::report() {
 
     // The same lines in a file, as "Speichern unter" writes it.
     const QString path = m_dir->filePath(QStringLiteral("status.txt"));
-    const Run saved = cli({QStringLiteral("report"), QStringLiteral("-o"), path});
+    const CliRun saved = cli({QStringLiteral("report"), QStringLiteral("-o"), path});
     QCOMPARE(saved.code, 0);
     QCOMPARE(saved.out, QString());
     QFile file(path);
@@ -353,7 +330,7 @@ void TestCli::log() {
     QVERIFY(m_device.control(
         QStringLiteral("set log 12.03. 08:15 Netz ein|12.03. 08:16 Fehler 3 Brueckensignal|"
                        "12.03. 09:00 Setup gespeichert")));
-    const Run run = cli({QStringLiteral("log")});
+    const CliRun run = cli({QStringLiteral("log")});
     QCOMPARE(run.code, 0);
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const char *entry : {"12.03. 08:15 Netz ein", "12.03. 08:16 Fehler 3 Brueckensignal",
@@ -376,7 +353,7 @@ void TestCli::setupGetThenPutSame() {
     QCOMPARE(written, expected);
 
     const int before = m_device.commands().size();
-    const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
+    const CliRun put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
     QVERIFY2(put.err.contains(QStringLiteral("unterscheiden sich nicht")), qPrintable(put.err));
     QCOMPARE(put.out, QString());
@@ -408,7 +385,7 @@ void TestCli::setupDiffAndPut() {
     const QString path = writeSetupFile(QStringLiteral("neu.txt"), file);
     QVERIFY(!path.isEmpty());
 
-    const Run diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+    const CliRun diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
     QCOMPARE(diff.code, 1);
     QCOMPARE(diff.err, QString());
     const QStringList rows = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -423,7 +400,7 @@ void TestCli::setupDiffAndPut() {
     // The type comes from the type questions alone, without the calibration resistor.
     QCOMPARE(m_device.commands(), QStringList({"Name", "inpmv", "spr"}));
 
-    const Run dryRun =
+    const CliRun dryRun =
         cli({QStringLiteral("setup"), QStringLiteral("put"), path, QStringLiteral("--dry-run")});
     QCOMPARE(dryRun.code, 0);
     QCOMPARE(dryRun.out, diff.out);
@@ -433,7 +410,7 @@ void TestCli::setupDiffAndPut() {
     QCOMPARE(backups(), QStringList());
 
     const qsizetype before = m_device.commands().size();
-    const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
+    const CliRun put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
     // Standard output holds the differences and nothing else.
     QCOMPARE(put.out, diff.out);
@@ -447,7 +424,7 @@ void TestCli::setupDiffAndPut() {
     QCOMPARE(sent.last(), QStringLiteral("spr"));
     QCOMPARE(sent.filter(QStringLiteral("kalr")), QStringList());
     // The device holds the file's setup now.
-    const Run same = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+    const CliRun same = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
     QCOMPARE(same.code, 0);
     QCOMPARE(same.out, QString());
     QCOMPARE(same.err, QStringLiteral("Gerät und Datei unterscheiden sich nicht.\n"));
@@ -629,8 +606,8 @@ void TestCli::exitCodes() {
             QFile blocker(m_dataHome);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         } else if (control == QLatin1String("NO_DATA_HOME")) {
-            m_env.remove(QStringLiteral("XDG_DATA_HOME"));
-            m_env.remove(QStringLiteral("HOME"));
+            m_cli.env.remove(QStringLiteral("XDG_DATA_HOME"));
+            m_cli.env.remove(QStringLiteral("HOME"));
         } else {
             QVERIFY(m_device.control(control));
         }
@@ -648,7 +625,7 @@ void TestCli::exitCodes() {
     message.replace(QStringLiteral("ABSENT"), absentPort);
 
     bool triggerSent = false;
-    const Run run = cli(args, [&] {
+    const CliRun run = cli(args, [&] {
         if (trigger.isEmpty() || triggerSent)
             return;
         for (const QString &command : m_device.commands()) {
@@ -718,7 +695,7 @@ void TestCli::callsWithoutDevice() {
     QFETCH(QStringList, args);
     QFETCH(QString, out);
     QFETCH(QString, notShown);
-    const Run run = cli(args);
+    const CliRun run = cli(args);
     QCOMPARE(run.code, 0);
     QCOMPARE(run.err, QString());
     QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)
@@ -746,9 +723,9 @@ void TestCli::scanAll() {
     const QString absent = m_dir->filePath(QStringLiteral("absent"));
     const QStringList paths{m_device.portPath(), second.portPath(), silent.portPath(),
                             busy.portPath(), absent};
-    m_env.insert(QStringLiteral("VTK290_PORTS"), paths.join(QLatin1Char(';')));
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), paths.join(QLatin1Char(';')));
 
-    const Run run = cli({QStringLiteral("scan"), QStringLiteral("--all")});
+    const CliRun run = cli({QStringLiteral("scan"), QStringLiteral("--all")});
     QCOMPARE(run.code, 0);
     const QStringList expected{
         QStringLiteral("COM1\t%1\tKT 290: KT 290.X1 - DMS-Schaltverstärker, F.Nr 0042")
@@ -767,7 +744,7 @@ void TestCli::scanAll() {
     QCOMPARE(second.commands(), QStringList({"Name", "inpmv", "inpv", "fnr"}));
     QCOMPARE(busy.openCount(), 1); // the holder's own
 
-    const Run json =
+    const CliRun json =
         cli({QStringLiteral("scan"), QStringLiteral("--all"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
@@ -780,7 +757,7 @@ void TestCli::scanAll() {
     QCOMPARE(ports[4].toObject().value("status").toString(), QStringLiteral("absent"));
 
     // Without --all the first amplifier is the one.
-    const Run first = cli({QStringLiteral("scan")});
+    const CliRun first = cli({QStringLiteral("scan")});
     QCOMPARE(first.code, 0);
     QCOMPARE(first.out, QStringLiteral("COM1\t%1\tKT290 V1.03\n").arg(paths[0]));
 }
@@ -808,13 +785,13 @@ void TestCli::backupsAndRestore() {
                              QByteArray("Einkaufsliste\r\n"))
                 .isEmpty());
 
-    const Run all = cli({QStringLiteral("backups")});
+    const CliRun all = cli({QStringLiteral("backups")});
     QCOMPARE(all.code, 0);
     QCOMPARE(all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
              QStringList({"2026-01-03 10:00:00\t0007\tunbekannt\t" + other,
                           "2026-01-02 10:00:00\t0042\t" + x1 + "\t" + newer,
                           "2026-01-01 10:00:00\t0042\t" + x1 + "\t" + older}));
-    const Run json =
+    const CliRun json =
         cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray listed = QJsonDocument::fromJson(json.out.toUtf8()).array();
@@ -826,7 +803,7 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(m_device.openCount(), 0);
 
     // The newest backup of F.Nr 42 goes back, not the newer one of another device.
-    const Run restore =
+    const CliRun restore =
         cli({QStringLiteral("setup"), QStringLiteral("restore"), QStringLiteral("--latest")});
     QCOMPARE(restore.code, 0);
     QVERIFY2(restore.err.contains(QStringLiteral("Zurückgespielt wird %1\n").arg(newer)),
@@ -849,7 +826,7 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), newer}).code, 0);
 
     // Another device's backup goes in as asked (a replaced amplifier), with a warning.
-    const Run foreign = cli({QStringLiteral("setup"), QStringLiteral("put"), other});
+    const CliRun foreign = cli({QStringLiteral("setup"), QStringLiteral("put"), other});
     QCOMPARE(foreign.code, 0);
     QVERIFY2(foreign.err.contains(QStringLiteral("F.Nr 0007")) &&
                  foreign.err.contains(QStringLiteral("F.Nr 0042")),
@@ -858,7 +835,7 @@ void TestCli::backupsAndRestore() {
 }
 
 void TestCli::trace() {
-    const Run run = cli({QStringLiteral("--trace"), QStringLiteral("scan")});
+    const CliRun run = cli({QStringLiteral("--trace"), QStringLiteral("scan")});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out.count(QLatin1Char('\n')), 1);
     const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

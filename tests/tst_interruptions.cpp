@@ -10,6 +10,7 @@
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
+#include "clirun.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 #include "core/system/filewriter.h"
@@ -59,14 +60,6 @@ private slots:
     void windowWriteCutByLostPort();
 
 private:
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
-    QProcess *startCli(const QStringList &args);
-    Run finish(QProcess *process);
-    Run cli(const QStringList &args);
     void sendSignal(qint64 pid, const QString &name);
     bool waitForCommand(const QRegularExpression &trigger, qsizetype from, int timeoutMs);
     QString receivedText() const;
@@ -77,12 +70,11 @@ private:
 
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcessEnvironment m_env;
+    Cli m_cli;
     std::unique_ptr<ComLink> m_link;
     std::unique_ptr<DeviceConversation> m_conversation;
     WindowSet m_windows;
     Tform1 *m_form = nullptr;
-    std::list<QProcess> m_processes;
 };
 
 namespace {
@@ -115,47 +107,21 @@ void TestInterruptions::init() {
         QVERIFY(m_device.control(QLatin1String(line)));
     // The setup lock off, so that another answer shown under its name ("fnr 42") is seen.
     QVERIFY(m_device.control(QStringLiteral("set tasp 0")));
-    m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
-    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    m_cli.env = QProcessEnvironment::systemEnvironment();
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_cli.env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
     qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("VTK290_PORTS", m_device.portPath().toLocal8Bit());
 }
 
 void TestInterruptions::cleanup() {
-    for (QProcess &process : m_processes) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-    m_processes.clear();
+    m_cli.kill();
     delete m_form;
     m_form = nullptr;
     m_conversation.reset();
     m_link.reset();
     m_device.stop();
     qunsetenv("VTK290_PORTS");
-}
-
-QProcess *TestInterruptions::startCli(const QStringList &args) {
-    QProcess &process = m_processes.emplace_back();
-    process.setProcessEnvironment(m_env);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    process.waitForStarted(5000);
-    return &process;
-}
-
-TestInterruptions::Run TestInterruptions::finish(QProcess *process) {
-    Run run;
-    if (!process->waitForFinished(90000))
-        return run;
-    run.code = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    run.out = QString::fromUtf8(process->readAllStandardOutput());
-    run.err = QString::fromUtf8(process->readAllStandardError());
-    return run;
-}
-
-TestInterruptions::Run TestInterruptions::cli(const QStringList &args) {
-    return finish(startCli(args));
 }
 
 void TestInterruptions::sendSignal(qint64 pid, const QString &name) {
@@ -238,7 +204,7 @@ void TestInterruptions::checkDeviceLeftWhole(qsizetype from) {
 // The next program finds the device with its first "Name".
 void TestInterruptions::checkNextScanFindsDevice() {
     const qsizetype before = m_device.commands().size();
-    const Run scan = cli({QStringLiteral("scan")});
+    const CliRun scan = m_cli.run({QStringLiteral("scan")});
     QCOMPARE(scan.code, 0);
     QCOMPARE(m_device.commands().mid(before), QStringList{QStringLiteral("Name")});
 }
@@ -295,7 +261,7 @@ void TestInterruptions::cliSignals() {
         QVERIFY(!args[file].isEmpty());
     }
 
-    QProcess *process = startCli(args);
+    QProcess *process = m_cli.start(args);
     if (trigger.startsWith(QLatin1String("bytes:"))) {
         trigger = trigger.mid(6);
         QTRY_VERIFY_WITH_TIMEOUT(receivedText().contains(trigger), 30000);
@@ -304,7 +270,7 @@ void TestInterruptions::cliSignals() {
     }
     for (int i = 0; i < count; ++i)
         sendSignal(process->processId(), signal);
-    const Run run = finish(process);
+    const CliRun run = m_cli.finish(process);
 
     QCOMPARE(run.code, 130);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -415,7 +381,7 @@ void TestInterruptions::windowSignals() {
 // The program itself: SIGTERM ends it with its own exit code and a word on what it left.
 void TestInterruptions::windowProgramExitCode() {
     QProcess program;
-    QProcessEnvironment env = m_env;
+    QProcessEnvironment env = m_cli.env;
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(VTK290_PATH), QStringList());
@@ -445,11 +411,11 @@ void TestInterruptions::lateAnswers_data() {
 void TestInterruptions::lateAnswers() {
     QFETCH(int, delayMs);
     QFETCH(bool, allRight);
-    const Run reference = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun reference = m_cli.run({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(reference.code, 0);
     const QJsonObject expected = QJsonDocument::fromJson(reference.out.toUtf8()).object();
     QVERIFY(m_device.control(QStringLiteral("fault late %1").arg(delayMs)));
-    const Run late = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun late = m_cli.run({QStringLiteral("readout"), QStringLiteral("--json")});
     const QJsonObject seen = QJsonDocument::fromJson(late.out.toUtf8()).object();
     if (allRight) {
         QCOMPARE(late.code, 0);
@@ -470,10 +436,10 @@ void TestInterruptions::lateAnswers() {
 }
 
 void TestInterruptions::lateReport() {
-    const Run reference = cli({QStringLiteral("report")});
+    const CliRun reference = m_cli.run({QStringLiteral("report")});
     QCOMPARE(reference.code, 0);
     QVERIFY(m_device.control(QStringLiteral("fault late 500")));
-    const Run late = cli({QStringLiteral("report")});
+    const CliRun late = m_cli.run({QStringLiteral("report")});
     QCOMPARE(late.code, 0);
     QCOMPARE(late.out, reference.out);
 }
@@ -640,7 +606,7 @@ void TestInterruptions::typedKeysLeaveNoPrefix() {
 void TestInterruptions::busyPort() {
     QSerialPort holder(m_device.portPath());
     QVERIFY(holder.open(QIODevice::ReadWrite));
-    const Run scan = cli({QStringLiteral("scan")});
+    const CliRun scan = m_cli.run({QStringLiteral("scan")});
     QCOMPARE(scan.code, 3);
     QVERIFY2(scan.err.contains(QLatin1String("belegt")), qPrintable(scan.err));
     QVERIFY2(!scan.err.contains(QLatin1String("darf nicht")), qPrintable(scan.err));
