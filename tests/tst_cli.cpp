@@ -1,7 +1,3 @@
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
@@ -12,6 +8,7 @@
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 #include "core/system/filewriter.h"
 
 #include <QAction>
@@ -72,8 +69,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_dataHome;
     Cli m_cli;
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
     QStringList m_boxes;
     QList<QStringList> m_boxButtons; // each box's buttons, then its default
@@ -130,9 +126,8 @@ void TestCli::init() {
 }
 
 void TestCli::cleanup() {
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_link.reset();
     m_device.stop();
     qunsetenv("VTK290_PORTS");
 }
@@ -169,12 +164,8 @@ QStringList TestCli::backups() const {
 void TestCli::openWindow(bool keepSettings) {
     if (!keepSettings)
         QSettings(QStringLiteral("vtk290"), QStringLiteral("vtk290")).remove(CompareKey);
-    qputenv("VTK290_PORTS", m_device.portPath().toLocal8Bit());
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_windows = {};
-    createWindows(*m_link, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig = WindowRig::make({{m_device.portPath()}});
+    m_form = m_rig->form();
     m_form->BitBtnVerbinden->click();
     QVERIFY(m_form->conversation().isConnected());
 }
@@ -182,29 +173,16 @@ void TestCli::openWindow(bool keepSettings) {
 // Clicks the button and answers every message box it shows with `answer` (or OK), noting the
 // boxes' texts.
 void TestCli::clickAnswering(QPushButton *button, QMessageBox::StandardButton answer) {
-    QTimer watcher;
-    connect(&watcher, &QTimer::timeout, this, [this, answer] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_boxes << box->text();
-            QAbstractButton *chosen = box->button(answer);
-            // The comparison question's own buttons stand for OK and Cancel.
-            for (QAbstractButton *own : box->buttons()) {
-                const QMessageBox::ButtonRole role = box->buttonRole(own);
-                if (!chosen && ((answer == QMessageBox::Ok && role == QMessageBox::AcceptRole) ||
-                                (answer == QMessageBox::Cancel && role == QMessageBox::RejectRole)))
-                    chosen = own;
-            }
-            QStringList texts;
-            for (const QAbstractButton *own : box->buttons())
-                texts << own->text();
-            if (box->defaultButton())
-                texts << QStringLiteral("default: ") + box->defaultButton()->text();
-            m_boxButtons << texts;
-            (chosen ? chosen : box->button(QMessageBox::Ok))->click();
-        }
-    });
-    watcher.start(50);
+    MessageBoxCatcher catcher(50);
+    catcher.answerWith(answer);
     button->click();
+    for (const MessageBoxCatcher::Box &box : catcher.boxes) {
+        m_boxes << box.text;
+        QStringList texts = box.buttons;
+        if (!box.defaultButton.isEmpty())
+            texts << QStringLiteral("default: ") + box.defaultButton;
+        m_boxButtons << texts;
+    }
 }
 
 void TestCli::scan() {
@@ -859,9 +837,9 @@ void TestCli::trace() {
 
 void TestCli::windowWriteMakesBackup() {
     openWindow();
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
-    QCOMPARE(SetupDifferences(deviceSetup(), m_windows.setup->fields(), true).size(), 2);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, -1, 0.0, 0.8333, 2.5);
+    QCOMPARE(SetupDifferences(deviceSetup(), m_rig->windows.setup->fields(), true).size(), 2);
 
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes, QStringList());
@@ -881,27 +859,20 @@ void TestCli::windowWriteMakesBackup() {
 
 void TestCli::windowFailedBackupAsks() {
     openWindow();
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
     QFile blocker(m_dataHome);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
 
     // The question's default is "Nein".
-    QTimer watcher;
-    QMessageBox::StandardButton defaultAnswer = QMessageBox::NoButton;
-    connect(&watcher, &QTimer::timeout, this, [this, &defaultAnswer] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_boxes << box->text();
-            defaultAnswer = box->standardButton(box->defaultButton());
-            box->defaultButton()->click();
-        }
-    });
-    watcher.start(50);
+    MessageBoxCatcher watcher(50);
+    watcher.answerWithDefault();
     m_form->BitBtnDownload->click();
     watcher.stop();
+    m_boxes << watcher.texts;
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY2(m_boxes.first().contains(QStringLiteral("ohne Sicherung")),
              qPrintable(m_boxes.first()));
-    QCOMPARE(defaultAnswer, QMessageBox::No);
+    QCOMPARE(watcher.boxes.last().defaultAnswer, QMessageBox::No);
     QCOMPARE(setCommands(), QStringList());
 
     // "Ja" writes all the same.
@@ -917,8 +888,8 @@ void TestCli::windowCompareBeforeWrite() {
     m_form->VorDemSchreibenVergleichen1->setChecked(true);
 
     // The device's own setup: nothing to write.
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 0.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, 1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 0.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, 1, 0.0, 0.8333, 2.5);
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY2(m_boxes.first().contains(
@@ -928,7 +899,7 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(backups(), QStringList());
 
     // Only the zero potentiometer differs: shown as well.
-    setupstate::setRanges(*m_windows.setup, 1, 0.25, 0.8333, 2.5);
+    setupstate::setRanges(*m_rig->windows.setup, 1, 0.25, 0.8333, 2.5);
     m_boxes.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
     QCOMPARE(m_boxes.size(), 1);
@@ -939,8 +910,8 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(setCommands(), QStringList());
 
     // Two fields differ: shown, and not written on "Abbrechen".
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, -1, 0.0, 0.8333, 2.5);
     m_boxes.clear();
     m_boxButtons.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
@@ -961,9 +932,8 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(backups().size(), 1);
 
     // Remembered between runs.
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_link.reset();
     openWindow(true);
     QVERIFY(m_form->VorDemSchreibenVergleichen1->isChecked());
 }

@@ -1,10 +1,6 @@
 #include "core/device/deviceconversation.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/ustatus.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "core/setup/currentsetup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setupfields.h"
@@ -13,6 +9,7 @@
 #include "clirun.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 #include "core/system/filewriter.h"
 #include "core/system/interruptsignals.h"
 
@@ -71,9 +68,7 @@ private:
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
     Cli m_cli;
-    std::unique_ptr<ComLink> m_link;
-    std::unique_ptr<DeviceConversation> m_conversation;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
 };
 
@@ -116,10 +111,8 @@ void TestInterruptions::init() {
 
 void TestInterruptions::cleanup() {
     m_cli.kill();
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_conversation.reset();
-    m_link.reset();
     m_device.stop();
     qunsetenv("VTK290_PORTS");
 }
@@ -171,15 +164,11 @@ QString TestInterruptions::setupFile() {
 }
 
 void TestInterruptions::openWindow() {
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_conversation = std::make_unique<DeviceConversation>(*m_link);
-    m_windows = {};
-    createWindows(*m_conversation, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig = WindowRig::make({});
+    m_form = m_rig->form();
     m_form->show();
     m_form->BitBtnVerbinden->click();
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
 }
 
 // Since command `from`: whole commands only, the line left without a half command, and the
@@ -335,7 +324,7 @@ void TestInterruptions::windowSignals() {
     connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
 
     bool sent = false;
@@ -357,7 +346,7 @@ void TestInterruptions::windowSignals() {
     QTRY_VERIFY_WITH_TIMEOUT(!m_form->isVisible(), 15000);
     watch.stop();
 
-    QVERIFY(!m_link->ComHandleValid());
+    QVERIFY(!m_rig->link->ComHandleValid());
     QCOMPARE(interruptions.count(), count);
     checkDeviceLeftWhole(before);
     const QStringList commands = m_device.commands().mid(before);
@@ -365,15 +354,15 @@ void TestInterruptions::windowSignals() {
         QCOMPARE(commands.contains(QStringLiteral("swr1")), stored);
         const int sets = setCommandCount(commands);
         QVERIFY2(stored ? sets == 9 : sets == 3 || sets == 4, qPrintable(commands.join(" | ")));
-        QCOMPARE(m_conversation->lastWrite().cutOff(), !stored);
+        QCOMPARE(m_rig->conversation().lastWrite().cutOff(), !stored);
         // The run's list of writes (the service record's) holds it, cut or whole.
-        const QList<SetupTransfer::Written> &writes = m_windows.setupTransfer->writes();
+        const QList<SetupTransfer::Written> &writes = m_rig->windows.setupTransfer->writes();
         QCOMPARE(writes.size(), 1);
         QCOMPARE(writes.first().sent, sets);
         QCOMPARE(writes.first().stored, stored);
         if (!stored)
-            QVERIFY(m_windows.setupActions->cutOffText().contains(
-                QDir::toNativeSeparators(m_windows.setupTransfer->lastBackupPath())));
+            QVERIFY(m_rig->windows.setupActions->cutOffText().contains(
+                QDir::toNativeSeparators(m_rig->windows.setupTransfer->lastBackupPath())));
     }
     checkNextScanFindsDevice();
 }
@@ -458,18 +447,18 @@ void TestInterruptions::nothingHaltsAnOperation() {
     openWindow();
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
-    const SetupFields atStart = m_windows.setup->fields();
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+    const SetupFields atStart = m_rig->windows.setup->fields();
     QList<QAction *> heldBack{m_form->ffnen1,   m_form->Speichern1,
                               m_form->Default1, m_form->Relais1,
                               m_form->Info1,    m_form->EinstellbereichNullpunktKennwert1};
     bool checked = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        if (checked || !m_conversation->isBusy() ||
-            m_conversation->operation() == DeviceConversation::Operation::Scan)
+        if (checked || !m_rig->conversation().isBusy() ||
+            m_rig->conversation().operation() == DeviceConversation::Operation::Scan)
             return;
-        if (write && m_conversation->operation() != DeviceConversation::Operation::SetupWrite)
+        if (write && m_rig->conversation().operation() != DeviceConversation::Operation::SetupWrite)
             return;
         checked = true;
         // Held back means disabled: Qt ignores a disabled action's trigger, so nothing else
@@ -484,11 +473,11 @@ void TestInterruptions::nothingHaltsAnOperation() {
     (write ? m_form->BitBtnDownload : m_form->BitBtnAktualisieren)->click();
     watch.stop();
     QVERIFY(checked);
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
     // Afterwards they are back, and the setup is the one the write began with.
     for (QAction *action : heldBack)
         QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
-    QCOMPARE(m_windows.setup->fields(), atStart);
+    QCOMPARE(m_rig->windows.setup->fields(), atStart);
     if (write)
         QCOMPARE(m_device.commands().count(QStringLiteral("swr1")), 1);
 }
@@ -496,7 +485,7 @@ void TestInterruptions::nothingHaltsAnOperation() {
 // "Als CSV speichern" opens its file dialog beside the running view: the view goes on asking.
 void TestInterruptions::liveCsvDialogLetsTheViewRun() {
     openWindow();
-    Tflive *live = m_windows.flive;
+    Tflive *live = m_rig->windows.flive;
     QPointer<QFileDialog> dialog;
     bool opened = false;
     bool closing = false;
@@ -536,18 +525,18 @@ void TestInterruptions::liveCsvDialogLetsTheViewRun() {
 // Without a connection "Aktualisieren" waits: the report on the screen stays.
 void TestInterruptions::statusWindowWaitsForConnection() {
     openWindow();
-    Tfstatus *status = m_windows.fstatus;
+    Tfstatus *status = m_rig->windows.fstatus;
     QString report;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
         // Once the report is there.
-        if (!report.isEmpty() || m_conversation->isBusy() ||
+        if (!report.isEmpty() || m_rig->conversation().isBusy() ||
             !status->Memo1->toPlainText().contains(QLatin1String("poti")))
             return;
         report = status->Memo1->toPlainText();
         QVERIFY(status->Aktualisieren1->isEnabled());
         QVERIFY(status->Speichernunter1->isEnabled());
-        m_conversation->disconnectDevice();
+        m_rig->conversation().disconnectDevice();
         QVERIFY(!status->Aktualisieren1->isEnabled());
         status->Aktualisieren1Click();
         status->Timer1Timer();
@@ -555,7 +544,7 @@ void TestInterruptions::statusWindowWaitsForConnection() {
     });
     driver.start(50);
     QTimer::singleShot(60000, status, &QWidget::close);
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
     QVERIFY(m_form->Status1->isEnabled());
     m_form->Status1->trigger();
     driver.stop();
@@ -567,12 +556,12 @@ void TestInterruptions::statusWindowWaitsForConnection() {
 // next report's first question still reaches the device alone and is answered.
 void TestInterruptions::typedKeysLeaveNoPrefix() {
     openWindow();
-    Tfstatus *status = m_windows.fstatus;
+    Tfstatus *status = m_rig->windows.fstatus;
     QStringList reports;
     qsizetype beforeKeys = -1;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
-        if (m_conversation->isBusy() ||
+        if (m_rig->conversation().isBusy() ||
             !status->Memo1->toPlainText().contains(QLatin1String("Status Ende")))
             return;
         reports << status->Memo1->toPlainText();
@@ -616,7 +605,7 @@ void TestInterruptions::busyPort() {
 // completely written, where the backup is and how to put it back.
 void TestInterruptions::windowWriteCutByLostPort() {
     openWindow();
-    m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+    m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
     QStringList boxes;
     bool pulled = false;
@@ -635,12 +624,12 @@ void TestInterruptions::windowWriteCutByLostPort() {
     m_form->BitBtnDownload->click();
     watch.stop();
     QVERIFY(pulled);
-    QVERIFY(!m_conversation->isConnected());
+    QVERIFY(!m_rig->conversation().isConnected());
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")),
              qPrintable(boxes.first()));
     QVERIFY2(boxes.first().contains(QLatin1String("von 9 Befehlen")), qPrintable(boxes.first()));
-    const QString backup = m_windows.setupTransfer->lastBackupPath();
+    const QString backup = m_rig->windows.setupTransfer->lastBackupPath();
     QVERIFY(QFileInfo::exists(backup));
     QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(backup)), qPrintable(boxes.first()));
     QVERIFY(!m_device.commands().contains(QStringLiteral("swr1")));

@@ -269,14 +269,11 @@ void TestNetPort::unreachableServerIsSkipped() {
         QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
 
     // The window's scan: COM1 fails, COM2 answers.
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
-    form->Timer2->stop(); // no second-copy question in this test
-    form->BitBtnVerbinden->click();
-    QVERIFY(form->conversation().isConnected());
-    QCOMPARE(form->conversation().port(), 2);
-    form.reset();
+    auto rig = WindowRig::make({});
+    rig->form()->BitBtnVerbinden->click();
+    QVERIFY(rig->conversation().isConnected());
+    QCOMPARE(rig->conversation().port(), 2);
+    rig.reset();
     qDeleteAll(fillers);
     qunsetenv("VTK290_PORTS");
 }

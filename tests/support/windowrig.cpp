@@ -26,8 +26,9 @@ std::unique_ptr<WindowRig> WindowRig::onPort(const QString &path) {
     return rig;
 }
 
-WindowRig::WindowRig(const Options &options) {
-    if (!options.ports.isEmpty())
+WindowRig::WindowRig(const Options &options)
+    : m_setsPorts(!options.ports.isEmpty()) {
+    if (m_setsPorts)
         qputenv("VTK290_PORTS", options.ports.join(QLatin1Char(';')).toLocal8Bit());
     std::unique_ptr<SerialPortIo> port;
     if (options.fake) {
@@ -46,7 +47,8 @@ WindowRig::WindowRig(const Options &options) {
 WindowRig::~WindowRig() {
     delete windows.form1;
     link.reset();
-    qunsetenv("VTK290_PORTS");
+    if (m_setsPorts)
+        qunsetenv("VTK290_PORTS");
 }
 
 QString WindowRig::open() {

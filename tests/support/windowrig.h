@@ -18,8 +18,8 @@
 class WindowRig {
 public:
     struct Options {
-        // VTK290_PORTS while the rig lives, set before the windows are made; left as it is when
-        // empty.
+        // VTK290_PORTS while the rig lives (unset at its end), set before the windows are made;
+        // left as it is when empty.
         QStringList ports;
         // A device in memory (`device`) instead of the serial port driver.
         bool fake = false;
@@ -60,6 +60,7 @@ public:
 private:
     explicit WindowRig(const Options &options);
 
+    bool m_setsPorts = false;
     QString m_openError = QStringLiteral("not opened");
 };
 
