@@ -2,6 +2,7 @@
 #include "simulatorprocess.h"
 
 #include "core/diag/simulationvalues.h"
+#include "core/link/allgem.h"
 #include "gui/diag/usimul.h"
 
 #include <QFrame>
