@@ -101,7 +101,8 @@ void TestAbout::versionLine() {
 // The default is the version the project is configured with.
 void TestAbout::versionLineOfThisBuild() {
     m_rig->windows.aboutBox->show();
-    QCOMPARE(m_rig->windows.aboutBox->Label8->text(), QStringLiteral("Version " VTK290_PROJECT_VERSION));
+    QCOMPARE(m_rig->windows.aboutBox->Label8->text(),
+             QStringLiteral("Version " VTK290_PROJECT_VERSION));
 }
 
 void TestAbout::versionRecomputedOnEveryShow() {

@@ -188,14 +188,16 @@ void TestCli::clickAnswering(QPushButton *button, QMessageBox::StandardButton an
 void TestCli::scan() {
     QVERIFY(m_device.control(QStringLiteral("set name KT290 Testgeraet 7")));
     const QString absent = m_dir->filePath(QStringLiteral("absent"));
-    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), absent + QLatin1Char(':') + m_device.portPath());
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"),
+                     absent + QLatin1Char(':') + m_device.portPath());
     const CliRun run = cli({QStringLiteral("scan")});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("COM2\t%1\tKT290 Testgeraet 7\n").arg(m_device.portPath()));
 
     // The same port given by its path.
     m_cli.env.remove(QStringLiteral("VTK290_PORTS"));
-    const CliRun byPath = cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
+    const CliRun byPath =
+        cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
     QCOMPARE(byPath.code, 0);
     QVERIFY2(byPath.out.endsWith(QStringLiteral("\tKT290 Testgeraet 7\n")), qPrintable(byPath.out));
 }

@@ -402,7 +402,8 @@ void TestConversation::incompleteSetupIsNotWritten() {
 
     QCOMPARE(device.commands().mid(before), QStringList());
     QCOMPARE(catcher.boxes.size(), 1);
-    const QString shown = catcher.boxes.first().title + QLatin1Char('|') + catcher.boxes.first().text;
+    const QString shown =
+        catcher.boxes.first().title + QLatin1Char('|') + catcher.boxes.first().text;
     for (const char *part : {"Setup unvollständig|", "Hysterese Relais 1 / SP1",
                              "Hysterese Relais 2 / SP2", "V - Poti links", "V - Poti rechts",
                              "0 - Poti", "Funktion", "Setup vom Gerät lesen", "Öffnen", "Default"})

@@ -324,7 +324,8 @@ void TestInterruptions::windowSignals() {
     connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text,
+                                        CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
 
     bool sent = false;
@@ -447,7 +448,8 @@ void TestInterruptions::nothingHaltsAnOperation() {
     openWindow();
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text,
+                                        CurrentSetup::Origin::File);
     const SetupFields atStart = m_rig->windows.setup->fields();
     QList<QAction *> heldBack{m_form->ffnen1,   m_form->Speichern1,
                               m_form->Default1, m_form->Relais1,

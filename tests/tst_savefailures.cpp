@@ -32,7 +32,8 @@ private slots:
     void standardOutputFails();
 
 private:
-    CliRun cli(const QStringList &args, const QString &dataHome, const QString &standardOutput = {});
+    CliRun cli(const QStringList &args, const QString &dataHome,
+               const QString &standardOutput = {});
     QStringList setCommands() const;
     bool mountDisk();
 

@@ -575,8 +575,9 @@ void TestUpdate::cancelDownloadsNothing() {
     runUpdate();
     QCOMPARE(int(answerer.boxes.size()), 1);
     QCOMPARE(answerer.boxes.last().title, QStringLiteral("Bestätigung"));
-    QCOMPARE(answerer.boxes.last().text, QStringLiteral("downloadbare Version: 1.0.0.8     ihre aktuelle "
-                                           "Version: Version 1.0.0.7     Downloaden?"));
+    QCOMPARE(answerer.boxes.last().text,
+             QStringLiteral("downloadbare Version: 1.0.0.8     ihre aktuelle "
+                            "Version: Version 1.0.0.7     Downloaden?"));
     QCOMPARE(answerer.boxes.last().icon, QMessageBox::Question);
     QCOMPARE(answerer.boxes.last().standardButtons, QMessageBox::Ok | QMessageBox::Cancel);
     QCOMPARE(m_server->requests().size(), 1);

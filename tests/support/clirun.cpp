@@ -53,7 +53,8 @@ QProcess *Cli::start(const QStringList &args) {
 
 CliRun Cli::finish(QProcess *process) {
     // A run that has ended already is collected as it is.
-    const bool ended = process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs);
+    const bool ended =
+        process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs);
     if (!ended || process->error() == QProcess::FailedToStart)
         return {};
     return result(*process);

@@ -106,9 +106,8 @@ void MessageBoxCatcher::poll() {
         QAbstractButton *chosen = box->button(m_button);
         for (QAbstractButton *own : box->buttons()) {
             const QMessageBox::ButtonRole role = box->buttonRole(own);
-            if (!chosen &&
-                ((m_button == QMessageBox::Ok && role == QMessageBox::AcceptRole) ||
-                 (m_button == QMessageBox::Cancel && role == QMessageBox::RejectRole)))
+            if (!chosen && ((m_button == QMessageBox::Ok && role == QMessageBox::AcceptRole) ||
+                            (m_button == QMessageBox::Cancel && role == QMessageBox::RejectRole)))
                 chosen = own;
         }
         (chosen ? chosen : box->button(QMessageBox::Ok))->click();

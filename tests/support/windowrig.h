@@ -73,8 +73,8 @@ public:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons standardButtons;
-        QStringList buttons;           // the buttons' texts, in the box's order
-        QString defaultButton;         // its text
+        QStringList buttons;   // the buttons' texts, in the box's order
+        QString defaultButton; // its text
         QMessageBox::StandardButton defaultAnswer = QMessageBox::NoButton;
         Qt::TextFormat format = Qt::AutoText;
     };
