@@ -1,11 +1,9 @@
-#include "fakeserialport.h"
 #include "gui/help/uinfo.h"
 #include "gui/help/upotikontr.h"
 #include "core/link/allgem.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/main/windowset.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,19 +63,15 @@ private slots:
     void manualBuiltBesideProgram();
 
 private:
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
 };
 
 void TestAbout::init() {
-    m_link = std::make_unique<ComLink>(std::make_unique<FakeSerialPort>());
-    m_windows = {};
-    createWindows(*m_link, m_windows);
+    m_rig = WindowRig::make({{}, true, true});
 }
 
 void TestAbout::cleanup() {
-    delete m_windows.form1;
-    m_link.reset();
+    m_rig.reset();
 }
 
 void TestAbout::versionLine_data() {
@@ -97,7 +91,7 @@ void TestAbout::versionLine() {
     QFETCH(bool, known);
     QFETCH(FileVersion, version);
     QFETCH(QString, line);
-    TAboutBox *box = m_windows.aboutBox;
+    TAboutBox *box = m_rig->windows.aboutBox;
     QCOMPARE(box->Label8->text(), QStringLiteral("Version 0.0.0.0"));
     box->setProgramVersion(known ? std::optional<FileVersion>(version) : std::nullopt);
     box->show();
@@ -106,12 +100,13 @@ void TestAbout::versionLine() {
 
 // The default is the version the project is configured with.
 void TestAbout::versionLineOfThisBuild() {
-    m_windows.aboutBox->show();
-    QCOMPARE(m_windows.aboutBox->Label8->text(), QStringLiteral("Version " VTK290_PROJECT_VERSION));
+    m_rig->windows.aboutBox->show();
+    QCOMPARE(m_rig->windows.aboutBox->Label8->text(),
+             QStringLiteral("Version " VTK290_PROJECT_VERSION));
 }
 
 void TestAbout::versionRecomputedOnEveryShow() {
-    TAboutBox *box = m_windows.aboutBox;
+    TAboutBox *box = m_rig->windows.aboutBox;
     box->setProgramVersion(FileVersion{1, 0, 0, 7});
     box->show();
     box->Memo1->setPlainText(QStringLiteral("letzter Lauf"));
@@ -148,7 +143,7 @@ void TestAbout::aboutBoxControls() {
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, hidden);
-    auto *widget = m_windows.aboutBox->findChild<QWidget *>(name);
+    auto *widget = m_rig->windows.aboutBox->findChild<QWidget *>(name);
     QVERIFY(widget != nullptr);
     QCOMPARE(widget->pos(), geometry.topLeft());
     if (geometry.width() > 0)
@@ -168,7 +163,7 @@ void TestAbout::aboutBoxControls() {
 }
 
 void TestAbout::aboutBoxWindow() {
-    TAboutBox *box = m_windows.aboutBox;
+    TAboutBox *box = m_rig->windows.aboutBox;
     QCOMPARE(box->windowTitle(), QStringLiteral("vtk290 - Info"));
     QCOMPARE(box->size(), QSize(381, 324));
     QCOMPARE(box->minimumSize(), box->maximumSize());
@@ -186,7 +181,7 @@ void TestAbout::aboutBoxWindow() {
 }
 
 void TestAbout::okClosesTheBox() {
-    TAboutBox *box = m_windows.aboutBox;
+    TAboutBox *box = m_rig->windows.aboutBox;
     QTimer::singleShot(0, box, [box] { box->Button1->click(); });
     QCOMPARE(box->exec(), int(QDialog::Accepted));
     QVERIFY(box->isHidden());
@@ -216,7 +211,7 @@ void TestAbout::potikontrControls_data() {
 void TestAbout::potikontrControls() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
-    Tfpotikontr *window = m_windows.fpotikontr;
+    Tfpotikontr *window = m_rig->windows.fpotikontr;
     QCOMPARE(window->windowTitle(), QStringLiteral("An allen 5 Poti's drehen !"));
     QCOMPARE(window->size(), QSize(378, 179));
     QVERIFY(window->isHidden());
@@ -238,8 +233,8 @@ void TestAbout::potikontrControls() {
 void TestAbout::manualOpenedFromProgramDirectory() {
     OpenedDocuments opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
-    m_windows.form1->show();
-    m_windows.form1->Betriebsanleitung1->trigger();
+    m_rig->windows.form1->show();
+    m_rig->windows.form1->Betriebsanleitung1->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(opened.urls.size(), 1);
     QCOMPARE(opened.urls.first().toLocalFile(),

@@ -1,12 +1,11 @@
+#include "clirun.h"
 #include "core/setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,19 +26,14 @@ private slots:
     void leftoverInputLine();
 
 private:
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
     // With `delayAfterName`, the device answers late only once it has been asked its name, so
     // that an operation finds it and meets the delay itself.
-    Run cli(const QStringList &args, const QString &delayAfterName = {});
+    CliRun cli(const QStringList &args, const QString &delayAfterName = {});
     QStringList setCommands(qsizetype from) const;
 
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcessEnvironment m_env;
+    Cli m_cli;
 };
 
 namespace {
@@ -109,39 +103,27 @@ void TestAnswers::init() {
     QVERIFY(m_device.start({}));
     for (const char *line : simulated::DeviceValues)
         QVERIFY(m_device.control(QLatin1String(line)));
-    m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_cli.env = QProcessEnvironment::systemEnvironment();
+    m_cli.timeoutMs = 240000;
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
     for (const char *home : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-        m_env.insert(QLatin1String(home), m_dir->filePath(QLatin1String(home)));
+        m_cli.env.insert(QLatin1String(home), m_dir->filePath(QLatin1String(home)));
 }
 
 void TestAnswers::cleanup() {
     m_device.stop();
 }
 
-TestAnswers::Run TestAnswers::cli(const QStringList &args, const QString &delayAfterName) {
-    QProcess process;
-    process.setProcessEnvironment(m_env);
+CliRun TestAnswers::cli(const QStringList &args, const QString &delayAfterName) {
     const qsizetype before = m_device.commands().size();
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    Run run;
     bool delayed = delayAfterName.isEmpty();
-    const QDeadlineTimer deadline(240000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        if (process.waitForFinished(delayed ? 1000 : 10) || delayed)
-            continue;
-        if (m_device.commands().mid(before).contains(QStringLiteral("Name")))
-            delayed = m_device.control(delayAfterName);
-    }
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return m_cli.run(
+        args,
+        [&] {
+            if (!delayed && m_device.commands().mid(before).contains(QStringLiteral("Name")))
+                delayed = m_device.control(delayAfterName);
+        },
+        10);
 }
 
 QStringList TestAnswers::setCommands(qsizetype from) const {
@@ -195,16 +177,16 @@ void TestAnswers::emptyLineAnswers() {
     const auto late = [&](const QStringList &args) {
         if (delayWhileFound) {
             if (!m_device.control(delay))
-                return Run{};
+                return CliRun{};
             return cli(args);
         }
         return cli(args, delay);
     };
 
     if (operation == QLatin1String("scan")) {
-        const Run reference = cli({QStringLiteral("scan")});
+        const CliRun reference = cli({QStringLiteral("scan")});
         QCOMPARE(reference.code, 0);
-        const Run seen = late({QStringLiteral("scan")});
+        const CliRun seen = late({QStringLiteral("scan")});
         QVERIFY2(!seen.err.contains(QLatin1String("anderes Gerät")), qPrintable(seen.err));
         if (allRight || seen.code != 3) {
             QCOMPARE(seen.code, 0);
@@ -212,10 +194,10 @@ void TestAnswers::emptyLineAnswers() {
         }
     } else if (operation == QLatin1String("readout")) {
         const QStringList args{QStringLiteral("readout"), QStringLiteral("--json")};
-        const Run reference = cli(args);
+        const CliRun reference = cli(args);
         QCOMPARE(reference.code, 0);
         const QJsonObject expected = QJsonDocument::fromJson(reference.out.toUtf8()).object();
-        const Run seen = late(args);
+        const CliRun seen = late(args);
         const QJsonObject values = QJsonDocument::fromJson(seen.out.toUtf8()).object();
         if (allRight) {
             QCOMPARE(seen.code, 0);
@@ -229,9 +211,9 @@ void TestAnswers::emptyLineAnswers() {
                          values.value(key) == expected.value(key),
                      qPrintable(key + QLatin1String(": ") + seen.out));
     } else if (operation == QLatin1String("report")) {
-        const Run reference = cli({QStringLiteral("report")});
+        const CliRun reference = cli({QStringLiteral("report")});
         QCOMPARE(reference.code, 0);
-        const Run seen = late({QStringLiteral("report")});
+        const CliRun seen = late({QStringLiteral("report")});
         if (allRight) {
             QCOMPARE(seen.code, 0);
             QCOMPARE(seen.out.split(QLatin1Char('\n')), reference.out.split(QLatin1Char('\n')));
@@ -254,7 +236,7 @@ void TestAnswers::emptyLineAnswers() {
         }
     } else if (operation == QLatin1String("setup get")) {
         const QString path = m_dir->filePath(QStringLiteral("geraet.txt"));
-        const Run seen = late({QStringLiteral("setup"), QStringLiteral("get"), path});
+        const CliRun seen = late({QStringLiteral("setup"), QStringLiteral("get"), path});
         if (!allRight && seen.code != 0) {
             QVERIFY(!QFile::exists(path));
             return;
@@ -276,7 +258,7 @@ void TestAnswers::emptyLineAnswers() {
             SetupFile::lines(simulated::twoFieldsChanged(), QDateTime::currentDateTime())));
         file.close();
         const qsizetype before = m_device.commands().size();
-        const Run seen = late({QStringLiteral("setup"), QStringLiteral("put"), path});
+        const CliRun seen = late({QStringLiteral("setup"), QStringLiteral("put"), path});
         // The whole setup goes out, through "swr1", or nothing when the device could not be read.
         const QStringList written = setCommands(before);
         if (allRight) {
@@ -292,7 +274,7 @@ void TestAnswers::emptyLineAnswers() {
         }
         // At the normal pace: the device holds the file, or its own setup when nothing was written.
         QVERIFY(m_device.control(QStringLiteral("fault none")));
-        const Run diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+        const CliRun diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
         QCOMPARE(diff.code, written.isEmpty() ? 1 : 0);
     }
 }
@@ -308,7 +290,7 @@ void TestAnswers::leftoverInputLine_data() {
 void TestAnswers::leftoverInputLine() {
     QFETCH(QString, unknown);
     const QStringList args{QStringLiteral("readout"), QStringLiteral("--json")};
-    const Run reference = cli(args);
+    const CliRun reference = cli(args);
     QCOMPARE(reference.code, 0);
     QVERIFY(m_device.control(QStringLiteral("unknown ") + unknown));
     QVERIFY(m_device.control(QStringLiteral("fault late 500")));
@@ -320,7 +302,7 @@ void TestAnswers::leftoverInputLine() {
         QTest::qWait(200);
     }
     const qsizetype before = m_device.commands().size();
-    const Run seen = cli(args);
+    const CliRun seen = cli(args);
     QCOMPARE(seen.code, 0);
     QCOMPARE(seen.out, reference.out);
     const QStringList commands = m_device.commands().mid(before);

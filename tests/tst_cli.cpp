@@ -1,16 +1,14 @@
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
+#include "clirun.h"
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 #include "core/system/filewriter.h"
 
 #include <QAction>
@@ -58,12 +56,7 @@ private slots:
     void windowCompareBeforeWrite();
 
 private:
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
-    Run cli(const QStringList &args, const std::function<void()> &whileRunning = {});
+    CliRun cli(const QStringList &args, const std::function<void()> &whileRunning = {});
     QStringList setCommands() const;
     QString writeSetupFile(const QString &name, const SetupFields &fields);
     QStringList backups() const;
@@ -75,9 +68,8 @@ private:
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_dataHome;
-    QProcessEnvironment m_env;
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
+    Cli m_cli;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
     QStringList m_boxes;
     QList<QStringList> m_boxButtons; // each box's buttons, then its default
@@ -126,42 +118,22 @@ void TestCli::init() {
     QVERIFY(m_device.start({}));
     for (const char *line : DeviceValues)
         QVERIFY(m_device.control(QLatin1String(line)));
-    m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
-    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
+    m_cli.env = QProcessEnvironment::systemEnvironment();
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_cli.env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
     qputenv("XDG_DATA_HOME", m_dataHome.toLocal8Bit());
     m_boxes.clear();
 }
 
 void TestCli::cleanup() {
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_link.reset();
     m_device.stop();
     qunsetenv("VTK290_PORTS");
 }
 
-TestCli::Run TestCli::cli(const QStringList &args, const std::function<void()> &whileRunning) {
-    QProcess process;
-    process.setProcessEnvironment(m_env);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    Run run;
-    const QDeadlineTimer deadline(90000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        if (!process.waitForFinished(whileRunning ? 20 : 90000) && whileRunning)
-            whileRunning();
-    }
-    if (process.error() == QProcess::FailedToStart)
-        return run;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+CliRun TestCli::cli(const QStringList &args, const std::function<void()> &whileRunning) {
+    return m_cli.run(args, whileRunning);
 }
 
 // The commands that change the device's setup, in the order received.
@@ -192,12 +164,8 @@ QStringList TestCli::backups() const {
 void TestCli::openWindow(bool keepSettings) {
     if (!keepSettings)
         QSettings(QStringLiteral("vtk290"), QStringLiteral("vtk290")).remove(CompareKey);
-    qputenv("VTK290_PORTS", m_device.portPath().toLocal8Bit());
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_windows = {};
-    createWindows(*m_link, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig = WindowRig::make({{m_device.portPath()}});
+    m_form = m_rig->form();
     m_form->BitBtnVerbinden->click();
     QVERIFY(m_form->conversation().isConnected());
 }
@@ -205,48 +173,37 @@ void TestCli::openWindow(bool keepSettings) {
 // Clicks the button and answers every message box it shows with `answer` (or OK), noting the
 // boxes' texts.
 void TestCli::clickAnswering(QPushButton *button, QMessageBox::StandardButton answer) {
-    QTimer watcher;
-    connect(&watcher, &QTimer::timeout, this, [this, answer] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_boxes << box->text();
-            QAbstractButton *chosen = box->button(answer);
-            // The comparison question's own buttons stand for OK and Cancel.
-            for (QAbstractButton *own : box->buttons()) {
-                const QMessageBox::ButtonRole role = box->buttonRole(own);
-                if (!chosen && ((answer == QMessageBox::Ok && role == QMessageBox::AcceptRole) ||
-                                (answer == QMessageBox::Cancel && role == QMessageBox::RejectRole)))
-                    chosen = own;
-            }
-            QStringList texts;
-            for (const QAbstractButton *own : box->buttons())
-                texts << own->text();
-            if (box->defaultButton())
-                texts << QStringLiteral("default: ") + box->defaultButton()->text();
-            m_boxButtons << texts;
-            (chosen ? chosen : box->button(QMessageBox::Ok))->click();
-        }
-    });
-    watcher.start(50);
+    MessageBoxCatcher catcher(50);
+    catcher.answerWith(answer);
     button->click();
+    for (const MessageBoxCatcher::Box &box : catcher.boxes) {
+        m_boxes << box.text;
+        QStringList texts = box.buttons;
+        if (!box.defaultButton.isEmpty())
+            texts << QStringLiteral("default: ") + box.defaultButton;
+        m_boxButtons << texts;
+    }
 }
 
 void TestCli::scan() {
     QVERIFY(m_device.control(QStringLiteral("set name KT290 Testgeraet 7")));
     const QString absent = m_dir->filePath(QStringLiteral("absent"));
-    m_env.insert(QStringLiteral("VTK290_PORTS"), absent + QLatin1Char(':') + m_device.portPath());
-    const Run run = cli({QStringLiteral("scan")});
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"),
+                     absent + QLatin1Char(':') + m_device.portPath());
+    const CliRun run = cli({QStringLiteral("scan")});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, QStringLiteral("COM2\t%1\tKT290 Testgeraet 7\n").arg(m_device.portPath()));
 
     // The same port given by its path.
-    m_env.remove(QStringLiteral("VTK290_PORTS"));
-    const Run byPath = cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
+    m_cli.env.remove(QStringLiteral("VTK290_PORTS"));
+    const CliRun byPath =
+        cli({QStringLiteral("--port"), m_device.portPath(), QStringLiteral("scan")});
     QCOMPARE(byPath.code, 0);
     QVERIFY2(byPath.out.endsWith(QStringLiteral("\tKT290 Testgeraet 7\n")), qPrintable(byPath.out));
 }
 
 void TestCli::readoutJson() {
-    const Run run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun run = cli({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(run.code, 0);
     QJsonParseError error;
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
@@ -271,7 +228,7 @@ void TestCli::readoutJson() {
 
     // A value the device does not give is null, and the read-out counts as incomplete.
     QVERIFY(m_device.control(QStringLiteral("set al2ma missing")));
-    const Run partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun partial = cli({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(partial.code, 4);
     // The message names the field without value.
     QVERIFY2(partial.err.contains(QStringLiteral("ohne Wert: SP2.")), qPrintable(partial.err));
@@ -295,7 +252,7 @@ void TestCli::readoutMatchesWindow() {
     QVERIFY(m_device.control(QStringLiteral("type ") + type));
     QVERIFY(m_device.control(QStringLiteral("set P2 ") + relays));
     QVERIFY(m_device.control(QStringLiteral("set mvv0 7.25")));
-    const Run run = cli({QStringLiteral("readout")});
+    const CliRun run = cli({QStringLiteral("readout")});
     QCOMPARE(run.code, 0);
     const QMap<QString, QString> shown = fieldsOf(run.out);
 
@@ -329,7 +286,7 @@ void TestCli::readoutMatchesWindow() {
 }
 
 void TestCli::report() {
-    const Run run = cli({QStringLiteral("report")});
+    const CliRun run = cli({QStringLiteral("report")});
     QCOMPARE(run.code, 0);
     QVERIFY2(run.out.contains(QStringLiteral("Brückensignal überschritten")), qPrintable(run.out));
     QStringList lines = run.out.split(QLatin1Char('\n'));
@@ -338,7 +295,7 @@ void TestCli::report() {
 
     // The same lines in a file, as "Speichern unter" writes it.
     const QString path = m_dir->filePath(QStringLiteral("status.txt"));
-    const Run saved = cli({QStringLiteral("report"), QStringLiteral("-o"), path});
+    const CliRun saved = cli({QStringLiteral("report"), QStringLiteral("-o"), path});
     QCOMPARE(saved.code, 0);
     QCOMPARE(saved.out, QString());
     QFile file(path);
@@ -353,7 +310,7 @@ void TestCli::log() {
     QVERIFY(m_device.control(
         QStringLiteral("set log 12.03. 08:15 Netz ein|12.03. 08:16 Fehler 3 Brueckensignal|"
                        "12.03. 09:00 Setup gespeichert")));
-    const Run run = cli({QStringLiteral("log")});
+    const CliRun run = cli({QStringLiteral("log")});
     QCOMPARE(run.code, 0);
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const char *entry : {"12.03. 08:15 Netz ein", "12.03. 08:16 Fehler 3 Brueckensignal",
@@ -376,7 +333,7 @@ void TestCli::setupGetThenPutSame() {
     QCOMPARE(written, expected);
 
     const int before = m_device.commands().size();
-    const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
+    const CliRun put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
     QVERIFY2(put.err.contains(QStringLiteral("unterscheiden sich nicht")), qPrintable(put.err));
     QCOMPARE(put.out, QString());
@@ -408,7 +365,7 @@ void TestCli::setupDiffAndPut() {
     const QString path = writeSetupFile(QStringLiteral("neu.txt"), file);
     QVERIFY(!path.isEmpty());
 
-    const Run diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+    const CliRun diff = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
     QCOMPARE(diff.code, 1);
     QCOMPARE(diff.err, QString());
     const QStringList rows = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -423,7 +380,7 @@ void TestCli::setupDiffAndPut() {
     // The type comes from the type questions alone, without the calibration resistor.
     QCOMPARE(m_device.commands(), QStringList({"Name", "inpmv", "spr"}));
 
-    const Run dryRun =
+    const CliRun dryRun =
         cli({QStringLiteral("setup"), QStringLiteral("put"), path, QStringLiteral("--dry-run")});
     QCOMPARE(dryRun.code, 0);
     QCOMPARE(dryRun.out, diff.out);
@@ -433,7 +390,7 @@ void TestCli::setupDiffAndPut() {
     QCOMPARE(backups(), QStringList());
 
     const qsizetype before = m_device.commands().size();
-    const Run put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
+    const CliRun put = cli({QStringLiteral("setup"), QStringLiteral("put"), path});
     QCOMPARE(put.code, 0);
     // Standard output holds the differences and nothing else.
     QCOMPARE(put.out, diff.out);
@@ -447,7 +404,7 @@ void TestCli::setupDiffAndPut() {
     QCOMPARE(sent.last(), QStringLiteral("spr"));
     QCOMPARE(sent.filter(QStringLiteral("kalr")), QStringList());
     // The device holds the file's setup now.
-    const Run same = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
+    const CliRun same = cli({QStringLiteral("setup"), QStringLiteral("diff"), path});
     QCOMPARE(same.code, 0);
     QCOMPARE(same.out, QString());
     QCOMPARE(same.err, QStringLiteral("Gerät und Datei unterscheiden sich nicht.\n"));
@@ -629,8 +586,8 @@ void TestCli::exitCodes() {
             QFile blocker(m_dataHome);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         } else if (control == QLatin1String("NO_DATA_HOME")) {
-            m_env.remove(QStringLiteral("XDG_DATA_HOME"));
-            m_env.remove(QStringLiteral("HOME"));
+            m_cli.env.remove(QStringLiteral("XDG_DATA_HOME"));
+            m_cli.env.remove(QStringLiteral("HOME"));
         } else {
             QVERIFY(m_device.control(control));
         }
@@ -648,7 +605,7 @@ void TestCli::exitCodes() {
     message.replace(QStringLiteral("ABSENT"), absentPort);
 
     bool triggerSent = false;
-    const Run run = cli(args, [&] {
+    const CliRun run = cli(args, [&] {
         if (trigger.isEmpty() || triggerSent)
             return;
         for (const QString &command : m_device.commands()) {
@@ -718,7 +675,7 @@ void TestCli::callsWithoutDevice() {
     QFETCH(QStringList, args);
     QFETCH(QString, out);
     QFETCH(QString, notShown);
-    const Run run = cli(args);
+    const CliRun run = cli(args);
     QCOMPARE(run.code, 0);
     QCOMPARE(run.err, QString());
     QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)
@@ -746,9 +703,9 @@ void TestCli::scanAll() {
     const QString absent = m_dir->filePath(QStringLiteral("absent"));
     const QStringList paths{m_device.portPath(), second.portPath(), silent.portPath(),
                             busy.portPath(), absent};
-    m_env.insert(QStringLiteral("VTK290_PORTS"), paths.join(QLatin1Char(';')));
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), paths.join(QLatin1Char(';')));
 
-    const Run run = cli({QStringLiteral("scan"), QStringLiteral("--all")});
+    const CliRun run = cli({QStringLiteral("scan"), QStringLiteral("--all")});
     QCOMPARE(run.code, 0);
     const QStringList expected{
         QStringLiteral("COM1\t%1\tKT 290: KT 290.X1 - DMS-Schaltverstärker, F.Nr 0042")
@@ -767,7 +724,7 @@ void TestCli::scanAll() {
     QCOMPARE(second.commands(), QStringList({"Name", "inpmv", "inpv", "fnr"}));
     QCOMPARE(busy.openCount(), 1); // the holder's own
 
-    const Run json =
+    const CliRun json =
         cli({QStringLiteral("scan"), QStringLiteral("--all"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
@@ -780,7 +737,7 @@ void TestCli::scanAll() {
     QCOMPARE(ports[4].toObject().value("status").toString(), QStringLiteral("absent"));
 
     // Without --all the first amplifier is the one.
-    const Run first = cli({QStringLiteral("scan")});
+    const CliRun first = cli({QStringLiteral("scan")});
     QCOMPARE(first.code, 0);
     QCOMPARE(first.out, QStringLiteral("COM1\t%1\tKT290 V1.03\n").arg(paths[0]));
 }
@@ -808,13 +765,13 @@ void TestCli::backupsAndRestore() {
                              QByteArray("Einkaufsliste\r\n"))
                 .isEmpty());
 
-    const Run all = cli({QStringLiteral("backups")});
+    const CliRun all = cli({QStringLiteral("backups")});
     QCOMPARE(all.code, 0);
     QCOMPARE(all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
              QStringList({"2026-01-03 10:00:00\t0007\tunbekannt\t" + other,
                           "2026-01-02 10:00:00\t0042\t" + x1 + "\t" + newer,
                           "2026-01-01 10:00:00\t0042\t" + x1 + "\t" + older}));
-    const Run json =
+    const CliRun json =
         cli({QStringLiteral("backups"), QStringLiteral("42"), QStringLiteral("--json")});
     QCOMPARE(json.code, 0);
     const QJsonArray listed = QJsonDocument::fromJson(json.out.toUtf8()).array();
@@ -826,7 +783,7 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(m_device.openCount(), 0);
 
     // The newest backup of F.Nr 42 goes back, not the newer one of another device.
-    const Run restore =
+    const CliRun restore =
         cli({QStringLiteral("setup"), QStringLiteral("restore"), QStringLiteral("--latest")});
     QCOMPARE(restore.code, 0);
     QVERIFY2(restore.err.contains(QStringLiteral("Zurückgespielt wird %1\n").arg(newer)),
@@ -849,7 +806,7 @@ void TestCli::backupsAndRestore() {
     QCOMPARE(cli({QStringLiteral("setup"), QStringLiteral("diff"), newer}).code, 0);
 
     // Another device's backup goes in as asked (a replaced amplifier), with a warning.
-    const Run foreign = cli({QStringLiteral("setup"), QStringLiteral("put"), other});
+    const CliRun foreign = cli({QStringLiteral("setup"), QStringLiteral("put"), other});
     QCOMPARE(foreign.code, 0);
     QVERIFY2(foreign.err.contains(QStringLiteral("F.Nr 0007")) &&
                  foreign.err.contains(QStringLiteral("F.Nr 0042")),
@@ -858,7 +815,7 @@ void TestCli::backupsAndRestore() {
 }
 
 void TestCli::trace() {
-    const Run run = cli({QStringLiteral("--trace"), QStringLiteral("scan")});
+    const CliRun run = cli({QStringLiteral("--trace"), QStringLiteral("scan")});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out.count(QLatin1Char('\n')), 1);
     const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -882,9 +839,9 @@ void TestCli::trace() {
 
 void TestCli::windowWriteMakesBackup() {
     openWindow();
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
-    QCOMPARE(SetupDifferences(deviceSetup(), m_windows.setup->fields(), true).size(), 2);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, -1, 0.0, 0.8333, 2.5);
+    QCOMPARE(SetupDifferences(deviceSetup(), m_rig->windows.setup->fields(), true).size(), 2);
 
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes, QStringList());
@@ -904,27 +861,20 @@ void TestCli::windowWriteMakesBackup() {
 
 void TestCli::windowFailedBackupAsks() {
     openWindow();
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
     QFile blocker(m_dataHome);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
 
     // The question's default is "Nein".
-    QTimer watcher;
-    QMessageBox::StandardButton defaultAnswer = QMessageBox::NoButton;
-    connect(&watcher, &QTimer::timeout, this, [this, &defaultAnswer] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_boxes << box->text();
-            defaultAnswer = box->standardButton(box->defaultButton());
-            box->defaultButton()->click();
-        }
-    });
-    watcher.start(50);
+    MessageBoxCatcher watcher(50);
+    watcher.answerWithDefault();
     m_form->BitBtnDownload->click();
     watcher.stop();
+    m_boxes << watcher.texts;
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY2(m_boxes.first().contains(QStringLiteral("ohne Sicherung")),
              qPrintable(m_boxes.first()));
-    QCOMPARE(defaultAnswer, QMessageBox::No);
+    QCOMPARE(watcher.boxes.last().defaultAnswer, QMessageBox::No);
     QCOMPARE(setCommands(), QStringList());
 
     // "Ja" writes all the same.
@@ -940,8 +890,8 @@ void TestCli::windowCompareBeforeWrite() {
     m_form->VorDemSchreibenVergleichen1->setChecked(true);
 
     // The device's own setup: nothing to write.
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 0.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, 1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 0.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, 1, 0.0, 0.8333, 2.5);
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Ok);
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY2(m_boxes.first().contains(
@@ -951,7 +901,7 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(backups(), QStringList());
 
     // Only the zero potentiometer differs: shown as well.
-    setupstate::setRanges(*m_windows.setup, 1, 0.25, 0.8333, 2.5);
+    setupstate::setRanges(*m_rig->windows.setup, 1, 0.25, 0.8333, 2.5);
     m_boxes.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
     QCOMPARE(m_boxes.size(), 1);
@@ -962,8 +912,8 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(setCommands(), QStringList());
 
     // Two fields differ: shown, and not written on "Abbrechen".
-    setupstate::setSwitchPoints(*m_windows.setup, true, true, 1.0, 0.0, false);
-    setupstate::setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.5);
+    setupstate::setSwitchPoints(*m_rig->windows.setup, true, true, 1.0, 0.0, false);
+    setupstate::setRanges(*m_rig->windows.setup, -1, 0.0, 0.8333, 2.5);
     m_boxes.clear();
     m_boxButtons.clear();
     clickAnswering(m_form->BitBtnDownload, QMessageBox::Cancel);
@@ -984,9 +934,8 @@ void TestCli::windowCompareBeforeWrite() {
     QCOMPARE(backups().size(), 1);
 
     // Remembered between runs.
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_link.reset();
     openWindow(true);
     QVERIFY(m_form->VorDemSchreibenVergleichen1->isChecked());
 }

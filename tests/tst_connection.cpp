@@ -1,14 +1,9 @@
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -41,23 +36,19 @@ private:
     // Clicks "Verbinden" and answers the message box that may come; returns its text.
     QString connectAndWait();
 
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
     QTemporaryDir m_dir;
 };
 
 void TestConnection::init() {
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_windows = {};
-    createWindows(*m_link, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig = WindowRig::make({});
+    m_form = m_rig->form();
 }
 
 void TestConnection::cleanup() {
-    delete m_form;
-    m_link.reset();
+    m_rig.reset();
+    m_form = nullptr;
     qunsetenv("VTK290_PORTS");
 }
 
@@ -66,17 +57,9 @@ void TestConnection::usePorts(const QStringList &paths) {
 }
 
 QString TestConnection::connectAndWait() {
-    QString boxText;
-    QTimer watcher;
-    connect(&watcher, &QTimer::timeout, this, [&boxText] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            boxText = box->text();
-            box->accept();
-        }
-    });
-    watcher.start(50);
+    MessageBoxCatcher boxes(50);
     m_form->BitBtnVerbinden->click();
-    return boxText;
+    return boxes.texts.isEmpty() ? QString() : boxes.texts.last();
 }
 
 void TestConnection::deviceFoundBehindAbsentPorts() {
@@ -169,7 +152,7 @@ void TestConnection::notFound() {
     QCOMPARE(m_form->BitBtnVerbinden->text(), QStringLiteral("Verbinden"));
     QVERIFY(!m_form->BitBtnAktualisieren->isEnabled());
     QVERIFY(!m_form->Status1->isEnabled());
-    QVERIFY(!m_link->ComHandleValid());
+    QVERIFY(!m_rig->link->ComHandleValid());
     QVERIFY(m_form->ProgressBar1->isHidden());
 }
 
@@ -273,7 +256,7 @@ void TestConnection::disconnectKeepsValues() {
     m_form->BitBtnVerbinden->click();
     QCOMPARE(m_form->BitBtnVerbinden->text(), QStringLiteral("Verbinden"));
     QCOMPARE(m_form->statusPanelText(0), QStringLiteral("getrennt"));
-    QVERIFY(!m_link->ComHandleValid());
+    QVERIFY(!m_rig->link->ComHandleValid());
     QVERIFY(!m_form->BitBtnAktualisieren->isEnabled());
     QVERIFY(!m_form->BitBtnUpload->isEnabled());
     QVERIFY(!m_form->Logfile1->isEnabled());

@@ -2,19 +2,15 @@
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -88,43 +84,29 @@ private:
     void checkControls();
     void checkReconnect(SimulatorProcess &device);
 
-    std::unique_ptr<ComLink> m_link;
-    std::unique_ptr<DeviceConversation> m_conversation;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
-    std::unique_ptr<QTimer> m_boxAnswerer;
+    std::unique_ptr<MessageBoxCatcher> m_boxAnswerer;
 };
 
 void TestConversation::init() {
     openWindows();
     // Message boxes ("Kein KT 290 gefunden", the default setup's note) are answered.
-    m_boxAnswerer = std::make_unique<QTimer>();
-    connect(m_boxAnswerer.get(), &QTimer::timeout, this, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->accept();
-    });
-    m_boxAnswerer->start(50);
+    m_boxAnswerer = std::make_unique<MessageBoxCatcher>(50);
 }
 
 // A new run of the program: link, conversation and windows.
 void TestConversation::openWindows() {
-    delete m_form;
-    m_conversation.reset();
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_conversation = std::make_unique<DeviceConversation>(*m_link);
-    m_windows = {};
-    createWindows(*m_conversation, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig.reset();
+    m_rig = WindowRig::make({});
+    m_form = m_rig->form();
     m_form->show();
 }
 
 void TestConversation::cleanup() {
     m_boxAnswerer.reset();
-    delete m_form;
+    m_rig.reset();
     m_form = nullptr;
-    m_conversation.reset();
-    m_link.reset();
     qunsetenv("VTK290_PORTS");
 }
 
@@ -187,13 +169,13 @@ void TestConversation::interference() {
     // A dialog is closed once the interference has come and its operation has ended.
     QTimer closer;
     connect(&closer, &QTimer::timeout, this, [&] {
-        if (window && interfered && !m_conversation->isBusy() && window->isVisible())
+        if (window && interfered && !m_rig->conversation().isBusy() && window->isVisible())
             window->close();
     });
     closer.start(100);
     startOperation(operation);
     QTRY_VERIFY_WITH_TIMEOUT(interfered, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_conversation->isBusy(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_rig->conversation().isBusy(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window || !window->isVisible(), 5000);
     watch.stop();
     closer.stop();
@@ -210,7 +192,7 @@ void TestConversation::interference() {
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->isVisible(), 4000);
         QVERIFY2(sinceInterference.elapsed() < (finishesWrite ? 10000 : 3500),
                  qPrintable(QString::number(sinceInterference.elapsed())));
-        QVERIFY(!m_link->ComHandleValid());
+        QVERIFY(!m_rig->link->ComHandleValid());
         const qsizetype atEnd = device.commands().size();
         WaitSeconds(1.5);
         QCOMPARE(device.commands().size(), atEnd);
@@ -269,11 +251,11 @@ void TestConversation::startOperation(const QString &operation) {
 
 QDialog *TestConversation::dialogOf(const QString &operation) const {
     if (operation == QLatin1String("status report"))
-        return m_windows.fstatus;
+        return m_rig->windows.fstatus;
     if (operation == QLatin1String("log"))
-        return m_windows.flogfile;
+        return m_rig->windows.flogfile;
     if (operation == QLatin1String("simulation"))
-        return m_windows.fsimul;
+        return m_rig->windows.fsimul;
     return nullptr;
 }
 
@@ -290,15 +272,15 @@ void TestConversation::interfere(const QString &action, QDialog *window) {
         m_form->BitBtnAktualisierenClick(m_form->BitBtnAktualisieren);
         m_form->BitBtnUploadClick();
         m_form->BitBtnDownloadClick();
-        m_windows.fstatus->Aktualisieren1->trigger();
-        m_windows.fstatus->Aktualisieren1Click();
-        m_windows.fsimul->Button1->click();
-        m_windows.fsimul->Button1Click();
+        m_rig->windows.fstatus->Aktualisieren1->trigger();
+        m_rig->windows.fstatus->Aktualisieren1Click();
+        m_rig->windows.fsimul->Button1->click();
+        m_rig->windows.fsimul->Button1Click();
     } else if (action == QLatin1String("window closed")) {
         (window ? static_cast<QWidget *>(window) : m_form)->close();
     } else if (action == QLatin1String("Trennen")) {
         // The real button: it stays enabled while the operation runs, except during the scan.
-        if (m_conversation->operation() == DeviceConversation::Operation::Scan) {
+        if (m_rig->conversation().operation() == DeviceConversation::Operation::Scan) {
             QVERIFY(!m_form->BitBtnVerbinden->isEnabled());
             m_form->BitBtnVerbindenClick();
         } else {
@@ -306,8 +288,8 @@ void TestConversation::interfere(const QString &action, QDialog *window) {
             QCOMPARE(m_form->BitBtnVerbinden->text(), QStringLiteral("Trennen"));
             m_form->BitBtnVerbinden->click();
             // A write that has begun says at once that it is being finished, at every click.
-            if (m_conversation->operation() == DeviceConversation::Operation::SetupWrite) {
-                QVERIFY(m_conversation->isFinishingWrite());
+            if (m_rig->conversation().operation() == DeviceConversation::Operation::SetupWrite) {
+                QVERIFY(m_rig->conversation().isFinishingWrite());
                 for (int click = 0; click < 2; ++click) {
                     QCOMPARE(m_form->statusPanelText(0),
                              QStringLiteral("Das Setup wird noch fertig geschrieben …"));
@@ -319,9 +301,9 @@ void TestConversation::interfere(const QString &action, QDialog *window) {
     } else if (action == QLatin1String("program end")) {
         m_form->ButtonBeenden->click();
     } else if (action == QLatin1String("timer")) {
-        m_windows.flogfile->Timer1Timer();
-        m_windows.fstatus->Timer1Timer();
-        m_windows.fsimul->Timer1Timer();
+        m_rig->windows.flogfile->Timer1Timer();
+        m_rig->windows.fstatus->Timer1Timer();
+        m_rig->windows.fsimul->Timer1Timer();
     }
 }
 
@@ -335,9 +317,9 @@ void TestConversation::checkControls() {
         QCOMPARE(button->isEnabled(), connected);
     for (QAction *item : {m_form->Logfile1, m_form->Simulation1, m_form->Status1})
         QCOMPARE(item->isEnabled(), connected);
-    QCOMPARE(m_windows.fstatus->Aktualisieren1->isEnabled(), connected);
-    QVERIFY(m_windows.fsimul->Button1->isEnabled());
-    QVERIFY(m_windows.fsimul->ProgressBar1->isHidden());
+    QCOMPARE(m_rig->windows.fstatus->Aktualisieren1->isEnabled(), connected);
+    QVERIFY(m_rig->windows.fsimul->Button1->isEnabled());
+    QVERIFY(m_rig->windows.fsimul->ProgressBar1->isHidden());
 }
 
 // The device's input line holds no rest of a cut command: a new "Verbinden" finds it with the
@@ -410,28 +392,22 @@ void TestConversation::incompleteSetupIsNotWritten() {
     QVERIFY(connectTo(device));
     QVERIFY(device.control(QStringLiteral("mute spr 2")));
     m_form->BitBtnUpload->click();
-    QCOMPARE(m_windows.frelais->ComboBoxAl1Hy->currentIndex(), -1);
+    QCOMPARE(m_rig->windows.frelais->ComboBoxAl1Hy->currentIndex(), -1);
 
     m_boxAnswerer->stop();
-    QStringList texts;
-    QTimer catcher;
-    connect(&catcher, &QTimer::timeout, this, [&texts] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            texts << box->windowTitle() + QLatin1Char('|') + box->text();
-            box->accept();
-        }
-    });
-    catcher.start(20);
+    MessageBoxCatcher catcher;
     const qsizetype before = device.commands().size();
     m_form->BitBtnDownload->click();
     WaitSeconds(0.5);
 
     QCOMPARE(device.commands().mid(before), QStringList());
-    QCOMPARE(texts.size(), 1);
+    QCOMPARE(catcher.boxes.size(), 1);
+    const QString shown =
+        catcher.boxes.first().title + QLatin1Char('|') + catcher.boxes.first().text;
     for (const char *part : {"Setup unvollständig|", "Hysterese Relais 1 / SP1",
                              "Hysterese Relais 2 / SP2", "V - Poti links", "V - Poti rechts",
                              "0 - Poti", "Funktion", "Setup vom Gerät lesen", "Öffnen", "Default"})
-        QVERIFY2(texts.first().contains(QString::fromUtf8(part)), qPrintable(texts.first()));
+        QVERIFY2(shown.contains(QString::fromUtf8(part)), qPrintable(shown));
     QVERIFY(m_form->BitBtnDownload->isEnabled());
 
     // The default setup is complete: it is written after the backup's "spr".
@@ -455,7 +431,7 @@ void TestConversation::readoutFillsAsItGoes() {
         if (received.contains(QStringLiteral("ver")) && seen.isEmpty())
             seen << m_form->StaticTextTyp->text() + QLatin1Char('|') +
                         QString::number(m_form->Panel1->isVisible()) + QLatin1Char('|') +
-                        QString::number(m_conversation->isStrainGauge()) + QLatin1Char('|') +
+                        QString::number(m_rig->conversation().isStrainGauge()) + QLatin1Char('|') +
                         m_form->StaticTextSwVersion->text();
         if (received.contains(QStringLiteral("kalr 1")) && seen.size() == 1)
             seen << m_form->StaticTextFnr->text() + QLatin1Char('|') + m_form->StaticTextMv->text();
@@ -492,8 +468,8 @@ void TestConversation::calibrationPauses() {
         QTimer closer;
         bool ran = false;
         connect(&closer, &QTimer::timeout, window, [&] {
-            ran = ran || m_conversation->isBusy();
-            if (ran && !m_conversation->isBusy())
+            ran = ran || m_rig->conversation().isBusy();
+            if (ran && !m_rig->conversation().isBusy())
                 window->close();
         });
         closer.start(100);

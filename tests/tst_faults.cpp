@@ -2,11 +2,8 @@
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
 #include "core/link/deviceprotocol.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,23 +113,21 @@ private:
     void runOperation(const QString &operation, int limitMs);
     void checkWindowsAfter(const QString &operation, bool connected);
 
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
+    std::unique_ptr<WindowRig> m_rig;
+    WindowSet m_windows; // the rig's
     Tform1 *m_form = nullptr;
     QTemporaryDir m_dir;
 };
 
 void TestFaults::init() {
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_windows = {};
-    createWindows(*m_link, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop();
+    m_rig = WindowRig::make({});
+    m_windows = m_rig->windows;
+    m_form = m_rig->form();
 }
 
 void TestFaults::cleanup() {
-    delete m_form;
-    m_link.reset();
+    m_rig.reset();
+    m_form = nullptr;
     qunsetenv("VTK290_PORTS");
 }
 
@@ -269,7 +264,7 @@ void TestFaults::operationSurvives() {
     clock.start();
     qint64 lostAtMs = -1;
     QObject lossWatch; // the connection ends with this test
-    connect(m_link.get(), &ComLink::portLost, &lossWatch, [&] { lostAtMs = clock.elapsed(); });
+    connect(m_rig->link.get(), &ComLink::portLost, &lossWatch, [&] { lostAtMs = clock.elapsed(); });
     const qint64 elapsed = runResponsive([&] { runOperation(operation, limitMs); }, ticks);
     QVERIFY2(burst.started(), "the operation ended before the fault came");
     QVERIFY(burst.end());

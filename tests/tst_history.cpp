@@ -1,6 +1,7 @@
 #include "core/history/historystore.h"
 #include "gui/history/uhistory.h"
 #include "core/setup/setupfile.h"
+#include "clirun.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 
@@ -290,16 +291,12 @@ void TestHistory::visitsThroughTheCommandLine() {
     QVERIFY(setupFile.open(QIODevice::WriteOnly));
     setupFile.write(SetupFile::encode(SetupFile::lines(simulated::twoFieldsChanged(), {})));
     setupFile.close();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VTK290_PORTS"), device.portPath());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("daten")));
+    Cli program;
+    program.env.insert(QStringLiteral("VTK290_PORTS"), device.portPath());
+    program.env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("daten")));
     const auto cli = [&](const QStringList &args) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(VTK290_CLI_PATH), args);
-        const bool done = process.waitForFinished(90000) &&
-                          process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-        return done ? std::optional(process.readAllStandardOutput()) : std::nullopt;
+        const CliRun run = program.run(args);
+        return run.code == 0 ? std::optional(run.out.toUtf8()) : std::nullopt;
     };
     const auto json = [&](const QStringList &args) {
         return QJsonDocument::fromJson(cli(args).value_or(QByteArray())).array();
@@ -359,14 +356,12 @@ void TestHistory::backupsTakenInOnce() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(SetupFile::encode(lines));
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    Cli program;
+    program.timeoutMs = 30000;
+    program.env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     const auto history = [&](const QStringList &args) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(VTK290_CLI_PATH), QStringList{"history", "--json"} + args);
-        process.waitForFinished(30000);
-        return QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+        const CliRun run = program.run(QStringList{"history", "--json"} + args);
+        return QJsonDocument::fromJson(run.out.toUtf8()).array();
     };
     for (int start = 0; start < 2; ++start) {
         const QJsonArray devices = history({});

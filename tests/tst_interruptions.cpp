@@ -1,17 +1,15 @@
 #include "core/device/deviceconversation.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/ustatus.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "core/setup/currentsetup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
+#include "clirun.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 #include "core/system/filewriter.h"
 #include "core/system/interruptsignals.h"
 
@@ -59,14 +57,6 @@ private slots:
     void windowWriteCutByLostPort();
 
 private:
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
-    QProcess *startCli(const QStringList &args);
-    Run finish(QProcess *process);
-    Run cli(const QStringList &args);
     void sendSignal(qint64 pid, const QString &name);
     bool waitForCommand(const QRegularExpression &trigger, qsizetype from, int timeoutMs);
     QString receivedText() const;
@@ -77,12 +67,9 @@ private:
 
     SimulatorProcess m_device;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcessEnvironment m_env;
-    std::unique_ptr<ComLink> m_link;
-    std::unique_ptr<DeviceConversation> m_conversation;
-    WindowSet m_windows;
+    Cli m_cli;
+    std::unique_ptr<WindowRig> m_rig;
     Tform1 *m_form = nullptr;
-    std::list<QProcess> m_processes;
 };
 
 namespace {
@@ -115,47 +102,19 @@ void TestInterruptions::init() {
         QVERIFY(m_device.control(QLatin1String(line)));
     // The setup lock off, so that another answer shown under its name ("fnr 42") is seen.
     QVERIFY(m_device.control(QStringLiteral("set tasp 0")));
-    m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
-    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    m_cli.env = QProcessEnvironment::systemEnvironment();
+    m_cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    m_cli.env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
     qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("VTK290_PORTS", m_device.portPath().toLocal8Bit());
 }
 
 void TestInterruptions::cleanup() {
-    for (QProcess &process : m_processes) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-    m_processes.clear();
-    delete m_form;
+    m_cli.kill();
+    m_rig.reset();
     m_form = nullptr;
-    m_conversation.reset();
-    m_link.reset();
     m_device.stop();
     qunsetenv("VTK290_PORTS");
-}
-
-QProcess *TestInterruptions::startCli(const QStringList &args) {
-    QProcess &process = m_processes.emplace_back();
-    process.setProcessEnvironment(m_env);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    process.waitForStarted(5000);
-    return &process;
-}
-
-TestInterruptions::Run TestInterruptions::finish(QProcess *process) {
-    Run run;
-    if (!process->waitForFinished(90000))
-        return run;
-    run.code = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    run.out = QString::fromUtf8(process->readAllStandardOutput());
-    run.err = QString::fromUtf8(process->readAllStandardError());
-    return run;
-}
-
-TestInterruptions::Run TestInterruptions::cli(const QStringList &args) {
-    return finish(startCli(args));
 }
 
 void TestInterruptions::sendSignal(qint64 pid, const QString &name) {
@@ -205,15 +164,11 @@ QString TestInterruptions::setupFile() {
 }
 
 void TestInterruptions::openWindow() {
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    m_conversation = std::make_unique<DeviceConversation>(*m_link);
-    m_windows = {};
-    createWindows(*m_conversation, m_windows);
-    m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
+    m_rig = WindowRig::make({});
+    m_form = m_rig->form();
     m_form->show();
     m_form->BitBtnVerbinden->click();
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
 }
 
 // Since command `from`: whole commands only, the line left without a half command, and the
@@ -238,7 +193,7 @@ void TestInterruptions::checkDeviceLeftWhole(qsizetype from) {
 // The next program finds the device with its first "Name".
 void TestInterruptions::checkNextScanFindsDevice() {
     const qsizetype before = m_device.commands().size();
-    const Run scan = cli({QStringLiteral("scan")});
+    const CliRun scan = m_cli.run({QStringLiteral("scan")});
     QCOMPARE(scan.code, 0);
     QCOMPARE(m_device.commands().mid(before), QStringList{QStringLiteral("Name")});
 }
@@ -295,7 +250,7 @@ void TestInterruptions::cliSignals() {
         QVERIFY(!args[file].isEmpty());
     }
 
-    QProcess *process = startCli(args);
+    QProcess *process = m_cli.start(args);
     if (trigger.startsWith(QLatin1String("bytes:"))) {
         trigger = trigger.mid(6);
         QTRY_VERIFY_WITH_TIMEOUT(receivedText().contains(trigger), 30000);
@@ -304,7 +259,7 @@ void TestInterruptions::cliSignals() {
     }
     for (int i = 0; i < count; ++i)
         sendSignal(process->processId(), signal);
-    const Run run = finish(process);
+    const CliRun run = m_cli.finish(process);
 
     QCOMPARE(run.code, 130);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -369,7 +324,8 @@ void TestInterruptions::windowSignals() {
     connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text,
+                                        CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
 
     bool sent = false;
@@ -391,7 +347,7 @@ void TestInterruptions::windowSignals() {
     QTRY_VERIFY_WITH_TIMEOUT(!m_form->isVisible(), 15000);
     watch.stop();
 
-    QVERIFY(!m_link->ComHandleValid());
+    QVERIFY(!m_rig->link->ComHandleValid());
     QCOMPARE(interruptions.count(), count);
     checkDeviceLeftWhole(before);
     const QStringList commands = m_device.commands().mid(before);
@@ -399,15 +355,15 @@ void TestInterruptions::windowSignals() {
         QCOMPARE(commands.contains(QStringLiteral("swr1")), stored);
         const int sets = setCommandCount(commands);
         QVERIFY2(stored ? sets == 9 : sets == 3 || sets == 4, qPrintable(commands.join(" | ")));
-        QCOMPARE(m_conversation->lastWrite().cutOff(), !stored);
+        QCOMPARE(m_rig->conversation().lastWrite().cutOff(), !stored);
         // The run's list of writes (the service record's) holds it, cut or whole.
-        const QList<SetupTransfer::Written> &writes = m_windows.setupTransfer->writes();
+        const QList<SetupTransfer::Written> &writes = m_rig->windows.setupTransfer->writes();
         QCOMPARE(writes.size(), 1);
         QCOMPARE(writes.first().sent, sets);
         QCOMPARE(writes.first().stored, stored);
         if (!stored)
-            QVERIFY(m_windows.setupActions->cutOffText().contains(
-                QDir::toNativeSeparators(m_windows.setupTransfer->lastBackupPath())));
+            QVERIFY(m_rig->windows.setupActions->cutOffText().contains(
+                QDir::toNativeSeparators(m_rig->windows.setupTransfer->lastBackupPath())));
     }
     checkNextScanFindsDevice();
 }
@@ -415,7 +371,7 @@ void TestInterruptions::windowSignals() {
 // The program itself: SIGTERM ends it with its own exit code and a word on what it left.
 void TestInterruptions::windowProgramExitCode() {
     QProcess program;
-    QProcessEnvironment env = m_env;
+    QProcessEnvironment env = m_cli.env;
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(VTK290_PATH), QStringList());
@@ -445,11 +401,11 @@ void TestInterruptions::lateAnswers_data() {
 void TestInterruptions::lateAnswers() {
     QFETCH(int, delayMs);
     QFETCH(bool, allRight);
-    const Run reference = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun reference = m_cli.run({QStringLiteral("readout"), QStringLiteral("--json")});
     QCOMPARE(reference.code, 0);
     const QJsonObject expected = QJsonDocument::fromJson(reference.out.toUtf8()).object();
     QVERIFY(m_device.control(QStringLiteral("fault late %1").arg(delayMs)));
-    const Run late = cli({QStringLiteral("readout"), QStringLiteral("--json")});
+    const CliRun late = m_cli.run({QStringLiteral("readout"), QStringLiteral("--json")});
     const QJsonObject seen = QJsonDocument::fromJson(late.out.toUtf8()).object();
     if (allRight) {
         QCOMPARE(late.code, 0);
@@ -470,10 +426,10 @@ void TestInterruptions::lateAnswers() {
 }
 
 void TestInterruptions::lateReport() {
-    const Run reference = cli({QStringLiteral("report")});
+    const CliRun reference = m_cli.run({QStringLiteral("report")});
     QCOMPARE(reference.code, 0);
     QVERIFY(m_device.control(QStringLiteral("fault late 500")));
-    const Run late = cli({QStringLiteral("report")});
+    const CliRun late = m_cli.run({QStringLiteral("report")});
     QCOMPARE(late.code, 0);
     QCOMPARE(late.out, reference.out);
 }
@@ -492,18 +448,19 @@ void TestInterruptions::nothingHaltsAnOperation() {
     openWindow();
     const bool write = operation == QLatin1String("setup write");
     if (write)
-        m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
-    const SetupFields atStart = m_windows.setup->fields();
+        m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text,
+                                        CurrentSetup::Origin::File);
+    const SetupFields atStart = m_rig->windows.setup->fields();
     QList<QAction *> heldBack{m_form->ffnen1,   m_form->Speichern1,
                               m_form->Default1, m_form->Relais1,
                               m_form->Info1,    m_form->EinstellbereichNullpunktKennwert1};
     bool checked = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        if (checked || !m_conversation->isBusy() ||
-            m_conversation->operation() == DeviceConversation::Operation::Scan)
+        if (checked || !m_rig->conversation().isBusy() ||
+            m_rig->conversation().operation() == DeviceConversation::Operation::Scan)
             return;
-        if (write && m_conversation->operation() != DeviceConversation::Operation::SetupWrite)
+        if (write && m_rig->conversation().operation() != DeviceConversation::Operation::SetupWrite)
             return;
         checked = true;
         // Held back means disabled: Qt ignores a disabled action's trigger, so nothing else
@@ -518,11 +475,11 @@ void TestInterruptions::nothingHaltsAnOperation() {
     (write ? m_form->BitBtnDownload : m_form->BitBtnAktualisieren)->click();
     watch.stop();
     QVERIFY(checked);
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
     // Afterwards they are back, and the setup is the one the write began with.
     for (QAction *action : heldBack)
         QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
-    QCOMPARE(m_windows.setup->fields(), atStart);
+    QCOMPARE(m_rig->windows.setup->fields(), atStart);
     if (write)
         QCOMPARE(m_device.commands().count(QStringLiteral("swr1")), 1);
 }
@@ -530,7 +487,7 @@ void TestInterruptions::nothingHaltsAnOperation() {
 // "Als CSV speichern" opens its file dialog beside the running view: the view goes on asking.
 void TestInterruptions::liveCsvDialogLetsTheViewRun() {
     openWindow();
-    Tflive *live = m_windows.flive;
+    Tflive *live = m_rig->windows.flive;
     QPointer<QFileDialog> dialog;
     bool opened = false;
     bool closing = false;
@@ -570,18 +527,18 @@ void TestInterruptions::liveCsvDialogLetsTheViewRun() {
 // Without a connection "Aktualisieren" waits: the report on the screen stays.
 void TestInterruptions::statusWindowWaitsForConnection() {
     openWindow();
-    Tfstatus *status = m_windows.fstatus;
+    Tfstatus *status = m_rig->windows.fstatus;
     QString report;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
         // Once the report is there.
-        if (!report.isEmpty() || m_conversation->isBusy() ||
+        if (!report.isEmpty() || m_rig->conversation().isBusy() ||
             !status->Memo1->toPlainText().contains(QLatin1String("poti")))
             return;
         report = status->Memo1->toPlainText();
         QVERIFY(status->Aktualisieren1->isEnabled());
         QVERIFY(status->Speichernunter1->isEnabled());
-        m_conversation->disconnectDevice();
+        m_rig->conversation().disconnectDevice();
         QVERIFY(!status->Aktualisieren1->isEnabled());
         status->Aktualisieren1Click();
         status->Timer1Timer();
@@ -589,7 +546,7 @@ void TestInterruptions::statusWindowWaitsForConnection() {
     });
     driver.start(50);
     QTimer::singleShot(60000, status, &QWidget::close);
-    QVERIFY(m_conversation->isConnected());
+    QVERIFY(m_rig->conversation().isConnected());
     QVERIFY(m_form->Status1->isEnabled());
     m_form->Status1->trigger();
     driver.stop();
@@ -601,12 +558,12 @@ void TestInterruptions::statusWindowWaitsForConnection() {
 // next report's first question still reaches the device alone and is answered.
 void TestInterruptions::typedKeysLeaveNoPrefix() {
     openWindow();
-    Tfstatus *status = m_windows.fstatus;
+    Tfstatus *status = m_rig->windows.fstatus;
     QStringList reports;
     qsizetype beforeKeys = -1;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
-        if (m_conversation->isBusy() ||
+        if (m_rig->conversation().isBusy() ||
             !status->Memo1->toPlainText().contains(QLatin1String("Status Ende")))
             return;
         reports << status->Memo1->toPlainText();
@@ -640,7 +597,7 @@ void TestInterruptions::typedKeysLeaveNoPrefix() {
 void TestInterruptions::busyPort() {
     QSerialPort holder(m_device.portPath());
     QVERIFY(holder.open(QIODevice::ReadWrite));
-    const Run scan = cli({QStringLiteral("scan")});
+    const CliRun scan = m_cli.run({QStringLiteral("scan")});
     QCOMPARE(scan.code, 3);
     QVERIFY2(scan.err.contains(QLatin1String("belegt")), qPrintable(scan.err));
     QVERIFY2(!scan.err.contains(QLatin1String("darf nicht")), qPrintable(scan.err));
@@ -650,7 +607,7 @@ void TestInterruptions::busyPort() {
 // completely written, where the backup is and how to put it back.
 void TestInterruptions::windowWriteCutByLostPort() {
     openWindow();
-    m_windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
+    m_rig->windows.setup->applyText(SetupFile::load(setupFile()).text, CurrentSetup::Origin::File);
     const qsizetype before = m_device.commands().size();
     QStringList boxes;
     bool pulled = false;
@@ -669,12 +626,12 @@ void TestInterruptions::windowWriteCutByLostPort() {
     m_form->BitBtnDownload->click();
     watch.stop();
     QVERIFY(pulled);
-    QVERIFY(!m_conversation->isConnected());
+    QVERIFY(!m_rig->conversation().isConnected());
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes.first().contains(QStringLiteral("nicht vollständig")),
              qPrintable(boxes.first()));
     QVERIFY2(boxes.first().contains(QLatin1String("von 9 Befehlen")), qPrintable(boxes.first()));
-    const QString backup = m_windows.setupTransfer->lastBackupPath();
+    const QString backup = m_rig->windows.setupTransfer->lastBackupPath();
     QVERIFY(QFileInfo::exists(backup));
     QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(backup)), qPrintable(boxes.first()));
     QVERIFY(!m_device.commands().contains(QStringLiteral("swr1")));

@@ -3,7 +3,7 @@
 #include "gui/diag/ulive.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
-#include "diagrig.h"
+#include "windowrig.h"
 #include "simulatorprocess.h"
 
 #include <QAbstractButton>
@@ -68,7 +68,7 @@ private slots:
 private:
     // Opens the live view from the main window's menu and calls `watch` every 20 ms with what
     // the device received since; returns once the window is closed again.
-    void runLive(DiagRig &rig, SimulatorProcess &device,
+    void runLive(WindowRig &rig, SimulatorProcess &device,
                  const std::function<void(const QStringList &received)> &watch,
                  const QStringList &closeAnswers = {QStringLiteral("Verwerfen")});
 
@@ -77,7 +77,7 @@ private:
     QStringList m_closeButtons;
 };
 
-void TestLive::runLive(DiagRig &rig, SimulatorProcess &device,
+void TestLive::runLive(WindowRig &rig, SimulatorProcess &device,
                        const std::function<void(const QStringList &)> &watch,
                        const QStringList &closeAnswers) {
     Tflive *live = rig.windows.flive;
@@ -148,7 +148,7 @@ void TestLive::questionSequence() {
     QFETCH(QString, shownInput);
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), type}));
-    auto rig = DiagRig::onPort(device.portPath());
+    auto rig = WindowRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
     Tform1 *form = rig->windows.form1;
@@ -226,7 +226,7 @@ void TestLive::stopsAtSafePoint() {
     QFETCH(QStringList, rest);
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    auto rig = DiagRig::onPort(device.portPath());
+    auto rig = WindowRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     Tflive *live = rig->windows.flive;
     DeviceConversation &conversation = rig->windows.form1->conversation();
@@ -277,7 +277,7 @@ void TestLive::stopsAtSafePoint() {
 void TestLive::holdAsksNothing() {
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X2")}));
-    auto rig = DiagRig::onPort(device.portPath());
+    auto rig = WindowRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(false);
     Tflive *live = rig->windows.flive;
@@ -345,7 +345,7 @@ void TestLive::csvOfAShortRun() {
     QVERIFY(device.start({QStringLiteral("--type"), type}));
     for (const QString &line : controls)
         QVERIFY(device.control(line));
-    auto rig = DiagRig::onPort(device.portPath());
+    auto rig = WindowRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
     Tform1 *form = rig->windows.form1;
@@ -447,7 +447,7 @@ void TestLive::chartReadsAtAGlance() {
     QVERIFY(device.start({QStringLiteral("--type"), type}));
     // A swinging input: the range it spans has no round ends of its own.
     QVERIFY(device.control(QStringLiteral("wave 0.37 7")));
-    auto rig = DiagRig::onPort(device.portPath());
+    auto rig = WindowRig::onPort(device.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
     Tflive *live = rig->windows.flive;
@@ -656,7 +656,7 @@ void TestLive::chartDrawsWhatItSaw() {
             sample.relayBits = entry.toInt();
         samples << sample;
     }
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     // Shown without a device: the view records nothing of its own.
     rig->windows.form1->conversation().disconnectDevice();
     Tflive *live = rig->windows.flive;
@@ -714,7 +714,7 @@ void TestLive::goesOnAfterReconnecting() {
     SimulatorProcess device;
     QVERIFY(device.start(
         {QStringLiteral("--type"), QStringLiteral("X2"), QStringLiteral("--link"), stableName}));
-    auto rig = DiagRig::onPort(stableName);
+    auto rig = WindowRig::onPort(stableName);
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(false);
     Tform1 *form = rig->windows.form1;

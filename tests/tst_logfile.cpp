@@ -1,4 +1,4 @@
-#include "diagrig.h"
+#include "windowrig.h"
 #include "simulatorprocess.h"
 
 #include "core/diag/statusreport.h"
@@ -110,7 +110,7 @@ void TestLogfile::collect() {
     QFETCH(QList<QByteArray>, bursts);
     QFETCH(QList<int>, delaysMs);
     QFETCH(QString, memo);
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     BurstingLog device(rig->device, answer, bursts, delaysMs);
     Tflogfile *logfile = rig->windows.flogfile;
@@ -124,7 +124,7 @@ void TestLogfile::collect() {
 
 // Each attempt takes the query's two tries; the open window then asks again 200 ms later.
 void TestLogfile::silentDeviceIsAskedAgainWhileOpen() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     Tflogfile *logfile = rig->windows.flogfile;
     logfile->Memo1->setPlainText(QStringLiteral("von vorher"));
@@ -141,7 +141,7 @@ void TestLogfile::silentDeviceIsAskedAgainWhileOpen() {
 // Delays only make a gap longer, so the shortest of three stays well below what a further
 // second's pause would give.
 void TestLogfile::askedAgainAFifthOfASecondLater() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     Tflogfile *logfile = rig->windows.flogfile;
     logfile->show();
@@ -169,7 +169,7 @@ void TestLogfile::askedAgainAFifthOfASecondLater() {
 }
 
 void TestLogfile::endlessLogStopsAtDeadline() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     QList<QByteArray> bursts;
     for (int i = 1; i <= 40; ++i)
@@ -196,7 +196,7 @@ void TestLogfile::logFromDevice() {
     const QString log = QStringLiteral("001 Netz ein|002 Setup geändert|003 Fehler 2|"
                                        "004 Fehler behoben|005 Netz aus|006 Netz ein|007 Setup");
     QVERIFY(simulator.control(QStringLiteral("set log ") + log));
-    const auto rig = DiagRig::onPort(simulator.portPath());
+    const auto rig = WindowRig::onPort(simulator.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
 
     fetchInOpenWindow(rig->windows.flogfile);
@@ -220,7 +220,7 @@ void TestLogfile::continuousLogFromDevice() {
     QVERIFY(entries.join(QStringLiteral("\r\n")).size() > 700);
     QVERIFY(simulator.control(QStringLiteral("set log ") + entries.join(QLatin1Char('|'))));
     QVERIFY(simulator.control(QStringLiteral("set logstream 1")));
-    const auto rig = DiagRig::onPort(simulator.portPath());
+    const auto rig = WindowRig::onPort(simulator.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(false);
 

@@ -1,15 +1,11 @@
-#include "fakeserialport.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
-#include "gui/main/umehr.h"
 #include "core/system/instancemark.h"
+#include "gui/main/umehr.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -39,37 +35,33 @@ private slots:
     void noQuestionWhenAlone();
 
 private:
+    std::unique_ptr<WindowRig> m_rig;
     FakeSerialPort *m_port = nullptr;
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
 };
 
 void TestMainWindow::init() {
-    auto port = std::make_unique<FakeSerialPort>();
-    m_port = port.get();
-    m_link = std::make_unique<ComLink>(std::move(port));
-    m_windows = {};
-    createWindows(*m_link, m_windows);
+    // As the program starts: the question before a second copy runs is asked.
+    m_rig = WindowRig::make({{}, true, true});
+    m_port = m_rig->device;
 }
 
 void TestMainWindow::cleanup() {
-    delete m_windows.form1;
-    m_link.reset();
+    m_rig.reset();
 }
 
 void TestMainWindow::windowsCreatedInOrder() {
     const QStringList expected{"Tfpotikontr", "TAboutBox", "Tfeinst", "Tfrelais", "Tflogfile",
                                "Tfsimul",     "Tfstatus",  "Tfmehr",  "Tflive"};
     QStringList created;
-    for (QObject *child : m_windows.form1->children()) {
+    for (QObject *child : m_rig->windows.form1->children()) {
         if (child->isWidgetType() && static_cast<QWidget *>(child)->isWindow() &&
             !qobject_cast<QFileDialog *>(child))
             created << child->objectName();
     }
     QCOMPARE(created, expected);
-    QCOMPARE(m_windows.form1->windowTitle(),
+    QCOMPARE(m_rig->windows.form1->windowTitle(),
              QStringLiteral("Schaltverstärker KT 290 / Serviceprogramm vtk290"));
-    QCOMPARE(m_windows.form1->centralWidget()->size(), QSize(922, 539));
+    QCOMPARE(m_rig->windows.form1->centralWidget()->size(), QSize(922, 539));
 }
 
 void TestMainWindow::controlsInPlace_data() {
@@ -122,7 +114,7 @@ void TestMainWindow::controlsInPlace() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
-    auto *widget = m_windows.form1->findChild<QWidget *>(name);
+    auto *widget = m_rig->windows.form1->findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     if (geometry.width() < 0)
         QCOMPARE(widget->pos(), geometry.topLeft());
@@ -135,7 +127,7 @@ void TestMainWindow::controlsInPlace() {
 }
 
 void TestMainWindow::startState() {
-    Tform1 *form = m_windows.form1;
+    Tform1 *form = m_rig->windows.form1;
     for (const char *hidden : {"Panel1", "Panel2", "LabelFehler", "ProgressBar1", "MemoSetup"})
         QVERIFY2(form->findChild<QWidget *>(QLatin1String(hidden))->isHidden(), hidden);
     for (const char *disabled : {"BitBtnAktualisieren", "BitBtnUpload", "BitBtnDownload"})
@@ -154,7 +146,7 @@ void TestMainWindow::startState() {
 }
 
 void TestMainWindow::contactPicturesStacked() {
-    Tform1 *form = m_windows.form1;
+    Tform1 *form = m_rig->windows.form1;
     QCOMPARE(form->ImageNo1->pos(), QPoint(400, 37));
     QCOMPARE(form->ImageNo2->pos(), QPoint(399, 168));
     QCOMPARE(form->ImageNo102->pos(), QPoint(455, 46));
@@ -201,14 +193,14 @@ void TestMainWindow::menuItems() {
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(bool, enabled);
-    auto *action = m_windows.form1->findChild<QAction *>(name);
+    auto *action = m_rig->windows.form1->findChild<QAction *>(name);
     QVERIFY2(action, qPrintable(name));
     QCOMPARE(action->text(), caption);
     QCOMPARE(action->isEnabled(), enabled);
 }
 
 void TestMainWindow::progressBarCyclesWhileVisible() {
-    Tform1 *form = m_windows.form1;
+    Tform1 *form = m_rig->windows.form1;
     form->show();
     form->ProgressBar1->setValue(0);
     for (int i = 0; i < 3; ++i)
@@ -232,7 +224,7 @@ void TestMainWindow::progressBarCyclesWhileVisible() {
 
 // One cycle: 2, 4, … 100, then 0 again.
 void TestMainWindow::progressBarWrapsAfter100() {
-    Tform1 *form = m_windows.form1;
+    Tform1 *form = m_rig->windows.form1;
     form->show();
     form->ProgressBar1->setValue(0);
     form->ProgressBar1->show();
@@ -251,24 +243,19 @@ void TestMainWindow::progressBarWrapsAfter100() {
 void TestMainWindow::scanAsksEightPortsAt19200() {
     qputenv("VTK290_PORTS", "/fake/1;/fake/2;/fake/3;/fake/4;/fake/5;/fake/6;/fake/7;/fake/8");
     m_port->existingPaths = QStringList{QStringLiteral("/fake/9")};
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, this, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->accept();
-    });
-    answerer.start(20);
-    m_windows.form1->BitBtnVerbinden->click();
+    MessageBoxCatcher answerer;
+    m_rig->windows.form1->BitBtnVerbinden->click();
     QCOMPARE(m_port->openBaudRates, QList<int>(8, 19200));
     qunsetenv("VTK290_PORTS");
 }
 
 void TestMainWindow::closingClosesPort() {
     qputenv("VTK290_PORTS", "/fake/1");
-    QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
-    m_windows.form1->show();
-    m_windows.form1->ButtonBeenden->click();
-    QVERIFY(!m_link->ComHandleValid());
-    QVERIFY(!m_windows.form1->isVisible());
+    QCOMPARE(m_rig->link->ComOpen(QStringLiteral("COM1"), 19200), QString());
+    m_rig->windows.form1->show();
+    m_rig->windows.form1->ButtonBeenden->click();
+    QVERIFY(!m_rig->link->ComHandleValid());
+    QVERIFY(!m_rig->windows.form1->isVisible());
     qunsetenv("VTK290_PORTS");
 }
 
@@ -289,7 +276,7 @@ void TestMainWindow::secondCopyIsAsked() {
     qputenv("USER", "techniker");
     QString shownName;
     QTimer::singleShot(300, this, [&] {
-        Tfmehr *question = m_windows.fmehr;
+        Tfmehr *question = m_rig->windows.fmehr;
         if (!question->isVisible())
             return;
         shownName = question->Label4->text();
@@ -298,11 +285,11 @@ void TestMainWindow::secondCopyIsAsked() {
         else
             question->findChild<QPushButton *>(answer)->click();
     });
-    m_windows.form1->show();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_windows.form1->Timer2->isActive(), 2000);
-    QTRY_VERIFY(!m_windows.fmehr->isVisible());
+    m_rig->windows.form1->show();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_rig->windows.form1->Timer2->isActive(), 2000);
+    QTRY_VERIFY(!m_rig->windows.fmehr->isVisible());
     QCOMPARE(shownName, QStringLiteral("techniker"));
-    QCOMPARE(m_windows.form1->isVisible(), keepsRunning);
+    QCOMPARE(m_rig->windows.form1->isVisible(), keepsRunning);
 }
 
 void TestMainWindow::noQuestionWhenAlone() {
@@ -318,14 +305,14 @@ void TestMainWindow::noQuestionWhenAlone() {
     crashed.close();
     bool asked = false;
     QTimer::singleShot(300, this, [&] {
-        asked = m_windows.fmehr->isVisible();
-        m_windows.fmehr->reject();
+        asked = m_rig->windows.fmehr->isVisible();
+        m_rig->windows.fmehr->reject();
     });
-    m_windows.form1->show();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_windows.form1->Timer2->isActive(), 2000);
+    m_rig->windows.form1->show();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_rig->windows.form1->Timer2->isActive(), 2000);
     QTest::qWait(400);
     QVERIFY(!asked);
-    QVERIFY(m_windows.form1->isVisible());
+    QVERIFY(m_rig->windows.form1->isVisible());
     QVERIFY(!crashed.exists());
 }
 

@@ -1,4 +1,5 @@
-#include "diagrig.h"
+#include "clirun.h"
+#include "windowrig.h"
 #include "ser2netprocess.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
@@ -18,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -46,28 +46,6 @@ constexpr qint64 BoundMs = 3000;
 
 using simulated::DeviceValues;
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QProcessEnvironment &env, const QStringList &args) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    Run run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 // Everything the service does over one port path, as the user does it: scan, read-out, setup
 // write with its backup, status report, and the live view until two cycles are through.
 struct Session {
@@ -80,19 +58,20 @@ struct Session {
 Session serviceSession(const QString &path, const QString &setupFile, const QString &dataHome,
                        const SimulatorProcess &device) {
     Session s;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VTK290_PORTS"), QStringLiteral("/dev/absent-kt290;") + path);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    s.scan = cli(env, {QStringLiteral("scan")}).out;
-    s.readout = cli(env, {QStringLiteral("readout"), QStringLiteral("--json")}).out;
-    const Run put = cli(env, {QStringLiteral("setup"), QStringLiteral("put"), setupFile});
+    Cli cli;
+    cli.timeoutMs = 120000;
+    cli.env.insert(QStringLiteral("VTK290_PORTS"), QStringLiteral("/dev/absent-kt290;") + path);
+    cli.env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    s.scan = cli.run({QStringLiteral("scan")}).out;
+    s.readout = cli.run({QStringLiteral("readout"), QStringLiteral("--json")}).out;
+    const CliRun put = cli.run({QStringLiteral("setup"), QStringLiteral("put"), setupFile});
     s.putCode = put.code;
     if (put.code != 0)
         qWarning("setup put: %s", qPrintable(put.err));
     s.backups = QDir(dataHome + QStringLiteral("/vtk290/backups")).entryList(QDir::Files);
-    s.report = cli(env, {QStringLiteral("report")}).out;
+    s.report = cli.run({QStringLiteral("report")}).out;
 
-    auto rig = DiagRig::onPort(path);
+    auto rig = WindowRig::onPort(path);
     if (!rig->opened()) {
         qWarning("live view: %s", qPrintable(rig->openError()));
         return s;
@@ -211,7 +190,7 @@ void TestNetPort::serverStoppedInReadout() {
     QVERIFY(device.start({}));
     Ser2NetProcess server;
     QVERIFY(server.start(mode, device.portPath()));
-    auto rig = DiagRig::onPort(server.address());
+    auto rig = WindowRig::onPort(server.address());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     Tform1 *form = rig->windows.form1;
 
@@ -290,14 +269,11 @@ void TestNetPort::unreachableServerIsSkipped() {
         QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
 
     // The window's scan: COM1 fails, COM2 answers.
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
-    form->Timer2->stop(); // no second-copy question in this test
-    form->BitBtnVerbinden->click();
-    QVERIFY(form->conversation().isConnected());
-    QCOMPARE(form->conversation().port(), 2);
-    form.reset();
+    auto rig = WindowRig::make({});
+    rig->form()->BitBtnVerbinden->click();
+    QVERIFY(rig->conversation().isConnected());
+    QCOMPARE(rig->conversation().port(), 2);
+    rig.reset();
     qDeleteAll(fillers);
     qunsetenv("VTK290_PORTS");
 }

@@ -1,7 +1,7 @@
+#include "clirun.h"
 #include "ser2netprocess.h"
 #include "simulatorprocess.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -24,18 +24,12 @@ namespace {
 
 const QString Absent = QStringLiteral("/dev/absent-kt290");
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 // A run with its own home: VTK290_PORTS and the setting only as the row gives them.
-struct Cli {
+struct HomeCli : Cli {
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
-    Cli() {
+    HomeCli() {
+        timeoutMs = 60000;
         env.remove(QStringLiteral("VTK290_PORTS"));
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -47,21 +41,6 @@ struct Cli {
                            QSettings::IniFormat);
         for (int n = 1; n <= 8; ++n)
             settings.setValue(QStringLiteral("ports/COM%1").arg(n), ports.value(n - 1));
-    }
-    Run run(const QStringList &args) const {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(VTK290_CLI_PATH), args);
-        Run result;
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            return result;
-        }
-        result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
     }
 };
 
@@ -100,7 +79,7 @@ void TestPortForms::crossings() {
                              form.endsWith(QLatin1String("IPv6"))));
         port = server.address();
     }
-    Cli cli;
+    HomeCli cli;
     QStringList args = command.split(u' ');
     QString com = QStringLiteral("COM2");
     if (way == QLatin1String("--port")) {
@@ -114,7 +93,7 @@ void TestPortForms::crossings() {
         if (way.startsWith(QLatin1String("--port")))
             args << QStringLiteral("--port=COM2");
     }
-    const Run run = cli.run(args);
+    const CliRun run = cli.run(args);
     QVERIFY2(run.code == 0, qPrintable(QStringLiteral("%1\n%2").arg(run.code).arg(run.err)));
     const QStringList lines = run.out.trimmed().split(u'\n');
     const QString found = QStringLiteral("%1\t%2\t").arg(com, port);
@@ -179,7 +158,7 @@ void TestPortForms::networkFailures() {
     QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
     port.replace(QStringLiteral("%1"), QString::number(Ser2NetProcess::freePort()))
         .replace(QStringLiteral("%2"), QString::number(silent.serverPort()));
-    Cli cli;
+    HomeCli cli;
     QStringList args = command.split(u' ');
     if (way == QLatin1String("--port"))
         args << QStringLiteral("--port") << port;
@@ -187,7 +166,7 @@ void TestPortForms::networkFailures() {
         cli.env.insert(QStringLiteral("VTK290_PORTS"), port);
     else
         cli.choose(portsWithDeviceOnCom2(port).mid(1) << Absent);
-    const Run run = cli.run(args);
+    const CliRun run = cli.run(args);
     QCOMPARE(run.code, code);
     const QString said = QStringLiteral("%1: %2").arg(port, named);
     QVERIFY2(run.err.contains(said) || run.out.contains(QStringLiteral("\t") + said),

@@ -1,12 +1,9 @@
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include "core/device/deviceconversation.h"
 #include "core/link/portnames.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
 #include "gui/main/formcontrols.h"
-#include "gui/main/startup.h"
 #include "gui/main/uports.h"
 
 #include <QAction>
@@ -14,7 +11,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QTemporaryDir>
@@ -39,23 +35,20 @@ private:
     // Clicks "Verbinden", answering a message box that may come.
     void connectDevice();
 
-    std::unique_ptr<ComLink> m_link;
-    std::unique_ptr<Tform1> m_form;
+    std::unique_ptr<WindowRig> m_rig;
+    Tform1 *m_form = nullptr;
 };
 
 void TestPortSetting::cleanup() {
-    m_form.reset();
-    m_link.reset();
+    m_rig.reset();
+    m_form = nullptr;
     qunsetenv("VTK290_PORTS");
 }
 
 void TestPortSetting::start() {
-    m_form.reset();
-    m_link = std::make_unique<ComLink>(std::make_unique<QtSerialPortIo>());
-    WindowSet windows;
-    createWindows(*m_link, windows);
-    m_form.reset(windows.form1);
-    m_form->Timer2->stop(); // no second-copy question in this test
+    m_rig.reset();
+    m_rig = WindowRig::make({});
+    m_form = m_rig->form();
 }
 
 void TestPortSetting::inPortWindow(const std::function<void(TfPorts *)> &use) {
@@ -74,12 +67,7 @@ void TestPortSetting::inPortWindow(const std::function<void(TfPorts *)> &use) {
 }
 
 void TestPortSetting::connectDevice() {
-    QTimer watcher;
-    connect(&watcher, &QTimer::timeout, this, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->accept();
-    });
-    watcher.start(50);
+    MessageBoxCatcher watcher(50);
     m_form->BitBtnVerbinden->click();
 }
 

@@ -1,6 +1,7 @@
 #include "gui/diag/servicerecord.h"
 #include "gui/diag/ustatus.h"
-#include "diagrig.h"
+#include "clirun.h"
+#include "windowrig.h"
 #include "gui/main/fmain1.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setupfile.h"
@@ -31,11 +32,8 @@ private slots:
     void standardOutputFails();
 
 private:
-    struct Run {
-        int code = -1;
-        QString err;
-    };
-    Run cli(const QStringList &args, const QString &dataHome, const QString &standardOutput = {});
+    CliRun cli(const QStringList &args, const QString &dataHome,
+               const QString &standardOutput = {});
     QStringList setCommands() const;
     bool mountDisk();
 
@@ -105,25 +103,13 @@ bool TestSaveFailures::mountDisk() {
                 QStringLiteral("size=64k"), QStringLiteral("vtk290-test"), m_disk});
 }
 
-TestSaveFailures::Run TestSaveFailures::cli(const QStringList &args, const QString &dataHome,
-                                            const QString &standardOutput) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    process.setProcessEnvironment(env);
-    if (!standardOutput.isEmpty())
-        process.setStandardOutputFile(standardOutput);
-    process.start(QStringLiteral(VTK290_CLI_PATH), args);
-    Run result;
-    if (!process.waitForFinished(90000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+CliRun TestSaveFailures::cli(const QStringList &args, const QString &dataHome,
+                            const QString &standardOutput) {
+    Cli cli;
+    cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
+    cli.env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    cli.standardOutputFile = standardOutput;
+    return cli.run(args);
 }
 
 QStringList TestSaveFailures::setCommands() const {
@@ -180,7 +166,7 @@ void TestSaveFailures::saveFails() {
 
     QString said;
     if (save.startsWith(QLatin1String("window"))) {
-        const auto rig = DiagRig::onFake();
+        const auto rig = WindowRig::onFake();
         MessageBoxCatcher boxes;
         if (save.endsWith(QLatin1String("setup file"))) {
             rig->windows.setupActions->chooseFile = [&](QFileDialog *) {
@@ -204,7 +190,7 @@ void TestSaveFailures::saveFails() {
         QCOMPARE(boxes.texts.size(), 1);
         said = boxes.texts.first();
     } else {
-        Run result;
+        CliRun result;
         if (save == QLatin1String("setup get"))
             result = cli({QStringLiteral("setup"), QStringLiteral("get"), target}, dataHome);
         else if (save == QLatin1String("report -o"))
@@ -251,7 +237,7 @@ void TestSaveFailures::standardOutputFails() {
     QVERIFY(!setupFile(backups + QStringLiteral("/KT290-0042-20260101-120000.txt")).isEmpty());
     args.replaceInStrings(QStringLiteral("NEU"), setupFile(m_dir->filePath("neu.txt")));
 
-    const Run result = cli(args, dataHome, QStringLiteral("/dev/full"));
+    const CliRun result = cli(args, dataHome, QStringLiteral("/dev/full"));
     QCOMPARE(result.code, 5);
     QVERIFY2(result.err.contains(QStringLiteral(
                  "nicht vollständig auf die Standardausgabe geschrieben: kein Platz mehr auf dem "

@@ -1,7 +1,7 @@
 #include "gui/diag/servicerecord.h"
 #include "gui/diag/servicerecorddialog.h"
 #include "gui/diag/ustatus.h"
-#include "diagrig.h"
+#include "windowrig.h"
 #include "core/setup/setupfile.h"
 #include "gui/setup/urelais.h"
 #include "setupstate.h"
@@ -141,7 +141,7 @@ void TestServiceRecord::recordStatesDevice() {
     QVERIFY(simulator.start({QStringLiteral("--type"), type}));
     for (const QString &line : DeviceSetup)
         QVERIFY2(simulator.control(line), qPrintable(line));
-    const auto rig = DiagRig::onPort(simulator.portPath());
+    const auto rig = WindowRig::onPort(simulator.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     Tform1 *form = rig->windows.form1;
     MessageBoxCatcher boxes;
@@ -471,7 +471,7 @@ void TestServiceRecord::existingRecord() {
     QFETCH(bool, exists);
     QFETCH(bool, replace);
     QFETCH(bool, written);
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     rig->windows.form1->conversation().disconnectDevice();
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(QStringLiteral("Bericht"));
@@ -526,7 +526,7 @@ void TestServiceRecord::unwritablePath() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ordner.txt")));
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     // No device to read the record's values from: the save comes at once.
     rig->windows.form1->conversation().disconnectDevice();
     Tfstatus *status = rig->windows.fstatus;

@@ -1,10 +1,8 @@
-#include "fakeserialport.h"
 #include "core/link/allgem.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "core/setup/setupfields.h"
 #include "setupstate.h"
+#include "windowrig.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -302,10 +300,9 @@ void TestSetupDialogs::closing() {
     QFETCH(QString, closeBy);
     QFETCH(bool, kept);
 
-    ComLink link(std::make_unique<FakeSerialPort>());
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
+    const auto rig = WindowRig::make({{}, true, true});
+    const WindowSet &windows = rig->windows;
+    Tform1 *form = rig->form();
     // A state other than the default, so that a restore to the default would show.
     setSwitchPoints(*windows.setup, false, true, 0.5, 0.1, false);
     setRanges(*windows.setup, 0, -0.25, 1.5, 2.5);
@@ -358,10 +355,9 @@ void TestSetupDialogs::unreadableListKeepsDialogClosed_data() {
 void TestSetupDialogs::unreadableListKeepsDialogClosed() {
     QFETCH(QString, dialogName);
     QFETCH(QString, emptyList);
-    ComLink link(std::make_unique<FakeSerialPort>());
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
+    const auto rig = WindowRig::make({{}, true, true});
+    const WindowSet &windows = rig->windows;
+    Tform1 *form = rig->form();
     SetupFields fields = windows.setup->fields();
     (emptyList == QLatin1String("ComboBoxAl2Hy") ? fields.hysteresis2Item : fields.vPotiRightItem)
         .clear();

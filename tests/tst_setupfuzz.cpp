@@ -1,12 +1,10 @@
-#include "fakeserialport.h"
 #include "core/link/allgem.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "core/setup/setupfields.h"
 #include "core/system/textfile.h"
 #include "core/setup/setuptext.h"
 #include "setupstate.h"
+#include "windowrig.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -112,11 +110,9 @@ void TestSetupFuzz::decodeBytes() {
 }
 
 void TestSetupFuzz::applySetupText() {
-    auto port = std::make_unique<FakeSerialPort>();
-    ComLink link(std::move(port));
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
+    const auto rig = WindowRig::make({{}, true, true});
+    const WindowSet &windows = rig->windows;
+    Tform1 *form = rig->form();
 
     QRandomGenerator random(Seed);
     const QStringList accepted{QStringLiteral(" Version: 3\r\n Sicherheitsmodus: 0\r\n"),

@@ -1,14 +1,10 @@
 #include "deviceprint.h"
-#include "fakeserialport.h"
 #include "core/link/allgem.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setuptransfer.h"
 #include "setupstate.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -57,16 +53,13 @@ private:
     };
     // Answers the next message box with OK and keeps what it showed.
     void answerNextBox();
-    // Answers every message box at once while the returned timer lives.
-    std::unique_ptr<QTimer> answerAllBoxes();
     Box takeBox(const QMessageBox *box);
     QString state() const;
     void connectFakeDevice();
     QString writeFile(const QString &name, const QByteArray &bytes);
 
+    std::unique_ptr<WindowRig> m_rig;
     FakeSerialPort *m_port = nullptr;
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
     Tform1 *m_form = nullptr;
     std::unique_ptr<QTemporaryDir> m_dir;
     QList<Box> m_boxes;
@@ -127,25 +120,20 @@ QString printText() {
 } // namespace
 
 void TestSetupTransfer::init() {
-    qputenv("VTK290_PORTS", "/fake/1");
-    auto port = std::make_unique<FakeSerialPort>();
-    m_port = port.get();
-    m_link = std::make_unique<ComLink>(std::move(port));
-    m_windows = {};
-    createWindows(*m_link, m_windows);
-    m_form = m_windows.form1;
-    setSwitchPoints(*m_windows.setup, false, true, 0.5, 0.1, false);
-    setRanges(*m_windows.setup, -1, -0.25, 1.5, 2.5);
+    m_rig = WindowRig::make({{QStringLiteral("/fake/1")}, true, true});
+    m_port = m_rig->device;
+    m_form = m_rig->form();
+    setSwitchPoints(*m_rig->windows.setup, false, true, 0.5, 0.1, false);
+    setRanges(*m_rig->windows.setup, -1, -0.25, 1.5, 2.5);
     QCOMPARE(state(), OtherState);
     m_dir = std::make_unique<QTemporaryDir>();
     m_boxes.clear();
 }
 
 void TestSetupTransfer::cleanup() {
-    delete m_form;
-    m_link.reset();
+    m_rig.reset();
+    m_form = nullptr;
     m_dir.reset();
-    qunsetenv("VTK290_PORTS");
 }
 
 void TestSetupTransfer::answerNextBox() {
@@ -164,26 +152,13 @@ TestSetupTransfer::Box TestSetupTransfer::takeBox(const QMessageBox *box) {
     return Box{box->windowTitle(), box->text(), box->icon()};
 }
 
-std::unique_ptr<QTimer> TestSetupTransfer::answerAllBoxes() {
-    auto timer = std::make_unique<QTimer>();
-    connect(timer.get(), &QTimer::timeout, this, [this] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_boxes << takeBox(box);
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    timer->start(20);
-    return timer;
-}
-
 QString TestSetupTransfer::state() const {
-    return relaisState(*m_windows.frelais) + " // " + einstState(*m_windows.feinst);
+    return relaisState(*m_rig->windows.frelais) + " // " + einstState(*m_rig->windows.feinst);
 }
 
 // The device's port is open and the main window shows it connected.
 void TestSetupTransfer::connectFakeDevice() {
-    QCOMPARE(m_link->ComOpen(QStringLiteral("COM1"), 19200), QString());
-    QVERIFY(m_form->conversation().adoptOpenPort(1));
+    QCOMPARE(m_rig->open(), QString());
 }
 
 QString TestSetupTransfer::writeFile(const QString &name, const QByteArray &bytes) {
@@ -236,7 +211,7 @@ void TestSetupTransfer::applySetupText() {
     QFETCH(QString, text);
     QFETCH(bool, refused);
     QFETCH(QString, expected);
-    QCOMPARE(m_windows.setup->applyText(text, CurrentSetup::Origin::File), !refused);
+    QCOMPARE(m_rig->windows.setup->applyText(text, CurrentSetup::Origin::File), !refused);
     QCOMPARE(state(), expected);
 }
 
@@ -284,8 +259,8 @@ void TestSetupTransfer::upload() {
 // device to store, then the read-out.
 void TestSetupTransfer::download() {
     connectFakeDevice();
-    setSwitchPoints(*m_windows.setup, true, true, 2.0, 0.0, false);
-    setRanges(*m_windows.setup, -1, 0.0, 0.8333, 2.0);
+    setSwitchPoints(*m_rig->windows.setup, true, true, 2.0, 0.0, false);
+    setRanges(*m_rig->windows.setup, -1, 0.0, 0.8333, 2.0);
     m_port->answer = [this](const QByteArray &line) {
         // The device's setup before the write, for the backup.
         if (line == "spr")
@@ -354,7 +329,7 @@ void TestSetupTransfer::fileRoundTrip() {
     m_form->Default1Click();
 
     const QString chosen = m_dir->filePath(QStringLiteral("anlage"));
-    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         return dialog == m_form->SaveDialog1 ? chosen : QString();
     };
     m_form->Speichern1->trigger();
@@ -382,9 +357,9 @@ void TestSetupTransfer::fileRoundTrip() {
     QVERIFY(m_form->Speichern1->isEnabled());
     QCOMPARE(m_form->statusPanelText(1), QStringLiteral("default Setup"));
 
-    setSwitchPoints(*m_windows.setup, false, true, 0.5, 0.1, false);
-    setRanges(*m_windows.setup, -1, -0.25, 1.5, 2.5);
-    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
+    setSwitchPoints(*m_rig->windows.setup, false, true, 0.5, 0.1, false);
+    setRanges(*m_rig->windows.setup, -1, -0.25, 1.5, 2.5);
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         return dialog == m_form->OpenDialog1 ? chosen + ".txt" : QString();
     };
     m_form->ffnen1->trigger();
@@ -434,7 +409,7 @@ void TestSetupTransfer::openVariants() {
     answerNextBox();
     m_form->Default1Click();
     const QString path = writeFile(QStringLiteral("setup.txt"), bytes);
-    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     m_form->BitBtnOpenClick();
@@ -466,7 +441,7 @@ void TestSetupTransfer::openRefused() {
     const QString path =
         name.isEmpty() ? m_dir->filePath(QStringLiteral("fehlt.txt")) : writeFile(name, bytes);
     const QString memo = m_form->MemoSetup->toPlainText();
-    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -503,7 +478,7 @@ void TestSetupTransfer::openNoSetup() {
     QFETCH(QByteArray, bytes);
     const QString path = writeFile(QStringLiteral("liste.txt"), bytes);
     const QString memo = m_form->MemoSetup->toPlainText();
-    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -522,7 +497,7 @@ void TestSetupTransfer::openNoSetup() {
 
 void TestSetupTransfer::saveFails() {
     const QString path = m_dir->filePath(QStringLiteral("fehlt/anlage.txt"));
-    m_windows.setupActions->chooseFile = [&](QFileDialog *) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *) {
         return path;
     };
     answerNextBox();
@@ -538,7 +513,7 @@ void TestSetupTransfer::saveFails() {
 
 void TestSetupTransfer::fileDialogsCancelled() {
     QList<QFileDialog *> asked;
-    m_windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
+    m_rig->windows.setupActions->chooseFile = [&](QFileDialog *dialog) {
         asked << dialog;
         return QString();
     };
@@ -617,13 +592,11 @@ void TestSetupTransfer::simulatedDevice() {
 
     SimulatorProcess sim;
     QVERIFY(sim.start({QStringLiteral("--type"), type}));
-    qputenv("VTK290_PORTS", sim.portPath().toLocal8Bit());
-    ComLink link(std::make_unique<QtSerialPortIo>());
-    WindowSet windows;
-    createWindows(link, windows);
-    std::unique_ptr<Tform1> form(windows.form1);
-    form->Timer2->stop();
-    const std::unique_ptr<QTimer> boxes = answerAllBoxes();
+    const auto rig = WindowRig::make({{sim.portPath()}});
+    const WindowSet &windows = rig->windows;
+    Tform1 *form = rig->form();
+    MessageBoxCatcher boxes;
+    boxes.answerWith(QMessageBox::Ok);
     const auto dialogs = [&] {
         return relaisState(*windows.frelais) + " // " + einstState(*windows.feinst);
     };
@@ -665,18 +638,18 @@ void TestSetupTransfer::simulatedDevice() {
 
     form->Default1Click();
     QCOMPARE(dialogs(), DefaultState);
-    m_boxes.clear();
+    boxes.boxes.clear();
     form->BitBtnUpload->click();
     QCOMPARE(dialogs(), readBack);
-    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(boxes.boxes.isEmpty());
 
     if (cleared.isEmpty())
         return;
     QVERIFY(sim.control(QStringLiteral("fault silent")));
     form->BitBtnUpload->click();
     QCOMPARE(dialogs(), cleared);
-    QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(m_boxes[0].text, ReadError);
+    QCOMPARE(int(boxes.boxes.size()), 1);
+    QCOMPARE(boxes.boxes[0].text, ReadError);
     QCOMPARE(form->MemoSetup->toPlainText(), QString());
     QCOMPARE(form->statusPanelText(1), QStringLiteral("Setup vom KT 290"));
 }

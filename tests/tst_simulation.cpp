@@ -1,7 +1,8 @@
-#include "diagrig.h"
+#include "windowrig.h"
 #include "simulatorprocess.h"
 
 #include "core/diag/simulationvalues.h"
+#include "core/link/allgem.h"
 #include "gui/diag/usimul.h"
 
 #include <QFrame>
@@ -126,7 +127,7 @@ void TestSimulation::relayPictures_data() {
 void TestSimulation::relayPictures() {
     QFETCH(double, p2);
     QFETCH(QString, visible);
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     Tfsimul *window = rig->windows.fsimul;
     QCOMPARE(visiblePictures(*window), QString()); // none before the first run
     window->ShowRelays(p2);
@@ -136,7 +137,7 @@ void TestSimulation::relayPictures() {
 // The radio captions stand left of their buttons and would lose their first letters where the
 // font runs wider than the window's own.
 void TestSimulation::captionsFit() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     Tfsimul *window = rig->windows.fsimul;
     for (QRadioButton *radio : {window->RadioButtonSimMv, window->RadioButtonSimMa}) {
         QVERIFY2(radio->sizeHint().width() <= radio->width(), qPrintable(radio->text()));
@@ -147,7 +148,7 @@ void TestSimulation::captionsFit() {
 // Without a device drawing on the main window there is nothing to simulate on; every close
 // still ends the simulation on the device.
 void TestSimulation::noDrawingNoRun() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     Tfsimul *window = rig->windows.fsimul;
     window->show();
@@ -161,7 +162,7 @@ void TestSimulation::noDrawingNoRun() {
 // measures the correction and simulates 0,2 mV/V with it. The title bar keeps the correction,
 // "Simulation beenden" forgets it; both send "res".
 void TestSimulation::measuredOffsetAndClosing() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     int readings = 0;
     rig->device->answer = [&readings](const QByteArray &line) -> QByteArray {
@@ -210,7 +211,7 @@ void TestSimulation::measuredOffsetAndClosing() {
 // A current-input device: no correction is measured; the output text goes to the device with
 // a decimal point.
 void TestSimulation::outputSimulation() {
-    const auto rig = DiagRig::onFake(
+    const auto rig = WindowRig::onFake(
         {{"mvv0", "mvv0 12.345"}, {"al1ma", "al1ma 8"}, {"al2ma", "al2ma 16.125"}, {"P2", "P2 0"}});
     QVERIFY(rig->opened());
     rig->setStrainGauge(false);
@@ -250,7 +251,7 @@ void TestSimulation::conversionErrors() {
     QFETCH(bool, input);
     QFETCH(QString, text);
     QFETCH(QStringList, sent);
-    const auto rig = DiagRig::onFake({{"mvv0", "mvv0 4"}});
+    const auto rig = WindowRig::onFake({{"mvv0", "mvv0 4"}});
     QVERIFY(rig->opened());
     rig->setStrainGauge(false);
     rig->windows.form1->Panel2->show();
@@ -276,7 +277,7 @@ void TestSimulation::conversionErrors() {
 void TestSimulation::firstRunOnDevice() {
     SimulatorProcess simulator;
     QVERIFY(simulator.start());
-    const auto rig = DiagRig::onPort(simulator.portPath());
+    const auto rig = WindowRig::onPort(simulator.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->windows.form1->Panel1->show();
     Tfsimul *window = rig->windows.fsimul;

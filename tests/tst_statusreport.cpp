@@ -1,7 +1,9 @@
-#include "diagrig.h"
+#include "kt290device.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include "core/diag/statusreport.h"
+#include "core/link/allgem.h"
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/ustatus.h"
 
@@ -56,6 +58,21 @@ private:
     void compareDeviceReport(const QString &type, const QStringList &controls, bool strainGauge,
                              const Lines &measured, const QStringList &commands);
 };
+
+namespace {
+
+// What the simulated device answers to a question, as the program reads it: without the echo,
+// trimmed. Used on a twin of the simulator that has been given the same control lines.
+QString deviceAnswer(Kt290Device &device, const std::string &command) {
+    std::string out;
+    for (const char c : command + '\r')
+        for (const auto &chunk : device.receiveByte(c).chunks)
+            out += chunk.bytes;
+    return TrimControl(
+        QString::fromLatin1(out.data(), qsizetype(out.size())).mid(qsizetype(command.size())));
+}
+
+} // namespace
 
 void TestStatusReport::errorLine_data() {
     QTest::addColumn<double>("error");
@@ -208,7 +225,7 @@ void TestStatusReport::splitLines() {
 // A current-input device with error 1 and a log that never comes; a key typed during the build
 // waits until the report is complete, and "Aktualisieren" is held back meanwhile.
 void TestStatusReport::currentModelReportHoldsBackInput() {
-    const auto rig = DiagRig::onFake({
+    const auto rig = WindowRig::onFake({
         {"name", "KT290 V1.03"},
         {"ver", "SW-Version V1.03\r\nHW-Version 2"},
         {"fehl", "fehl 1"},
@@ -297,7 +314,7 @@ void TestStatusReport::seCurrentQuestion() {
     QFETCH(QByteArray, error);
     QFETCH(QString, question);
     QFETCH(QString, line);
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     QVERIFY(rig->opened());
     FakeSerialPort *device = rig->device;
     const QMap<QByteArray, QByteArray> answers{{"name", "KT290"},   {"ver", "SW-Version 1"},
@@ -336,7 +353,7 @@ void TestStatusReport::terminal_data() {
 void TestStatusReport::terminal() {
     QFETCH(QString, before);
     QFETCH(Lines, after);
-    const auto rig = DiagRig::onFake({{"fehl", "fehl 0"}});
+    const auto rig = WindowRig::onFake({{"fehl", "fehl 0"}});
     QVERIFY(rig->opened());
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(before);
@@ -377,7 +394,7 @@ void TestStatusReport::terminal() {
 }
 
 void TestStatusReport::echoLineEndsInPieces() {
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(QStringLiteral("Ende\n"));
     for (const char *piece : {"fe", "hl\r", "\nfehl 0\r", "\n", "\n"}) {
@@ -409,7 +426,7 @@ void TestStatusReport::save() {
     old.write("a much longer old report that must not survive\r\n");
     old.close();
 
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(QStringLiteral("  Bürde: 250Ohm\n002 Setup geändert\n"));
     status->setSaveFileNameChooser([&] { return dir.filePath(chosen); });
@@ -429,7 +446,7 @@ void TestStatusReport::save() {
 
 void TestStatusReport::saveFailure() {
     QTemporaryDir dir;
-    const auto rig = DiagRig::onFake();
+    const auto rig = WindowRig::onFake();
     Tfstatus *status = rig->windows.fstatus;
     status->Memo1->setPlainText(QStringLiteral("Bericht"));
     const QString path = dir.filePath(QStringLiteral("fehlt/bericht"));
@@ -460,7 +477,7 @@ void TestStatusReport::compareDeviceReport(const QString &type, const QStringLis
         std::string error;
         QVERIFY(twin.control(line.toStdString(), error));
     }
-    const auto rig = DiagRig::onPort(simulator.portPath());
+    const auto rig = WindowRig::onPort(simulator.portPath());
     QVERIFY2(rig->opened(), qPrintable(rig->openError()));
     rig->setStrainGauge(strainGauge);
 

@@ -3,18 +3,16 @@
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
-#include "fakeserialport.h"
 #include "gui/help/uinfo.h"
 #include "gui/help/upotikontr.h"
 #include "core/link/allgem.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/formcontrols.h"
 #include "gui/main/germantexts.h"
-#include "gui/main/startup.h"
 #include "gui/main/umehr.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
+#include "windowrig.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -317,10 +315,8 @@ void TestTexts::textsFit_data() {
 // window shows its text whole in its font, in width and in height (descenders included).
 void TestTexts::textsFit() {
     QFETCH(Prepare, prepare);
-    ComLink link(std::make_unique<FakeSerialPort>());
-    WindowSet windows;
-    createWindows(link, windows);
-    QWidget *window = prepare(windows);
+    const auto rig = WindowRig::make({{}, true, true});
+    QWidget *window = prepare(rig->windows);
     // Drawn as the user sees it: value fields choose their font when drawn.
     window->grab();
 
@@ -346,16 +342,14 @@ void TestTexts::textsFit() {
                            .arg(room.rect.height());
         }
     }
-    delete windows.form1;
     QVERIFY(looked > 0);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
 // A value too long for any readable font keeps its sign and first digit in view.
 void TestTexts::valueTooLongKeepsItsStart() {
-    ComLink link(std::make_unique<FakeSerialPort>());
-    WindowSet windows;
-    createWindows(link, windows);
+    const auto rig = WindowRig::make({{}, true, true});
+    const WindowSet &windows = rig->windows;
     QLabel *field = windows.form1->StaticTextMv;
     windows.form1->Panel1->show();
     windows.form1->show();
@@ -368,7 +362,6 @@ void TestTexts::valueTooLongKeepsItsStart() {
     field->setText(QStringLiteral("-1,000mV/V"));
     windows.form1->grab();
     QVERIFY(field->alignment() & Qt::AlignHCenter);
-    delete windows.form1;
 }
 
 // The program's own start: German dates are chosen before the application object is made.

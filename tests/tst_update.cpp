@@ -1,11 +1,9 @@
-#include "fakeserialport.h"
 #include "gui/help/uinfo.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
-#include "gui/main/startup.h"
 #include "gui/main/windowset.h"
 #include "core/update/downloader.h"
 #include "core/update/updateinfo.h"
+#include "windowrig.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -135,40 +133,6 @@ QByteArray updateIni(const QString &name, const QString &version, const QString 
         .toUtf8();
 }
 
-// Answers the next message box with the given button and remembers what it showed.
-class MessageBoxAnswerer final : public QObject {
-public:
-    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer)
-        : m_answer(answer) {
-        connect(&m_poll, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
-        m_poll.start(10);
-    }
-
-    int shown = 0;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    Qt::TextFormat format = Qt::AutoText;
-
-private:
-    void poll() {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box == nullptr)
-            return;
-        ++shown;
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        buttons = box->standardButtons();
-        format = box->textFormat();
-        box->button(m_answer)->click();
-    }
-
-    QMessageBox::StandardButton m_answer;
-    QTimer m_poll;
-};
-
 struct StartedUpdater {
     int calls = 0;
     QString program;
@@ -227,9 +191,8 @@ private:
     QTemporaryDir m_root;
     QString m_tempDir;
     std::unique_ptr<TestServer> m_server;
+    std::unique_ptr<WindowRig> m_rig;
     FakeSerialPort *m_port = nullptr;
-    std::unique_ptr<ComLink> m_link;
-    WindowSet m_windows;
     StartedUpdater m_started;
 };
 
@@ -253,16 +216,14 @@ void TestUpdate::init() {
 }
 
 void TestUpdate::cleanup() {
-    delete m_windows.form1;
-    m_windows = {};
-    m_link.reset();
+    m_rig.reset();
     m_server.reset();
     for (const QString &name : tempFiles())
         QFile::remove(QDir(m_tempDir).filePath(name));
 }
 
 QStringList TestUpdate::memoLines() const {
-    return m_windows.aboutBox->Memo1->toPlainText().split(u'\n');
+    return m_rig->windows.aboutBox->Memo1->toPlainText().split(u'\n');
 }
 
 QStringList TestUpdate::tempFiles() const {
@@ -271,12 +232,10 @@ QStringList TestUpdate::tempFiles() const {
 
 // The about box of a running program at the given path, version 1.0.0.7, shown.
 void TestUpdate::prepareBox(const QString &programPath) {
-    auto port = std::make_unique<FakeSerialPort>();
-    m_port = port.get();
-    m_link = std::make_unique<ComLink>(std::move(port));
-    createWindows(*m_link, m_windows);
-    m_windows.form1->show();
-    TAboutBox *box = m_windows.aboutBox;
+    m_rig = WindowRig::make({{}, true, true});
+    m_port = m_rig->device;
+    m_rig->windows.form1->show();
+    TAboutBox *box = m_rig->windows.aboutBox;
     box->setProgramVersion(FileVersion{1, 0, 0, 7});
     box->setProgramFilePath(programPath);
     box->setUpdaterStarter([this](const QString &program, const QStringList &arguments,
@@ -291,7 +250,7 @@ void TestUpdate::prepareBox(const QString &programPath) {
 }
 
 void TestUpdate::runUpdate() {
-    m_windows.aboutBox->Button4->click();
+    m_rig->windows.aboutBox->Button4->click();
 }
 
 // --- update information -------------------------------------------------------------------
@@ -593,14 +552,15 @@ void TestUpdate::nothingOffered() {
     QFETCH(QByteArray, ini);
     m_server->set(QStringLiteral("update.ini"), {200, ini, Canned::Mode::Whole, 0});
     prepareBox(m_root.filePath(QStringLiteral("vtk290")));
-    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Ok);
     runUpdate();
-    QCOMPARE(answerer.shown, 0);
+    QCOMPARE(int(answerer.boxes.size()), 0);
     QCOMPARE(memoLines(), (QStringList{QStringLiteral("Abfrage Versionsinformation"),
                                        QString::number(ini.size()) + " Bytes übertragen "}));
     QCOMPARE(m_server->requests(), QStringList{"/spezmemb/download/software/update.ini"});
     QCOMPARE(tempFiles(), QStringList());
-    QVERIFY(m_windows.aboutBox->Button4->isEnabled());
+    QVERIFY(m_rig->windows.aboutBox->Button4->isEnabled());
     QCOMPARE(m_started.calls, 0);
 }
 
@@ -608,16 +568,18 @@ void TestUpdate::cancelDownloadsNothing() {
     m_server->set(QStringLiteral("update.ini"),
                   {200, updateIni("vtk290", "1.0.0.8"), Canned::Mode::Whole, 0});
     prepareBox(m_root.filePath(QStringLiteral("vtk290")));
-    TAboutBox *box = m_windows.aboutBox;
+    TAboutBox *box = m_rig->windows.aboutBox;
     QVERIFY(box->Memo1->isHidden());
-    MessageBoxAnswerer answerer(QMessageBox::Cancel);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Cancel);
     runUpdate();
-    QCOMPARE(answerer.shown, 1);
-    QCOMPARE(answerer.title, QStringLiteral("Bestätigung"));
-    QCOMPARE(answerer.text, QStringLiteral("downloadbare Version: 1.0.0.8     ihre aktuelle "
-                                           "Version: Version 1.0.0.7     Downloaden?"));
-    QCOMPARE(answerer.icon, QMessageBox::Question);
-    QCOMPARE(answerer.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(int(answerer.boxes.size()), 1);
+    QCOMPARE(answerer.boxes.last().title, QStringLiteral("Bestätigung"));
+    QCOMPARE(answerer.boxes.last().text,
+             QStringLiteral("downloadbare Version: 1.0.0.8     ihre aktuelle "
+                            "Version: Version 1.0.0.7     Downloaden?"));
+    QCOMPARE(answerer.boxes.last().icon, QMessageBox::Question);
+    QCOMPARE(answerer.boxes.last().standardButtons, QMessageBox::Ok | QMessageBox::Cancel);
     QCOMPARE(m_server->requests().size(), 1);
     QCOMPARE(tempFiles(), QStringList());
     QVERIFY(box->Button4->isEnabled());
@@ -632,11 +594,12 @@ void TestUpdate::offeredVersionShownAsText() {
     m_server->set(QStringLiteral("update.ini"),
                   {200, updateIni("vtk290", version), Canned::Mode::Whole, 0});
     prepareBox(m_root.filePath(QStringLiteral("vtk290")));
-    MessageBoxAnswerer answerer(QMessageBox::Cancel);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Cancel);
     runUpdate();
-    QCOMPARE(answerer.shown, 1);
-    QCOMPARE(answerer.format, Qt::PlainText);
-    QCOMPARE(answerer.text, "downloadbare Version: " + version +
+    QCOMPARE(int(answerer.boxes.size()), 1);
+    QCOMPARE(answerer.boxes.last().format, Qt::PlainText);
+    QCOMPARE(answerer.boxes.last().text, "downloadbare Version: " + version +
                                 "     ihre aktuelle Version: Version 1.0.0.7     Downloaden?");
 }
 
@@ -683,15 +646,16 @@ void TestUpdate::failedStepStartsNothing() {
                       {200, patternBytes(3000), Canned::Mode::Whole, 0});
     m_server->set(QStringLiteral("update.exe"), {200, patternBytes(2000), Canned::Mode::Whole, 0});
     prepareBox(dir + QStringLiteral("/vtk290"));
-    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Ok);
     runUpdate();
 
     QCOMPARE(memoLines().mid(memoLines().size() - lastLines.size()), lastLines);
     QCOMPARE(QFile::exists(dir + QStringLiteral("/vtk290.ex_")), programStored);
     QVERIFY(!QFile::exists(dir + QStringLiteral("/update.exe")));
     QCOMPARE(m_started.calls, 0);
-    QVERIFY(m_windows.form1->isVisible());
-    QVERIFY(m_windows.aboutBox->Button4->isEnabled());
+    QVERIFY(m_rig->windows.form1->isVisible());
+    QVERIFY(m_rig->windows.aboutBox->Button4->isEnabled());
     QCOMPARE(tempFiles(), QStringList());
 }
 
@@ -708,10 +672,11 @@ void TestUpdate::fullUpdate() {
     m_server->set(QStringLiteral("vtk290.ex_"), {200, program, Canned::Mode::Whole, 0});
     m_server->set(QStringLiteral("update.exe"), {200, updater, Canned::Mode::Whole, 0});
     prepareBox(programPath);
-    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Ok);
     runUpdate();
 
-    QCOMPARE(answerer.shown, 1);
+    QCOMPARE(int(answerer.boxes.size()), 1);
     QCOMPARE(memoLines(),
              (QStringList{"Abfrage Versionsinformation",
                           QString::number(ini.size()) + " Bytes übertragen ", "Download vtk290.ex_",
@@ -729,7 +694,7 @@ void TestUpdate::fullUpdate() {
     QCOMPARE(m_started.program, nativeDir + QStringLiteral("update.exe"));
     QCOMPARE(m_started.arguments, QStringList{QDir::toNativeSeparators(programPath)});
     QCOMPARE(m_started.workingDirectory, nativeDir);
-    QVERIFY(!m_windows.form1->isVisible());
+    QVERIFY(!m_rig->windows.form1->isVisible());
     QCOMPARE(tempFiles(), QStringList());
 }
 
@@ -751,10 +716,11 @@ void TestUpdate::packageInstallationDownloadsNothing() {
     m_server->set(QStringLiteral("vtk290.ex_"), {200, patternBytes(3000), Canned::Mode::Whole, 0});
     m_server->set(QStringLiteral("update.exe"), {200, patternBytes(2000), Canned::Mode::Whole, 0});
     prepareBox(dir + QStringLiteral("/vtk290"));
-    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    MessageBoxCatcher answerer(10);
+    answerer.answerWith(QMessageBox::Ok);
     runUpdate();
 
-    QCOMPARE(answerer.shown, 0);
+    QCOMPARE(int(answerer.boxes.size()), 0);
     QCOMPARE(memoLines().mid(2),
              (QStringList{"downloadbare Version: 1.0.0.8",
                           "Der Programmordner ist schreibgeschützt: diese Installation wird über "
@@ -762,7 +728,7 @@ void TestUpdate::packageInstallationDownloadsNothing() {
                           "nichts heruntergeladen."}));
     QCOMPARE(m_server->requests(), QStringList{"/spezmemb/download/software/update.ini"});
     QCOMPARE(m_started.calls, 0);
-    QVERIFY(m_windows.aboutBox->Button4->isEnabled());
+    QVERIFY(m_rig->windows.aboutBox->Button4->isEnabled());
     QCOMPARE(tempFiles(), QStringList());
     QFile::setPermissions(m_root.filePath(QStringLiteral("paket")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
