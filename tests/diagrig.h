@@ -68,7 +68,6 @@ private:
         qputenv("VTK290_PORTS", path.toLocal8Bit());
         link = std::make_unique<ComLink>(std::move(port));
         createWindows(*link, windows);
-        windows.form1->Timer2->stop(); // no second-copy question in these tests
         m_openError = link->ComOpen(QStringLiteral("COM1"), 19200);
         windows.form1->conversation().adoptOpenPort(1);
     }

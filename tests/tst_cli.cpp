@@ -197,7 +197,6 @@ void TestCli::openWindow(bool keepSettings) {
     m_windows = {};
     createWindows(*m_link, m_windows);
     m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
     m_form->BitBtnVerbinden->click();
     QVERIFY(m_form->conversation().isConnected());
 }

@@ -52,7 +52,6 @@ void TestConnection::init() {
     m_windows = {};
     createWindows(*m_link, m_windows);
     m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
 }
 
 void TestConnection::cleanup() {

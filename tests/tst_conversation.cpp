@@ -115,7 +115,6 @@ void TestConversation::openWindows() {
     m_windows = {};
     createWindows(*m_conversation, m_windows);
     m_form = m_windows.form1;
-    m_form->Timer2->stop(); // no second-copy question in these tests
     m_form->show();
 }
 

@@ -127,7 +127,6 @@ void TestFaults::init() {
     m_windows = {};
     createWindows(*m_link, m_windows);
     m_form = m_windows.form1;
-    m_form->Timer2->stop();
 }
 
 void TestFaults::cleanup() {

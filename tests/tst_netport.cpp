@@ -293,7 +293,6 @@ void TestNetPort::unreachableServerIsSkipped() {
     WindowSet windows;
     createWindows(link, windows);
     std::unique_ptr<Tform1> form(windows.form1);
-    form->Timer2->stop(); // no second-copy question in this test
     form->BitBtnVerbinden->click();
     QVERIFY(form->conversation().isConnected());
     QCOMPARE(form->conversation().port(), 2);

@@ -55,7 +55,6 @@ void TestPortSetting::start() {
     WindowSet windows;
     createWindows(*m_link, windows);
     m_form.reset(windows.form1);
-    m_form->Timer2->stop(); // no second-copy question in this test
 }
 
 void TestPortSetting::inPortWindow(const std::function<void(TfPorts *)> &use) {

@@ -622,7 +622,6 @@ void TestSetupTransfer::simulatedDevice() {
     WindowSet windows;
     createWindows(link, windows);
     std::unique_ptr<Tform1> form(windows.form1);
-    form->Timer2->stop();
     const std::unique_ptr<QTimer> boxes = answerAllBoxes();
     const auto dialogs = [&] {
         return relaisState(*windows.frelais) + " // " + einstState(*windows.feinst);

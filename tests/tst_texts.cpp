@@ -52,7 +52,6 @@ struct Readout {
 
 QWidget *showMainWindow(WindowSet &windows, const Readout &values, bool strainGauge) {
     Tform1 *form = windows.form1;
-    form->Timer2->stop();
     form->StaticTextTyp->setText(values.type);
     form->StaticTextHwVersion->setText(QStringLiteral("HW-Version 2.0"));
     form->StaticTextSwVersion->setText(QStringLiteral("SW-Version 3.12"));

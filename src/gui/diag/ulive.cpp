@@ -1,6 +1,7 @@
 #include "gui/diag/ulive.h"
 
 #include "core/device/deviceconversation.h"
+#include "core/device/operationrules.h"
 #include "core/diag/livetrace.h"
 #include "core/link/allgem.h"
 #include "gui/main/fmain1.h"
@@ -268,8 +269,8 @@ void Tflive::updateControls() {
     ButtonKalibrieren->setEnabled(m_running && m_sampler && m_sampler->isStrainGauge());
     ButtonCsv->setEnabled(m_sampler && !m_sampler->samples().isEmpty());
     const DeviceConversation &conversation = m_form.conversation();
-    ButtonVerbinden->setEnabled(!m_running && m_sampler && !conversation.isConnected() &&
-                                !conversation.isBusy() && !conversation.isShutDown());
+    ButtonVerbinden->setEnabled(!m_running && m_sampler &&
+                                OperationRules::forState(OperationRules::stateOf(conversation)).reconnect);
 }
 
 void Tflive::setState(const QString &state) {
