@@ -62,3 +62,5 @@ private:
     const DeviceConversation &m_conversation;
     Allowed m_allowed;
 };
+
+Q_DECLARE_METATYPE(OperationRules::Allowed)
