@@ -162,7 +162,6 @@ bool openStrainGaugeDevice(SimulatorProcess &device, ComLink &link) {
 WindowSet openWindows(ComLink &link) {
     WindowSet windows;
     createWindows(link, windows);
-    windows.form1->Timer2->stop();
     // A port opened by the benchmark is the device's, found as the scan finds it: its first
     // question also ends whatever was left in the device's input line.
     windows.form1->conversation().adoptOpenPort(1);

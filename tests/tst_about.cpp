@@ -67,7 +67,7 @@ private:
 };
 
 void TestAbout::init() {
-    m_rig = WindowRig::make({{}, true, true});
+    m_rig = WindowRig::make({{}, true});
 }
 
 void TestAbout::cleanup() {

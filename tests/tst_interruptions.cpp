@@ -55,6 +55,9 @@ private slots:
     void typedKeysLeaveNoPrefix();
     void busyPort();
     void windowWriteCutByLostPort();
+    // Last: its grace cuts every wait of the process that runs it (one process per row).
+    void endsWithinGrace_data();
+    void endsWithinGrace();
 
 private:
     void sendSignal(qint64 pid, const QString &name);
@@ -635,6 +638,52 @@ void TestInterruptions::windowWriteCutByLostPort() {
     QVERIFY(QFileInfo::exists(backup));
     QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(backup)), qPrintable(boxes.first()));
     QVERIFY(!m_device.commands().contains(QStringLiteral("swr1")));
+}
+
+void TestInterruptions::endsWithinGrace_data() {
+    QTest::addColumn<QString>("end");
+    QTest::newRow("Beenden button") << "button";
+    QTest::newRow("Beenden menu") << "menu";
+    QTest::newRow("SIGTERM") << "signal";
+}
+
+// An operation that does not stop at a safe point (its waits end only when the program's end
+// cuts them): the window still closes, after its grace of three seconds and not much later.
+void TestInterruptions::endsWithinGrace() {
+    QFETCH(QString, end);
+    // The grace as the user meets it; written here, not taken from the program.
+    constexpr qint64 GraceMs = 3000;
+    constexpr qint64 MarginMs = 1500;
+    InterruptSignals interruptions;
+    openWindow();
+    connect(&interruptions, &InterruptSignals::interrupted, m_form, &Tform1::interrupt);
+
+    QElapsedTimer sinceEnd;
+    QTimer::singleShot(300, this, [&] {
+        sinceEnd.start();
+        if (end == QLatin1String("button"))
+            m_form->ButtonBeenden->click();
+        else if (end == QLatin1String("menu"))
+            m_form->Beenden1->trigger();
+        else
+            sendSignal(QCoreApplication::applicationPid(), QStringLiteral("TERM"));
+    });
+    qint64 stoppedAfter = -1;
+    QVERIFY(m_rig->conversation().run(DeviceConversation::Operation::Live, [&](DeviceProtocol &) {
+        while (!WaitsAborted())
+            WaitSeconds(0.05);
+        stoppedAfter = sinceEnd.isValid() ? sinceEnd.elapsed() : -1;
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->isVisible(), int(GraceMs * 20));
+    const qint64 closedAfter = sinceEnd.elapsed();
+    const QString times = QStringLiteral("operation stopped after %1 ms, window closed after %2 ms")
+                              .arg(stoppedAfter)
+                              .arg(closedAfter);
+    // The grace is a coarse timer: it may come up to a twentieth early.
+    QVERIFY2(stoppedAfter >= GraceMs * 19 / 20 - 50, qPrintable(times));
+    QVERIFY2(closedAfter <= GraceMs + MarginMs, qPrintable(times));
+    QVERIFY(!m_rig->link->ComHandleValid());
+    QCOMPARE(interruptions.count(), end == QLatin1String("signal") ? 1 : 0);
 }
 
 QTEST_MAIN(TestInterruptions)

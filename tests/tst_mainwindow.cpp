@@ -1,3 +1,4 @@
+#include "core/system/instancecheck.h"
 #include "core/system/instancemark.h"
 #include "gui/main/umehr.h"
 #include "windowrig.h"
@@ -9,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The main window as the program starts: every control under its name, in its place, in its
@@ -32,6 +34,7 @@ private slots:
     void closingClosesPort();
     void secondCopyIsAsked_data();
     void secondCopyIsAsked();
+    void noQuestionWhenAlone_data();
     void noQuestionWhenAlone();
 
 private:
@@ -41,7 +44,7 @@ private:
 
 void TestMainWindow::init() {
     // As the program starts: the question before a second copy runs is asked.
-    m_rig = WindowRig::make({{}, true, true});
+    m_rig = WindowRig::make({{}, true});
     m_port = m_rig->device;
 }
 
@@ -270,8 +273,11 @@ void TestMainWindow::secondCopyIsAsked_data() {
 void TestMainWindow::secondCopyIsAsked() {
     QFETCH(QString, answer);
     QFETCH(bool, keepsRunning);
-    InstanceMark otherCopy;
+    QTemporaryDir marks;
+    InstanceMark otherCopy(marks.path());
     QVERIFY(!otherCopy.acquireAndCheckOthers());
+    InstanceCheck check(marks.path());
+    m_rig->windows.form1->setInstanceCheck(&check);
 
     qputenv("USER", "techniker");
     QString shownName;
@@ -290,19 +296,41 @@ void TestMainWindow::secondCopyIsAsked() {
     QTRY_VERIFY(!m_rig->windows.fmehr->isVisible());
     QCOMPARE(shownName, QStringLiteral("techniker"));
     QCOMPARE(m_rig->windows.form1->isVisible(), keepsRunning);
+    m_rig->windows.form1->setInstanceCheck(nullptr);
+}
+
+void TestMainWindow::noQuestionWhenAlone_data() {
+    QTest::addColumn<QString>("otherCopy");
+    QTest::addColumn<bool>("checkHandedOver");
+    QTest::newRow("after another copy ended") << "ended" << true;
+    QTest::newRow("a crashed copy's mark") << "crashed" << true;
+    // A window made without the program's start (tests, benchmark, screenshots).
+    QTest::newRow("another copy runs, no check") << "running" << false;
 }
 
 void TestMainWindow::noQuestionWhenAlone() {
-    {
-        InstanceMark endedCopy;
+    QFETCH(QString, otherCopy);
+    QFETCH(bool, checkHandedOver);
+    QTemporaryDir marks;
+    // A copy that runs holds its mark where every copy of this user looks (the test's own
+    // runtime folder).
+    InstanceMark running;
+    if (otherCopy == QLatin1String("running")) {
+        QVERIFY(!running.acquireAndCheckOthers());
+    } else {
+        InstanceMark endedCopy(marks.path());
         QVERIFY(!endedCopy.acquireAndCheckOthers());
     }
     // The mark of a copy that crashed: its owner process no longer exists.
-    QDir().mkpath(InstanceMark::defaultFolder());
-    QFile crashed(InstanceMark::defaultFolder() + QStringLiteral("/vtk290-999999-dead.lock"));
-    QVERIFY(crashed.open(QIODevice::WriteOnly));
-    crashed.write("999999\nvtk290\n\n");
-    crashed.close();
+    QFile crashed(marks.filePath(QStringLiteral("vtk290-999999-dead.lock")));
+    if (otherCopy == QLatin1String("crashed")) {
+        QVERIFY(crashed.open(QIODevice::WriteOnly));
+        crashed.write("999999\nvtk290\n\n");
+        crashed.close();
+    }
+    InstanceCheck check(marks.path());
+    if (checkHandedOver)
+        m_rig->windows.form1->setInstanceCheck(&check);
     bool asked = false;
     QTimer::singleShot(300, this, [&] {
         asked = m_rig->windows.fmehr->isVisible();
@@ -314,6 +342,10 @@ void TestMainWindow::noQuestionWhenAlone() {
     QVERIFY(!asked);
     QVERIFY(m_rig->windows.form1->isVisible());
     QVERIFY(!crashed.exists());
+    // The check that was handed over has set this copy's mark: a later copy is asked.
+    if (checkHandedOver)
+        QVERIFY(InstanceMark(marks.path()).acquireAndCheckOthers());
+    m_rig->windows.form1->setInstanceCheck(nullptr);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -300,7 +300,7 @@ void TestSetupDialogs::closing() {
     QFETCH(QString, closeBy);
     QFETCH(bool, kept);
 
-    const auto rig = WindowRig::make({{}, true, true});
+    const auto rig = WindowRig::make({{}, true});
     const WindowSet &windows = rig->windows;
     Tform1 *form = rig->form();
     // A state other than the default, so that a restore to the default would show.
@@ -355,7 +355,7 @@ void TestSetupDialogs::unreadableListKeepsDialogClosed_data() {
 void TestSetupDialogs::unreadableListKeepsDialogClosed() {
     QFETCH(QString, dialogName);
     QFETCH(QString, emptyList);
-    const auto rig = WindowRig::make({{}, true, true});
+    const auto rig = WindowRig::make({{}, true});
     const WindowSet &windows = rig->windows;
     Tform1 *form = rig->form();
     SetupFields fields = windows.setup->fields();

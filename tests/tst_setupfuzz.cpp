@@ -110,9 +110,8 @@ void TestSetupFuzz::decodeBytes() {
 }
 
 void TestSetupFuzz::applySetupText() {
-    const auto rig = WindowRig::make({{}, true, true});
+    const auto rig = WindowRig::make({{}, true});
     const WindowSet &windows = rig->windows;
-    Tform1 *form = rig->form();
 
     QRandomGenerator random(Seed);
     const QStringList accepted{QStringLiteral(" Version: 3\r\n Sicherheitsmodus: 0\r\n"),

@@ -120,7 +120,7 @@ QString printText() {
 } // namespace
 
 void TestSetupTransfer::init() {
-    m_rig = WindowRig::make({{QStringLiteral("/fake/1")}, true, true});
+    m_rig = WindowRig::make({{QStringLiteral("/fake/1")}, true});
     m_port = m_rig->device;
     m_form = m_rig->form();
     setSwitchPoints(*m_rig->windows.setup, false, true, 0.5, 0.1, false);

@@ -50,7 +50,6 @@ struct Readout {
 
 QWidget *showMainWindow(WindowSet &windows, const Readout &values, bool strainGauge) {
     Tform1 *form = windows.form1;
-    form->Timer2->stop();
     form->StaticTextTyp->setText(values.type);
     form->StaticTextHwVersion->setText(QStringLiteral("HW-Version 2.0"));
     form->StaticTextSwVersion->setText(QStringLiteral("SW-Version 3.12"));
@@ -315,7 +314,7 @@ void TestTexts::textsFit_data() {
 // window shows its text whole in its font, in width and in height (descenders included).
 void TestTexts::textsFit() {
     QFETCH(Prepare, prepare);
-    const auto rig = WindowRig::make({{}, true, true});
+    const auto rig = WindowRig::make({{}, true});
     QWidget *window = prepare(rig->windows);
     // Drawn as the user sees it: value fields choose their font when drawn.
     window->grab();
@@ -348,7 +347,7 @@ void TestTexts::textsFit() {
 
 // A value too long for any readable font keeps its sign and first digit in view.
 void TestTexts::valueTooLongKeepsItsStart() {
-    const auto rig = WindowRig::make({{}, true, true});
+    const auto rig = WindowRig::make({{}, true});
     const WindowSet &windows = rig->windows;
     QLabel *field = windows.form1->StaticTextMv;
     windows.form1->Panel1->show();

@@ -232,7 +232,7 @@ QStringList TestUpdate::tempFiles() const {
 
 // The about box of a running program at the given path, version 1.0.0.7, shown.
 void TestUpdate::prepareBox(const QString &programPath) {
-    m_rig = WindowRig::make({{}, true, true});
+    m_rig = WindowRig::make({{}, true});
     m_port = m_rig->device;
     m_rig->windows.form1->show();
     TAboutBox *box = m_rig->windows.aboutBox;

@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "cli/terminal.h"
 #include "core/device/deviceconversation.h"
+#include "core/device/programend.h"
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
 #include "core/link/networkportio.h"
@@ -14,12 +15,6 @@
 #include <QStringList>
 
 namespace {
-
-constexpr const char *Stopping = "Wird abgebrochen …";
-constexpr const char *FinishingWrite =
-    "Das Setup wird noch fertig geschrieben … (ein zweites Strg+C bricht nach dem laufenden "
-    "Befehl ab; das im Gerät gespeicherte Setup ist dann womöglich unvollständig)";
-constexpr const char *ForcedStop = "Wird nach dem laufenden Befehl abgebrochen …";
 
 using Cli::text;
 
@@ -59,25 +54,19 @@ int main(int argc, char *argv[]) {
                      [](const QString &problem) { Terminal::err(problem + QLatin1Char('\n')); });
     session.setHistory(history, recorder);
     recorder.announce();
+    ProgramEnd end(conversation, ProgramEnd::Front::CommandLine);
     InterruptSignals interruptions;
-    QObject::connect(
-        &interruptions, &InterruptSignals::interrupted, &conversation, [&conversation](int count) {
-            const bool finishing = conversation.isFinishingWrite();
-            if (count == 1) {
-                Terminal::err(text(finishing ? FinishingWrite : Stopping) + QLatin1Char('\n'));
-                conversation.shutDown();
-            } else {
-                if (finishing)
-                    Terminal::err(text(ForcedStop) + QLatin1Char('\n'));
-                conversation.forceStop();
-            }
-        });
+    QObject::connect(&interruptions, &InterruptSignals::interrupted, &end, [&end](int count) {
+        const QString said = end.interrupt(count).text;
+        if (!said.isEmpty())
+            Terminal::err(said + QLatin1Char('\n'));
+    });
 
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.
     const int result = line.entry->run(session, line.operands);
     const QString interruption =
-        interruptions.count() > 0 ? session.reportInterruption() : QString();
+        end.wasInterrupted() ? session.reportInterruption() : QString();
     if (!interruption.isEmpty())
         recorder.recordInterruption(interruption);
     conversation.disconnectDevice();

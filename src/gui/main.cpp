@@ -1,4 +1,5 @@
 #include "core/device/deviceconversation.h"
+#include "core/device/programend.h"
 #include "gui/diag/ustatus.h"
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
@@ -12,6 +13,7 @@
 #include "core/setup/currentsetup.h"
 #include "gui/setup/setupactions.h"
 #include "core/setup/setuptransfer.h"
+#include "core/system/instancecheck.h"
 #include "core/system/interruptsignals.h"
 
 #include <QApplication>
@@ -20,9 +22,6 @@
 #include <cstdio>
 
 namespace {
-
-// The exit code after Ctrl+C, SIGTERM or SIGHUP (the shell's convention for an interruption).
-constexpr int Interrupted = 130;
 
 void tell(const QString &text) {
     std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
@@ -59,6 +58,9 @@ int main(int argc, char *argv[]) {
                      });
     recorder.announce();
     windows.form1->setHistory(&history);
+    // The second-copy question, asked by the main window once it is up.
+    InstanceCheck instanceCheck;
+    windows.form1->setInstanceCheck(&instanceCheck);
     QObject::connect(windows.fstatus, &Tfstatus::reportSaved, &recorder,
                      &HistoryRecorder::recordReport);
     InterruptSignals interruptions;
@@ -66,13 +68,11 @@ int main(int argc, char *argv[]) {
                      &Tform1::interrupt);
     windows.form1->show();
     int result = QApplication::exec();
-    if (interruptions.count() > 0) {
-        result = Interrupted;
-        if (conversation.lastWrite().cutOff())
-            tell(windows.setupActions->cutOffText());
-        else
-            tell(QStringLiteral("vtk290 wurde beendet. Jeder Befehl hat das Gerät ganz erreicht, "
-                                "der Kalibrierwiderstand ist aus."));
+    // After an interruption: the state the device was left in, and the shell's exit code.
+    const ProgramEnd &end = windows.form1->programEnd();
+    if (end.wasInterrupted()) {
+        result = ProgramEnd::InterruptedExitCode;
+        tell(end.windowEndText([&windows] { return windows.setupActions->cutOffText(); }));
     }
     delete windows.form1;
     return result;

@@ -40,8 +40,6 @@ WindowRig::WindowRig(const Options &options)
     }
     link = std::make_unique<ComLink>(std::move(port));
     createWindows(*link, windows);
-    if (!options.secondCopyQuestion)
-        windows.form1->Timer2->stop(); // no second-copy question in these tests
 }
 
 WindowRig::~WindowRig() {

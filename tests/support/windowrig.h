@@ -23,8 +23,6 @@ public:
         QStringList ports;
         // A device in memory (`device`) instead of the serial port driver.
         bool fake = false;
-        // The question before a second copy runs, as at the program's start; off otherwise.
-        bool secondCopyQuestion = false;
     };
 
     // Windows whose port is not open yet: "Verbinden" scans the ports, or open() opens COM1.

@@ -164,7 +164,6 @@ int main(int argc, char *argv[]) {
     WindowSet windows;
     createWindows(link, windows);
     Tform1 *form = windows.form1;
-    form->Timer2->stop();
     form->show();
 
     // "Schnittstellen": two amplifiers behind serial device servers, the rest as the system lists

@@ -302,7 +302,10 @@ void DeviceConversation::forceStop() {
 }
 
 void DeviceConversation::shutDown(std::optional<int> graceMs) {
-    m_shutDown = true;
+    if (!m_shutDown) {
+        m_shutDown = true;
+        emit shuttingDown();
+    }
     if (m_protocol.stop() == DeviceProtocol::Stop::None)
         m_protocol.setStop(DeviceProtocol::Stop::AtSafePoint);
     if (!graceMs || !isBusy() || m_shutDownGrace)

@@ -151,6 +151,8 @@ signals:
     void scanAsking(const QString &port);
     // Bytes sent to (sent) or received from the device, as they cross the port.
     void traffic(bool sent, const QByteArray &bytes);
+    // The program has begun to end (the first shutDown): no operation starts any more.
+    void shuttingDown();
 
 private:
     class Scope;

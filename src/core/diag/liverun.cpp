@@ -1,6 +1,7 @@
 #include "core/diag/liverun.h"
 
 #include "core/device/deviceconversation.h"
+#include "core/device/operationrules.h"
 #include "core/link/deviceprotocol.h"
 
 namespace {
@@ -36,8 +37,8 @@ void LiveRun::setViewOpen(bool open) {
 }
 
 bool LiveRun::mayReconnect() const {
-    return !m_running && m_sampler && !m_conversation.isConnected() && !m_conversation.isBusy() &&
-           !m_conversation.isShutDown();
+    return !m_running && m_sampler &&
+           OperationRules::forState(OperationRules::stateOf(m_conversation)).reconnect;
 }
 
 bool LiveRun::run(bool resume) {

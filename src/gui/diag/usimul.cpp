@@ -22,22 +22,6 @@ constexpr int ClientWidth = 713;
 constexpr int ClientHeight = 347;
 constexpr int AutoRunDelayMs = 500;
 
-const QString ClosedContact = QStringLiteral(":/images/contact_closed_yellow.svg");
-const QString OpenContact = QStringLiteral(":/images/contact_open_yellow.svg");
-
-// The contact pictures of this window outline the moving contact in yellow, the main window's
-// in red. Both stay hidden until the device tells the relay states.
-QWidget *makeContact(QWidget *parent, const char *name, const QString &resource,
-                     const QRect &rect) {
-    QWidget *picture = makePicture(parent, name, resource, rect);
-    picture->hide();
-    return picture;
-}
-
-QLabel *makeSwitchPointField(QWidget *parent, const char *name, const QPoint &pos) {
-    return makeTextField(parent, name, {pos, QSize(50, 17)}, QString(), Qt::yellow);
-}
-
 QLineEdit *makeEdit(QWidget *parent, const char *name, const QString &text, const QRect &rect) {
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(QLatin1String(name));
@@ -77,22 +61,19 @@ Tfsimul::Tfsimul(Tform1 &form, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Tfsimul::Timer1Timer);
     FormCreate();
 
-    DeviceConversation &conversation = m_form.conversation();
-    connect(&conversation, &DeviceConversation::operationChanged, this, &Tfsimul::updateControls);
-    connect(&conversation, &DeviceConversation::connectedChanged, this, &Tfsimul::updateControls);
-    updateControls();
+    auto *rules = new OperationRules(m_form.conversation(), this);
+    connect(rules, &OperationRules::changed, this, &Tfsimul::applyRules);
+    applyRules(rules->allowed());
 }
 
 // A run talks to the device: the button only while no exchange runs, the automatic run
 // included.
-void Tfsimul::updateControls() {
-    const DeviceConversation &conversation = m_form.conversation();
-    Button1->setEnabled(!conversation.isBusy() && !conversation.isShutDown());
+void Tfsimul::applyRules(const OperationRules::Allowed &allowed) {
+    Button1->setEnabled(allowed.idleActions);
 }
 
 void Tfsimul::buildControls() {
-    buildStrainGaugePanel();
-    buildCurrentPanel();
+    buildModelPanels();
     // The two radio buttons are one group through their common parent.
     RadioButtonSimMv =
         makeRadio(this, "RadioButtonSimMv", QStringLiteral("Simulation Eingang"), {8, 51, 124, 21});
@@ -119,49 +100,47 @@ void Tfsimul::buildControls() {
     ProgressBar1->hide();
 }
 
-void Tfsimul::buildStrainGaugePanel() {
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(136, 8, 513, 250);
-    Image01 = makePicture(Panel1, "Image01", QStringLiteral(":/images/diagram_dms.svg"),
-                          {6, 4, 491, 236});
-    EditMv = makeEdit(Panel1, "EditMv", QStringLiteral("0,2"), {36, 41, 60, 21});
-    EditMa = makeEdit(Panel1, "EditMa", QString(), {59, 133, 50, 21});
-    StaticTextSp1 = makeSwitchPointField(Panel1, "StaticTextSp1", {343, 70});
-    StaticTextSp2 = makeSwitchPointField(Panel1, "StaticTextSp2", {343, 158});
-    ImageNc1 = makeContact(Panel1, "ImageNc1", ClosedContact, {400, 37, 24, 35});
-    ImageNo1 = makeContact(Panel1, "ImageNo1", OpenContact, {388, 78, 24, 35});
-    ImageNo2 = makeContact(Panel1, "ImageNo2", OpenContact, {388, 119, 24, 35});
-    ImageNc2 = makeContact(Panel1, "ImageNc2", ClosedContact, {399, 168, 24, 35});
-    Panel1->hide();
-}
+// The main window's connection diagrams with edits for the input and output values, the
+// switch points on yellow and the contact pictures outlined in yellow.
+void Tfsimul::buildModelPanels() {
+    const ModelPanel::Look look{Qt::yellow, QStringLiteral(":/images/contact_closed_yellow.svg"),
+                                QStringLiteral(":/images/contact_open_yellow.svg")};
+    // An edit is higher than a text field: it stands two pixels higher, on the same middle.
+    const QPoint editOffset(0, -2);
+    m_strainGaugePanel = ModelPanel::build(this, ModelPanel::Model::StrainGauge, {136, 8}, look);
+    Panel1 = m_strainGaugePanel.panel;
+    Image01 = m_strainGaugePanel.diagram;
+    EditMv = makeEdit(Panel1, "EditMv", QStringLiteral("0,2"),
+                      {m_strainGaugePanel.inputAt + editOffset, QSize(60, 21)});
+    EditMa = makeEdit(Panel1, "EditMa", QString(),
+                      {m_strainGaugePanel.outputAt + editOffset, QSize(50, 21)});
+    StaticTextSp1 = m_strainGaugePanel.switchPoint1;
+    StaticTextSp2 = m_strainGaugePanel.switchPoint2;
+    ImageNc1 = m_strainGaugePanel.nc1;
+    ImageNo1 = m_strainGaugePanel.no1;
+    ImageNo2 = m_strainGaugePanel.no2;
+    ImageNc2 = m_strainGaugePanel.nc2;
 
-void Tfsimul::buildCurrentPanel() {
-    Panel2 = new QWidget(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(136, 4, 570, 256);
-    Image02 = makePicture(Panel2, "Image02", QStringLiteral(":/images/diagram_current.svg"),
-                          {6, 5, 555, 245});
-    EditMv2 = makeEdit(Panel2, "EditMv2", QStringLiteral("4,00"), {122, 58, 60, 21});
-    EditMa2 = makeEdit(Panel2, "EditMa2", QString(), {114, 143, 50, 21});
-    StaticTextSP102 = makeSwitchPointField(Panel2, "StaticTextSP102", {399, 78});
-    StaticTextSP202 = makeSwitchPointField(Panel2, "StaticTextSP202", {399, 165});
-    ImageNc102 = makeContact(Panel2, "ImageNc102", ClosedContact, {455, 46, 24, 35});
-    ImageNo102 = makeContact(Panel2, "ImageNo102", OpenContact, {423, 101, 24, 35});
-    ImageNc202 = makeContact(Panel2, "ImageNc202", ClosedContact, {455, 177, 24, 35});
-    ImageNo202 = makeContact(Panel2, "ImageNo202", OpenContact, {423, 137, 24, 35});
-    Panel2->hide();
+    m_currentPanel = ModelPanel::build(this, ModelPanel::Model::Current, {136, 4}, look);
+    Panel2 = m_currentPanel.panel;
+    Image02 = m_currentPanel.diagram;
+    EditMv2 = makeEdit(Panel2, "EditMv2", QStringLiteral("4,00"),
+                       {m_currentPanel.inputAt + editOffset, QSize(60, 21)});
+    EditMa2 = makeEdit(Panel2, "EditMa2", QString(),
+                       {m_currentPanel.outputAt + editOffset, QSize(50, 21)});
+    StaticTextSP102 = m_currentPanel.switchPoint1;
+    StaticTextSP202 = m_currentPanel.switchPoint2;
+    ImageNc102 = m_currentPanel.nc1;
+    ImageNo102 = m_currentPanel.no1;
+    ImageNc202 = m_currentPanel.nc2;
+    ImageNo202 = m_currentPanel.no2;
 }
 
 // The two panels share one place, and each relay's two contact pictures one spot.
 void Tfsimul::FormCreate() {
     Panel2->move(Panel1->pos());
-    ImageNo1->move(ImageNc1->pos());
-    ImageNo102->move(ImageNc102->pos());
-    ImageNo2->move(ImageNc2->pos());
-    ImageNo202->move(ImageNc202->pos());
-    for (QWidget *picture : {ImageNo1, ImageNo102, ImageNo2, ImageNo202})
-        picture->hide();
+    m_strainGaugePanel.stackContacts();
+    m_currentPanel.stackContacts();
     m_inputOffset = 0.0;
 }
 
@@ -303,17 +282,7 @@ void Tfsimul::showRelays(double relayStates) {
 void Tfsimul::ShowRelays(double relayStates) {
     const std::optional<std::int32_t> bits =
         HasValue(relayStates) ? NearestInt(relayStates) : std::nullopt;
-    const bool known = bits.has_value();
-    const bool relay1 = known && (*bits & 1);
-    const bool relay2 = known && (*bits & 2);
-    for (QWidget *nc : {ImageNc1, ImageNc102})
-        nc->setVisible(relay1);
-    for (QWidget *no : {ImageNo1, ImageNo102})
-        no->setVisible(known && !relay1);
-    for (QWidget *nc : {ImageNc2, ImageNc202})
-        nc->setVisible(relay2);
-    for (QWidget *no : {ImageNo2, ImageNo202})
-        no->setVisible(known && !relay2);
+    ModelPanel::showRelays({&m_strainGaugePanel, &m_currentPanel}, bits);
 }
 
 // The text of the strain-gauge panel's field when that panel shows, replaced by the current

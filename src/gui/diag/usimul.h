@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/device/operationrules.h"
 #include "core/diag/simulationrun.h"
+#include "gui/main/modelpanel.h"
 
 #include <QDialog>
 
@@ -69,11 +71,10 @@ protected:
 
 private:
     void buildControls();
-    void buildStrainGaugePanel();
-    void buildCurrentPanel();
+    void buildModelPanels();
     void FormCreate();
     void runHoldingButton();
-    void updateControls();
+    void applyRules(const OperationRules::Allowed &allowed);
     void ApplyAndRefresh(DeviceProtocol &protocol);
     QString chosenText(QLineEdit *strainGaugeEdit, QLineEdit *currentEdit) const;
 
@@ -91,6 +92,8 @@ private:
     void showConversionError(const QString &text) override;
 
     Tform1 &m_form;
+    ModelPanel m_strainGaugePanel;
+    ModelPanel m_currentPanel;
     double m_inputOffset = 0.0;
     int m_runs = 0;
     bool m_closeRequested = false;

@@ -5,6 +5,7 @@
 #include "core/history/historystore.h"
 
 #include "core/device/deviceconversation.h"
+#include "core/device/operationrules.h"
 #include "core/link/allgem.h"
 #include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
@@ -96,9 +97,8 @@ Tfstatus::Tfstatus(Tform1 &form, const SetupTransfer &transfer, QWidget *parent)
     Timer2->setInterval(EchoMs);
     connect(Timer2, &QTimer::timeout, this, &Tfstatus::Timer2Timer);
 
-    DeviceConversation &conversation = m_form.conversation();
-    connect(&conversation, &DeviceConversation::operationChanged, this, &Tfstatus::updateControls);
-    connect(&conversation, &DeviceConversation::connectedChanged, this, &Tfstatus::updateControls);
+    m_rules = new OperationRules(m_form.conversation(), this);
+    connect(m_rules, &OperationRules::changed, this, &Tfstatus::updateControls);
     updateControls();
 }
 
@@ -106,10 +106,10 @@ Tfstatus::Tfstatus(Tform1 &form, const SetupTransfer &transfer, QWidget *parent)
 // nothing is saved while the report is being built. Typed keys wait for the end of a running
 // operation and go out then.
 void Tfstatus::updateControls() {
-    const DeviceConversation &conversation = m_form.conversation();
-    Aktualisieren1->setEnabled(conversation.deviceOperationsAllowed());
-    Speichernunter1->setEnabled(!m_building && !conversation.isBusy());
-    if (!conversation.isBusy() && isVisible() && !m_heldKeys.isEmpty())
+    const OperationRules::Allowed allowed = m_rules->allowed();
+    Aktualisieren1->setEnabled(allowed.deviceOperations);
+    Speichernunter1->setEnabled(!m_building && allowed.saveResults);
+    if (!m_form.conversation().isBusy() && isVisible() && !m_heldKeys.isEmpty())
         sendHeldKeys();
 }
 

@@ -2,6 +2,8 @@
 
 #include "gui/diag/servicerecord.h"
 
+class OperationRules;
+
 #include <QDialog>
 
 #include <functional>
@@ -86,6 +88,7 @@ private:
     void readValuesNow(ServiceRecordContent &record);
 
     Tform1 &m_form;
+    OperationRules *m_rules = nullptr;
     const SetupTransfer &m_transfer;
     FileNameChooser m_chooseFileName;
     RecordFormChooser m_chooseRecordForm;

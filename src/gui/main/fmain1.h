@@ -2,7 +2,9 @@
 
 #include "core/device/connectionscan.h"
 #include "core/device/deviceconversation.h"
+#include "core/device/operationrules.h"
 #include "core/setup/currentsetup.h"
+#include "gui/main/modelpanel.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -13,7 +15,8 @@
 struct ReadoutView;
 struct WindowSet;
 class HistoryStore;
-class InstanceMark;
+class InstanceCheck;
+class ProgramEnd;
 class QAction;
 class QFileDialog;
 class QFrame;
@@ -51,6 +54,11 @@ public:
     // The device history that "Extras" → "Gerätehistorie …" shows (none: the item stays off).
     void setHistory(HistoryStore *history);
     HistoryStore *history() const { return m_history; }
+    // The check whether another copy of the program runs, which Timer2Timer asks once (none: it
+    // asks nothing).
+    void setInstanceCheck(InstanceCheck *check);
+    // How the program ends: the close of this window and the interruptions.
+    ProgramEnd &programEnd() { return *m_end; }
 
     // The live view's values in the input, output and relay pictures.
     void showLiveValues(const QString &input, const QString &output, std::optional<int> relayBits);
@@ -155,6 +163,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void buildWindow();
     void buildControls(QWidget *client);
     void buildModelPanels(QWidget *client);
     void buildMenu();
@@ -165,22 +174,25 @@ private:
     void onConnectedChanged(bool connected);
     void onOperationChanged(DeviceConversation::Operation operation);
     void onSetupOriginChanged(CurrentSetup::Origin origin);
-    void updateDeviceControls();
+    void applyRules(const OperationRules::Allowed &allowed);
     void closeDialogs();
     void askToCutWrite();
     void clearIdentityFields();
     void showReadout(const ReadoutView &view);
     void showRelays(std::optional<int> relayBits);
+    void showFinishingWrite();
 
     DeviceConversation &m_conversation;
     CurrentSetup &m_setup;
     SetupTransfer &m_transfer;
     HistoryStore *m_history = nullptr;
     WindowSet &m_windows;
-    std::unique_ptr<InstanceMark> m_instanceMark;
+    InstanceCheck *m_instanceCheck = nullptr;
+    OperationRules *m_rules = nullptr;
+    ProgramEnd *m_end = nullptr;
+    ModelPanel m_strainGaugePanel;
+    ModelPanel m_currentPanel;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
     bool m_centred = false;
-    // The program ends as soon as the running operation has stopped.
-    bool m_closePending = false;
     QPointer<QMessageBox> m_cutWriteQuestion;
 };
