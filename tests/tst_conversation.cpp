@@ -76,7 +76,9 @@ private slots:
 
 private:
     void openWindows();
-    bool connectTo(SimulatorProcess &device);
+    // "Verbinden" to the simulator: empty once connected, else what the window and the device
+    // saw (a scan that fails under load must say why).
+    QString connectTo(SimulatorProcess &device);
     void startOperation(const QString &operation);
     // The window of an operation; nothing for the main window's own.
     QDialog *dialogOf(const QString &operation) const;
@@ -110,10 +112,16 @@ void TestConversation::cleanup() {
     qunsetenv("VTK290_PORTS");
 }
 
-bool TestConversation::connectTo(SimulatorProcess &device) {
+QString TestConversation::connectTo(SimulatorProcess &device) {
     qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
+    QElapsedTimer clock;
+    clock.start();
     m_form->BitBtnVerbinden->click();
-    return m_form->isConnected();
+    if (m_form->isConnected())
+        return {};
+    return QStringLiteral("not connected after %1 ms; status \"%2\"; the device received: %3")
+        .arg(clock.elapsed())
+        .arg(m_form->statusPanelText(0), device.commands().join(QStringLiteral(" | ")));
 }
 
 void TestConversation::interference_data() {
@@ -148,7 +156,8 @@ void TestConversation::interference() {
     QFETCH(bool, endsWithReset);
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    QVERIFY(connectTo(device));
+    const QString notConnected = connectTo(device);
+    QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
     if (operation == QLatin1String("setup write"))
         m_form->Default1Click();
     QDialog *window = dialogOf(operation);
@@ -330,7 +339,8 @@ void TestConversation::checkReconnect(SimulatorProcess &device) {
         QVERIFY(!m_form->isConnected());
     }
     const qsizetype before = device.commands().size();
-    QVERIFY(connectTo(device));
+    const QString notConnected = connectTo(device);
+    QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
     const QStringList received = device.commands().mid(before);
     QVERIFY2(received.size() >= 2 && received.at(0) == QLatin1String("Name") &&
                  received.at(1) == QLatin1String("inpmv"),
@@ -374,7 +384,8 @@ void TestConversation::scanInterference() {
         QVERIFY(device.commands().isEmpty());
         openWindows();
         qputenv("VTK290_PORTS", device.portPath().toLocal8Bit());
-        QVERIFY(connectTo(device));
+        const QString notConnected = connectTo(device);
+        QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
         QCOMPARE(device.commands().mid(0, 2), (QStringList{"Name", "inpmv"}));
         return;
     }
@@ -389,7 +400,8 @@ void TestConversation::scanInterference() {
 void TestConversation::incompleteSetupIsNotWritten() {
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    QVERIFY(connectTo(device));
+    const QString notConnected = connectTo(device);
+    QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
     QVERIFY(device.control(QStringLiteral("mute spr 2")));
     m_form->BitBtnUpload->click();
     QCOMPARE(m_rig->windows.frelais->ComboBoxAl1Hy->currentIndex(), -1);
@@ -422,7 +434,8 @@ void TestConversation::incompleteSetupIsNotWritten() {
 void TestConversation::readoutFillsAsItGoes() {
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    QVERIFY(connectTo(device));
+    const QString notConnected = connectTo(device);
+    QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
     const qsizetype before = device.commands().size();
     QStringList seen;
     QTimer watch;
@@ -461,7 +474,8 @@ void TestConversation::calibrationPauses() {
     QFETCH(QString, operation);
     SimulatorProcess device;
     QVERIFY(device.start({QStringLiteral("--type"), QStringLiteral("X1")}));
-    QVERIFY(connectTo(device));
+    const QString notConnected = connectTo(device);
+    QVERIFY2(notConnected.isEmpty(), qPrintable(notConnected));
     const double start = device.bytes().isEmpty() ? 0.0 : device.bytes().last().first;
     QDialog *window = dialogOf(operation);
     if (window) {

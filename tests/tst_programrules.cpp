@@ -275,7 +275,7 @@ void TestProgramRules::endRequest() {
         QTest::qWait(50);
         QCOMPARE(mayClose.size(), 1);
     }
-    QCOMPARE(end.windowEndText([] { return QStringLiteral("abgeschnitten"); }),
+    QCOMPARE(end.endText([] { return QStringLiteral("abgeschnitten"); }),
              written == QLatin1String("cut off")
                  ? QStringLiteral("abgeschnitten")
                  : QStringLiteral("vtk290 wurde beendet. Jeder Befehl hat das Gerät ganz "

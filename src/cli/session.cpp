@@ -3,6 +3,7 @@
 #include "cli/clitexts.h"
 #include "cli/terminal.h"
 #include "core/device/deviceconversation.h"
+#include "core/device/programend.h"
 #include "core/link/networkportio.h"
 #include "core/link/portaddress.h"
 #include "core/link/portnames.h"
@@ -24,15 +25,6 @@ constexpr const char *PortBusy =
 constexpr const char *NoSuchPort = "Die Schnittstelle %1 gibt es nicht.";
 constexpr const char *NoSuchPortPath = "Die Schnittstelle %1 (%2) gibt es nicht.";
 constexpr const char *NoType = "Das Gerät hat seinen Typ nicht genannt.";
-constexpr const char *InterruptedSafely =
-    "Abgebrochen. Jeder Befehl hat das Gerät ganz erreicht, der Kalibrierwiderstand ist aus: "
-    "das Gerät arbeitet normal weiter.";
-constexpr const char *InterruptedAfterWrite =
-    "Abgebrochen, nachdem das Setup vollständig geschrieben und im Gerät gespeichert wurde "
-    "(\"swr1\"); es wurde nicht mehr zurückgelesen.";
-constexpr const char *WriteCutOff =
-    "Das Setup wurde nicht vollständig geschrieben: nach %1 von %2 Befehlen unterbrochen, ohne "
-    "\"swr1\". Das im Gerät gespeicherte Setup ist womöglich unvollständig.";
 constexpr const char *RestoreHint = "Die Sicherung des vorherigen Setups: %1\n"
                                     "Zurückschreiben mit: vtk290-cli setup put %2";
 constexpr const char *NoBackupHint = "Es gibt keine Sicherung des vorherigen Setups.";
@@ -118,18 +110,13 @@ int Session::afterOperation(bool ran) const {
 }
 
 QString Session::reportInterruption() const {
-    const DeviceConversation::WriteProgress write = m_conversation.lastWrite();
-    QString state;
-    if (write.cutOff()) {
-        state = text(WriteCutOff).arg(write.sent).arg(write.total);
-        err(state);
+    const QString state =
+        ProgramEnd::stateText(m_conversation, ProgramEnd::Front::CommandLine);
+    err(state);
+    if (m_conversation.lastWrite().cutOff())
         err(m_backupPath.isEmpty()
                 ? text(NoBackupHint)
                 : text(RestoreHint).arg(native(m_backupPath), restoreArguments()));
-    } else {
-        state = text(write.stored ? InterruptedAfterWrite : InterruptedSafely);
-        err(state);
-    }
     return state;
 }
 

@@ -72,7 +72,7 @@ int main(int argc, char *argv[]) {
     const ProgramEnd &end = windows.form1->programEnd();
     if (end.wasInterrupted()) {
         result = ProgramEnd::InterruptedExitCode;
-        tell(end.windowEndText([&windows] { return windows.setupActions->cutOffText(); }));
+        tell(end.endText([&windows] { return windows.setupActions->cutOffText(); }));
     }
     delete windows.form1;
     return result;

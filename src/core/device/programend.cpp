@@ -20,6 +20,16 @@ constexpr const char *FinishingWrite =
     "Das Setup wird noch fertig geschrieben … (ein zweites Strg+C bricht nach dem laufenden "
     "Befehl ab; das im Gerät gespeicherte Setup ist dann womöglich unvollständig)";
 constexpr const char *ForcedStop = "Wird nach dem laufenden Befehl abgebrochen …";
+// … and on the state it left the device in.
+constexpr const char *InterruptedSafely =
+    "Abgebrochen. Jeder Befehl hat das Gerät ganz erreicht, der Kalibrierwiderstand ist aus: "
+    "das Gerät arbeitet normal weiter.";
+constexpr const char *InterruptedAfterWrite =
+    "Abgebrochen, nachdem das Setup vollständig geschrieben und im Gerät gespeichert wurde "
+    "(\"swr1\"); es wurde nicht mehr zurückgelesen.";
+constexpr const char *WriteCutOff =
+    "Das Setup wurde nicht vollständig geschrieben: nach %1 von %2 Befehlen unterbrochen, ohne "
+    "\"swr1\". Das im Gerät gespeicherte Setup ist womöglich unvollständig.";
 
 QString text(const char *utf8) {
     return QString::fromUtf8(utf8);
@@ -87,10 +97,14 @@ ProgramEnd::Interruption ProgramEnd::interrupt(int count) {
     return interruption;
 }
 
-QString ProgramEnd::windowEndText(const std::function<QString()> &cutOffText) const {
-    if (m_conversation.lastWrite().cutOff() && cutOffText)
-        return cutOffText();
-    return text(WindowEnded);
+QString ProgramEnd::stateText(const DeviceConversation &conversation, Front front,
+                              const std::function<QString()> &cutOffText) {
+    const DeviceConversation::WriteProgress write = conversation.lastWrite();
+    if (front == Front::Window)
+        return write.cutOff() && cutOffText ? cutOffText() : text(WindowEnded);
+    if (write.cutOff())
+        return text(WriteCutOff).arg(write.sent).arg(write.total);
+    return text(write.stored ? InterruptedAfterWrite : InterruptedSafely);
 }
 
 QString ProgramEnd::cutWriteQuestion() {

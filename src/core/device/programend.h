@@ -51,9 +51,14 @@ public:
     Interruption interrupt(int count);
     bool wasInterrupted() const { return m_interruptions > 0; }
 
-    // What the window program says at its end after an interruption: the state the device was
-    // left in. A setup write that was cut off is told in the words of `cutOffText`.
-    QString windowEndText(const std::function<QString()> &cutOffText) const;
+    // What the program says at its end after an interruption (the command line also after a
+    // write cut off by a lost port): the state the device was left in. The window tells a setup
+    // write cut off before "swr1" in `cutOffText`'s words (its box's, with the backup).
+    static QString stateText(const DeviceConversation &conversation, Front front,
+                             const std::function<QString()> &cutOffText = {});
+    QString endText(const std::function<QString()> &cutOffText = {}) const {
+        return stateText(m_conversation, m_front, cutOffText);
+    }
 
     // The question before a setup write is cut, and its answers' default: "Nein".
     static QString cutWriteQuestion();
