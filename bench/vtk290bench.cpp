@@ -1,25 +1,25 @@
 // Measures what the program costs while it waits and while it talks to the device.
 // Usage: vtk290-bench wait [seconds] | readout | readout-network | report | live | startup |
 //        setupput | history
+#include "cli/commands.h"
 #include "core/device/devicereadout.h"
 #include "core/diag/statusreport.h"
-#include "gui/diag/ulive.h"
-#include "gui/diag/ustatus.h"
 #include "core/history/historystore.h"
-#include "gui/history/uhistory.h"
 #include "core/link/allgem.h"
 #include "core/link/deviceprotocol.h"
 #include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
+#include "core/setup/setupfields.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
+#include "gui/diag/ulive.h"
+#include "gui/diag/ustatus.h"
+#include "gui/history/uhistory.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/startup.h"
 #include "ser2netprocess.h"
-#include "cli/commands.h"
-#include "core/setup/setupfields.h"
-#include "core/setup/setupfile.h"
 #include "simulatorprocess.h"
-#include "core/system/filewriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Setup texts and files: the file decoding and the reading of labelled values.
 #include "core/setup/setupfields.h"
-#include "core/system/textfile.h"
 #include "core/setup/setuptext.h"
+#include "core/system/textfile.h"
 
 #include <QByteArray>
 #include <QString>

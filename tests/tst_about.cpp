@@ -1,6 +1,6 @@
+#include "core/link/allgem.h"
 #include "gui/help/uinfo.h"
 #include "gui/help/upotikontr.h"
-#include "core/link/allgem.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/windowset.h"
 #include "windowrig.h"

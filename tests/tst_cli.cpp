@@ -1,15 +1,15 @@
-#include "gui/setup/setupactions.h"
+#include "clirun.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
+#include "core/system/filewriter.h"
+#include "gui/setup/setupactions.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
-#include "clirun.h"
 #include "setupstate.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 #include "windowrig.h"
-#include "core/system/filewriter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
+#include "core/link/deviceprotocol.h"
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
-#include "core/link/deviceprotocol.h"
 #include "simulatorprocess.h"
 #include "windowrig.h"
 
@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -116,7 +115,6 @@ private:
     std::unique_ptr<WindowRig> m_rig;
     WindowSet m_windows; // the rig's
     Tform1 *m_form = nullptr;
-    QTemporaryDir m_dir;
 };
 
 void TestFaults::init() {

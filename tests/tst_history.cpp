@@ -1,7 +1,7 @@
-#include "core/history/historystore.h"
-#include "gui/history/uhistory.h"
-#include "core/setup/setupfile.h"
 #include "clirun.h"
+#include "core/history/historystore.h"
+#include "core/setup/setupfile.h"
+#include "gui/history/uhistory.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 

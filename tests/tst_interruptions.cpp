@@ -1,17 +1,17 @@
+#include "clirun.h"
 #include "core/device/deviceconversation.h"
-#include "gui/diag/ulive.h"
-#include "gui/diag/ustatus.h"
 #include "core/setup/currentsetup.h"
-#include "gui/setup/setupactions.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
-#include "clirun.h"
+#include "core/system/filewriter.h"
+#include "core/system/interruptsignals.h"
+#include "gui/diag/ulive.h"
+#include "gui/diag/ustatus.h"
+#include "gui/setup/setupactions.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
 #include "windowrig.h"
-#include "core/system/filewriter.h"
-#include "core/system/interruptsignals.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "fakeserialport.h"
 #include "core/link/ucom.h"
+#include "fakeserialport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -3,8 +3,8 @@
 #include "gui/diag/ulive.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
-#include "windowrig.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QAbstractButton>
 #include <QAction>

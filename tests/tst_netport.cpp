@@ -1,18 +1,18 @@
 #include "clirun.h"
-#include "windowrig.h"
 #include "ser2netprocess.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include "core/device/deviceconversation.h"
-#include "gui/diag/ulive.h"
 #include "core/link/networkportio.h"
 #include "core/link/qtserialportio.h"
 #include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/system/filewriter.h"
+#include "gui/diag/ulive.h"
+#include "gui/main/fmain1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -126,7 +126,7 @@ void TestNetPort::sameConversationAsLocal() {
     const SetupFields fields = simulated::twoFieldsChanged();
     const QString setupFile = dir.filePath(QStringLiteral("neu.kt290"));
     QCOMPARE(FileWriter::save(setupFile, SetupFile::encode(SetupFile::lines(
-                                            fields, QDateTime::currentDateTime()))),
+                                             fields, QDateTime::currentDateTime()))),
              QString());
 
     const Session overLocal =

@@ -1,9 +1,9 @@
-#include "fakeserialport.h"
 #include "core/device/deviceconversation.h"
 #include "core/device/operationrules.h"
 #include "core/device/programend.h"
 #include "core/link/ucom.h"
 #include "core/setup/setupfields.h"
+#include "fakeserialport.h"
 
 #include <QSignalSpy>
 #include <QTimer>

@@ -1,7 +1,7 @@
-#include "fakeserialport.h"
 #include "core/link/allgem.h"
 #include "core/link/deviceprotocol.h"
 #include "core/link/ucom.h"
+#include "fakeserialport.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 #include "core/device/devicereadout.h"
-#include "fakeserialport.h"
 #include "core/link/allgem.h"
 #include "core/link/deviceprotocol.h"
 #include "core/link/ucom.h"
+#include "fakeserialport.h"
 
 #include <QtTest>
 

@@ -1,13 +1,13 @@
+#include "clirun.h"
+#include "core/setup/setupfile.h"
+#include "core/system/filewriter.h"
 #include "gui/diag/servicerecord.h"
 #include "gui/diag/ustatus.h"
-#include "clirun.h"
-#include "windowrig.h"
 #include "gui/main/fmain1.h"
 #include "gui/setup/setupactions.h"
-#include "core/setup/setupfile.h"
 #include "simulatedkt290.h"
 #include "simulatorprocess.h"
-#include "core/system/filewriter.h"
+#include "windowrig.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,7 +104,7 @@ bool TestSaveFailures::mountDisk() {
 }
 
 CliRun TestSaveFailures::cli(const QStringList &args, const QString &dataHome,
-                            const QString &standardOutput) {
+                             const QString &standardOutput) {
     Cli cli;
     cli.env.insert(QStringLiteral("VTK290_PORTS"), m_device.portPath());
     cli.env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);

@@ -1,11 +1,11 @@
+#include "core/setup/setupfile.h"
 #include "gui/diag/servicerecord.h"
 #include "gui/diag/servicerecorddialog.h"
 #include "gui/diag/ustatus.h"
-#include "windowrig.h"
-#include "core/setup/setupfile.h"
 #include "gui/setup/urelais.h"
 #include "setupstate.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +16,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <QtTest>
+#include <memory>
 
 // The service record: what it states of the device and when, its form, its pages; the text save
 // as the memo stands and the German reasons when a save fails.
@@ -38,7 +40,8 @@ private slots:
     void unwritablePath();
 
 private:
-    QTemporaryDir m_home;
+    // Made when the tests run, not when the build lists their cases.
+    std::unique_ptr<QTemporaryDir> m_home;
 };
 
 namespace {
@@ -99,8 +102,9 @@ void TestServiceRecord::initTestCase() {
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(),
              "pdftotext (poppler-utils) is missing");
     // The remembered entries and the backups stay inside the test.
-    qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral("data")).toLocal8Bit());
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_home->filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_home->filePath(QStringLiteral("data")).toLocal8Bit());
 }
 
 void TestServiceRecord::recordStatesDevice_data() {

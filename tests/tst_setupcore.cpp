@@ -1,9 +1,9 @@
 #include "core/device/deviceconversation.h"
-#include "deviceprint.h"
-#include "fakeserialport.h"
 #include "core/link/ucom.h"
 #include "core/setup/currentsetup.h"
 #include "core/setup/setuptransfer.h"
+#include "deviceprint.h"
+#include "fakeserialport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

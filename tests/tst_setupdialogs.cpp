@@ -1,6 +1,6 @@
 #include "core/link/allgem.h"
-#include "gui/main/fmain1.h"
 #include "core/setup/setupfields.h"
+#include "gui/main/fmain1.h"
 #include "setupstate.h"
 #include "windowrig.h"
 

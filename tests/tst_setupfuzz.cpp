@@ -1,8 +1,8 @@
 #include "core/link/allgem.h"
-#include "gui/main/fmain1.h"
 #include "core/setup/setupfields.h"
-#include "core/system/textfile.h"
 #include "core/setup/setuptext.h"
+#include "core/system/textfile.h"
+#include "gui/main/fmain1.h"
 #include "setupstate.h"
 #include "windowrig.h"
 

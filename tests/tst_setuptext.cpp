@@ -1,10 +1,10 @@
-#include "deviceprint.h"
 #include "core/link/allgem.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
-#include "core/system/textfile.h"
-#include "core/system/filewriter.h"
 #include "core/setup/setuptext.h"
+#include "core/system/filewriter.h"
+#include "core/system/textfile.h"
+#include "deviceprint.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "windowrig.h"
 #include "simulatorprocess.h"
+#include "windowrig.h"
 
 #include "core/diag/simulationvalues.h"
 #include "core/link/allgem.h"

@@ -11,9 +11,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextDocument>
-#include <QSignalSpy>
 #include <QtTest>
 
 using Lines = QStringList;

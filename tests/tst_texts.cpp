@@ -1,3 +1,4 @@
+#include "core/link/allgem.h"
 #include "gui/diag/servicerecorddialog.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/ulogfile.h"
@@ -5,7 +6,6 @@
 #include "gui/diag/ustatus.h"
 #include "gui/help/uinfo.h"
 #include "gui/help/upotikontr.h"
-#include "core/link/allgem.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/formcontrols.h"
 #include "gui/main/germantexts.h"

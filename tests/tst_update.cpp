@@ -1,8 +1,8 @@
+#include "core/update/downloader.h"
+#include "core/update/updateinfo.h"
 #include "gui/help/uinfo.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/windowset.h"
-#include "core/update/downloader.h"
-#include "core/update/updateinfo.h"
 #include "windowrig.h"
 
 #include <QAbstractButton>
@@ -599,8 +599,9 @@ void TestUpdate::offeredVersionShownAsText() {
     runUpdate();
     QCOMPARE(int(answerer.boxes.size()), 1);
     QCOMPARE(answerer.boxes.last().format, Qt::PlainText);
-    QCOMPARE(answerer.boxes.last().text, "downloadbare Version: " + version +
-                                "     ihre aktuelle Version: Version 1.0.0.7     Downloaden?");
+    QCOMPARE(answerer.boxes.last().text,
+             "downloadbare Version: " + version +
+                 "     ihre aktuelle Version: Version 1.0.0.7     Downloaden?");
 }
 
 void TestUpdate::failedStepStartsNothing_data() {

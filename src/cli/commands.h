@@ -28,7 +28,7 @@ struct OptionInfo {
 };
 
 struct CommandInfo {
-    const char *name; // "scan", or a group and its verb: "setup put"
+    const char *name;     // "scan", or a group and its verb: "setup put"
     const char *operands; // as the synopsis shows them
     int minOperands;
     int maxOperands;

@@ -13,11 +13,8 @@ constexpr const char *NoLog = "Das Gerät hat sein Logbuch nicht gesendet.";
 } // namespace
 
 int Log(Session &session, const QStringList &) {
-    const QString &outputFile = session.options().outputFile;
-    if (!outputFile.isEmpty()) {
-        if (const int code = session.checkOutputFile(outputFile))
-            return code;
-    }
+    if (const int code = session.checkOutputFile(session.options().outputFile))
+        return code;
     if (const int code = session.connectDevice())
         return code;
     DeviceConversation &conversation = session.conversation();

@@ -65,8 +65,7 @@ int main(int argc, char *argv[]) {
     // 3. The command, and the port closed at its end; after an interruption, the state the
     // device was left in.
     const int result = line.entry->run(session, line.operands);
-    const QString interruption =
-        end.wasInterrupted() ? session.reportInterruption() : QString();
+    const QString interruption = end.wasInterrupted() ? session.reportInterruption() : QString();
     if (!interruption.isEmpty())
         recorder.recordInterruption(interruption);
     conversation.disconnectDevice();

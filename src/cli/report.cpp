@@ -16,10 +16,8 @@ constexpr const char *NoReport =
 
 int Report(Session &session, const QStringList &) {
     const QString &outputFile = session.options().outputFile;
-    if (!outputFile.isEmpty()) {
-        if (const int code = session.checkOutputFile(outputFile))
-            return code;
-    }
+    if (const int code = session.checkOutputFile(outputFile))
+        return code;
     if (const int code = session.connectDevice())
         return code;
     // The report's questions depend on the model; the type questions tell it.

@@ -110,8 +110,7 @@ int Session::afterOperation(bool ran) const {
 }
 
 QString Session::reportInterruption() const {
-    const QString state =
-        ProgramEnd::stateText(m_conversation, ProgramEnd::Front::CommandLine);
+    const QString state = ProgramEnd::stateText(m_conversation, ProgramEnd::Front::CommandLine);
     err(state);
     if (m_conversation.lastWrite().cutOff())
         err(m_backupPath.isEmpty()
@@ -211,6 +210,8 @@ int Session::identify(bool serial) {
 }
 
 int Session::checkOutputFile(const QString &path) {
+    if (path.isEmpty())
+        return Done;
     const QString reason = FileWriter::problemAt(path);
     if (reason.isEmpty())
         return Done;

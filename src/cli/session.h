@@ -79,7 +79,7 @@ public:
     void progress(const QString &line);
     void endProgress();
 
-    // An output file that cannot be made is found before the device is asked.
+    // An output file that cannot be made is found before the device is asked (none: Done).
     int checkOutputFile(const QString &path);
     // The result to standard output, or into the file given with -o (Windows-1252, CR LF).
     int writeResult(const QString &result);

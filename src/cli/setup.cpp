@@ -250,8 +250,7 @@ int SetupPut(Session &session, const QStringList &operands) {
 
     const Options &options = session.options();
     SetupTransfer::Questions ask;
-    ask.writeChanges = [&conversation, &options,
-                        &path](const QList<SetupDifference> &differences) {
+    ask.writeChanges = [&conversation, &options, &path](const QList<SetupDifference> &differences) {
         // A backup of another device may be meant (a replaced amplifier): it is said.
         const QString fileSerial = SetupBackup::serialNumberOf(path);
         const QString deviceSerial = conversation.serialNumber();
@@ -260,8 +259,7 @@ int SetupPut(Session &session, const QStringList &operands) {
             err(text(OtherDeviceBackup).arg(native(path), fileSerial, deviceSerial));
         out(differenceLines(differences).join(QLatin1Char('\n')));
         // A write whose differences the caller cannot see is not made.
-        return !options.dryRun && Terminal::outputFailure().isEmpty() &&
-               !Terminal::outputClosed();
+        return !options.dryRun && Terminal::outputFailure().isEmpty() && !Terminal::outputClosed();
     };
     ask.backedUp = [](const QString &backupPath) {
         err(text(BackupMade).arg(native(backupPath)));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/setup/currentsetup.h"
-#include "gui/setup/radiogroup.h"
 #include "core/setup/setupfields.h"
+#include "gui/setup/radiogroup.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
 

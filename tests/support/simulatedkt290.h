@@ -11,9 +11,9 @@ namespace simulated {
 
 // The values the simulator is given besides its own setup; each field differs from the others,
 // so an answer shown under another field's name is seen.
-inline const char *const DeviceValues[] = {
-    "set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",    "set tasp 0.5",   "set fehl 3",
-    "set P2 2",         "set mas 12.5",  "set al1ma 8",   "set al2ma 16.25"};
+inline const char *const DeviceValues[] = {"set mvv0cal 0.52", "set mvv0 0.02", "set fnr 42",
+                                           "set tasp 0.5",     "set fehl 3",    "set P2 2",
+                                           "set mas 12.5",     "set al1ma 8",   "set al2ma 16.25"};
 
 // The simulator's own setup, as the program holds it.
 inline SetupFields deviceSetup() {

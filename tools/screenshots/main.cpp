@@ -1,16 +1,16 @@
 // Usage: screenshots OUTPUT_DIR [schnittstellen | historie] — connects the real windows to
 // simulated devices and saves PNGs; with "schnittstellen" or "historie" only that picture.
+#include "core/history/historystore.h"
+#include "core/link/networkportio.h"
+#include "core/link/qtserialportio.h"
+#include "core/link/ucom.h"
 #include "gui/diag/servicerecorddialog.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
 #include "gui/help/uinfo.h"
-#include "core/history/historystore.h"
 #include "gui/history/uhistory.h"
-#include "core/link/networkportio.h"
-#include "core/link/qtserialportio.h"
-#include "core/link/ucom.h"
 #include "gui/main/fmain1.h"
 #include "gui/main/germantexts.h"
 #include "gui/main/startup.h"
@@ -237,11 +237,10 @@ int main(int argc, char *argv[]) {
                           [&windows, &scratch, &device, &stage] {
                               Tflive *live = windows.flive;
                               const LiveSampler *sampler = live->sampler();
-                              const qint64 seconds =
-                                  sampler && !sampler->samples().isEmpty()
-                                      ? sampler->samples().first().time.secsTo(
-                                            sampler->samples().last().time)
-                                      : 0;
+                              const qint64 seconds = sampler && !sampler->samples().isEmpty()
+                                                         ? sampler->samples().first().time.secsTo(
+                                                               sampler->samples().last().time)
+                                                         : 0;
                               if (stage == 0 && seconds >= 15) {
                                   stage = 1;
                                   live->ButtonAnhaltenClick();
@@ -256,8 +255,7 @@ int main(int argc, char *argv[]) {
                                       device.control(QStringLiteral("set mas auto"));
                               }
                               // Saved, so that closing asks nothing.
-                              return seconds >= 60 &&
-                                     live->saveCsv(scratch.filePath("live.csv"));
+                              return seconds >= 60 && live->saveCsv(scratch.filePath("live.csv"));
                           });
             for (const char *line : {"wave 0 1", "set al2ma 16"})
                 device.control(QLatin1String(line));

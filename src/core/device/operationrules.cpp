@@ -10,9 +10,8 @@ OperationRules::Allowed OperationRules::forState(const State &state) {
     const bool busy = state.operation != DeviceConversation::Operation::None;
     const bool idle = !busy && !state.shutDown;
     Allowed allowed;
-    allowed.connectButton =
-        idle || (!state.shutDown && state.connected &&
-                 state.operation != DeviceConversation::Operation::Scan);
+    allowed.connectButton = idle || (!state.shutDown && state.connected &&
+                                     state.operation != DeviceConversation::Operation::Scan);
     allowed.deviceOperations = idle && state.connected;
     allowed.idleActions = idle;
     allowed.rangeEditor = idle && state.strainGauge;
@@ -32,8 +31,7 @@ OperationRules::OperationRules(const DeviceConversation &conversation, QObject *
     , m_allowed(forState(stateOf(conversation))) {
     connect(&conversation, &DeviceConversation::connectedChanged, this, &OperationRules::update);
     connect(&conversation, &DeviceConversation::operationChanged, this, &OperationRules::update);
-    connect(&conversation, &DeviceConversation::strainGaugeChanged, this,
-            &OperationRules::update);
+    connect(&conversation, &DeviceConversation::strainGaugeChanged, this, &OperationRules::update);
     connect(&conversation, &DeviceConversation::shuttingDown, this, &OperationRules::update);
 }
 

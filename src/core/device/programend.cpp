@@ -37,8 +37,7 @@ QString text(const char *utf8) {
 
 } // namespace
 
-ProgramEnd::ProgramEnd(DeviceConversation &conversation, Front front, int graceMs,
-                       QObject *parent)
+ProgramEnd::ProgramEnd(DeviceConversation &conversation, Front front, int graceMs, QObject *parent)
     : QObject(parent)
     , m_conversation(conversation)
     , m_front(front)

@@ -227,8 +227,7 @@ void Tfsimul::ApplyAndRefresh(DeviceProtocol &protocol) {
     ++m_runs;
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    m_inputOffset = SimulationRun(protocol, *this)
-                        .run(m_inputOffset, m_form.isStrainGaugeModel());
+    m_inputOffset = SimulationRun(protocol, *this).run(m_inputOffset, m_form.isStrainGaugeModel());
     ProgressBar1->hide();
     --m_runs;
 }

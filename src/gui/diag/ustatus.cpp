@@ -1,19 +1,19 @@
 #include "gui/diag/ustatus.h"
 
-#include "gui/diag/servicerecorddialog.h"
 #include "core/diag/statusreport.h"
 #include "core/history/historystore.h"
+#include "gui/diag/servicerecorddialog.h"
 
 #include "core/device/deviceconversation.h"
 #include "core/device/operationrules.h"
 #include "core/link/allgem.h"
 #include "core/link/ucom.h"
-#include "gui/main/fmain1.h"
-#include "gui/main/formcontrols.h"
 #include "core/setup/setupfields.h"
 #include "core/setup/setupfile.h"
 #include "core/setup/setuptransfer.h"
 #include "core/system/textfile.h"
+#include "gui/main/fmain1.h"
+#include "gui/main/formcontrols.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -3,9 +3,9 @@
 #include "core/device/connectionscan.h"
 #include "core/device/devicereadout.h"
 #include "core/device/programend.h"
+#include "core/history/historystore.h"
 #include "core/link/allgem.h"
 #include "core/link/portnames.h"
-#include "core/history/historystore.h"
 #include "core/setup/setuptransfer.h"
 #include "core/system/instancecheck.h"
 #include "gui/diag/ulive.h"
@@ -62,8 +62,8 @@ Tform1::Tform1(DeviceConversation &conversation, CurrentSetup &setup, SetupTrans
     buildWindow();
 
     m_rules = new OperationRules(m_conversation, this);
-    m_end = new ProgramEnd(m_conversation, ProgramEnd::Front::Window, ProgramEnd::WindowGraceMs,
-                           this);
+    m_end =
+        new ProgramEnd(m_conversation, ProgramEnd::Front::Window, ProgramEnd::WindowGraceMs, this);
     connect(m_rules, &OperationRules::changed, this, &Tform1::applyRules);
     connect(m_end, &ProgramEnd::mayClose, this, &QWidget::close);
     connect(&m_conversation, &DeviceConversation::connectedChanged, this,

@@ -1,10 +1,10 @@
 #include "gui/main/fmain1.h"
 
+#include "core/setup/setuptransfer.h"
 #include "gui/history/uhistory.h"
 #include "gui/main/formcontrols.h"
 #include "gui/main/textfield.h"
 #include "gui/main/uports.h"
-#include "core/setup/setuptransfer.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -181,12 +181,11 @@ void Tform1::buildModelPanels(QWidget *client) {
                                 QStringLiteral(":/images/contact_open.svg")};
     const QColor green(Qt::green);
     const QString eightBlanks(8, QLatin1Char(' '));
-    m_strainGaugePanel =
-        ModelPanel::build(client, ModelPanel::Model::StrainGauge, {377, 8}, look);
+    m_strainGaugePanel = ModelPanel::build(client, ModelPanel::Model::StrainGauge, {377, 8}, look);
     Panel1 = m_strainGaugePanel.panel;
     Image01 = m_strainGaugePanel.diagram;
-    StaticTextMv = makeTextField(Panel1, "StaticTextMv", {m_strainGaugePanel.inputAt, QSize(60, 17)},
-                                 {}, green);
+    StaticTextMv = makeTextField(Panel1, "StaticTextMv",
+                                 {m_strainGaugePanel.inputAt, QSize(60, 17)}, {}, green);
     StaticTextMa = makeTextField(Panel1, "StaticTextMa",
                                  {m_strainGaugePanel.outputAt, QSize(50, 17)}, eightBlanks, green);
     StaticTextSp1 = m_strainGaugePanel.switchPoint1;
@@ -199,8 +198,8 @@ void Tform1::buildModelPanels(QWidget *client) {
     m_currentPanel = ModelPanel::build(client, ModelPanel::Model::Current, {344, 4}, look);
     Panel2 = m_currentPanel.panel;
     Image02 = m_currentPanel.diagram;
-    StaticTextMv02 = makeTextField(Panel2, "StaticTextMv02",
-                                   {m_currentPanel.inputAt, QSize(60, 17)}, {}, green);
+    StaticTextMv02 =
+        makeTextField(Panel2, "StaticTextMv02", {m_currentPanel.inputAt, QSize(60, 17)}, {}, green);
     StaticTextMa02 = makeTextField(Panel2, "StaticTextMa02",
                                    {m_currentPanel.outputAt, QSize(50, 17)}, eightBlanks, green);
     StaticTextSP102 = m_currentPanel.switchPoint1;

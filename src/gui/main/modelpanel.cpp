@@ -31,20 +31,44 @@ struct Layout {
 
 Layout layoutOf(ModelPanel::Model model) {
     if (model == ModelPanel::Model::StrainGauge)
-        return {"Panel1",        {513, 250},    "Image01",
-                QStringLiteral(":/images/diagram_dms.svg"),
-                {6, 4, 491, 236}, {36, 43},     {59, 135},
-                "StaticTextSp1", {343, 70},     "StaticTextSp2",
-                {343, 158},      "ImageNc1",    {400, 37},
-                "ImageNo1",      {388, 78},     "ImageNo2",
-                {388, 119},      "ImageNc2",    {399, 168}};
-    return {"Panel2",          {570, 256},  "Image02",
-            QStringLiteral(":/images/diagram_current.svg"),
-            {6, 5, 555, 245},  {122, 60},   {114, 145},
-            "StaticTextSP102", {399, 78},   "StaticTextSP202",
-            {399, 165},        "ImageNc102", {455, 46},
-            "ImageNo102",      {423, 101},  "ImageNo202",
-            {423, 137},        "ImageNc202", {455, 177}};
+        return {.panel = "Panel1",
+                .size = {513, 250},
+                .diagram = "Image01",
+                .diagramResource = QStringLiteral(":/images/diagram_dms.svg"),
+                .diagramRect = {6, 4, 491, 236},
+                .inputAt = {36, 43},
+                .outputAt = {59, 135},
+                .switchPoint1 = "StaticTextSp1",
+                .switchPoint1At = {343, 70},
+                .switchPoint2 = "StaticTextSp2",
+                .switchPoint2At = {343, 158},
+                .nc1 = "ImageNc1",
+                .nc1At = {400, 37},
+                .no1 = "ImageNo1",
+                .no1At = {388, 78},
+                .no2 = "ImageNo2",
+                .no2At = {388, 119},
+                .nc2 = "ImageNc2",
+                .nc2At = {399, 168}};
+    return {.panel = "Panel2",
+            .size = {570, 256},
+            .diagram = "Image02",
+            .diagramResource = QStringLiteral(":/images/diagram_current.svg"),
+            .diagramRect = {6, 5, 555, 245},
+            .inputAt = {122, 60},
+            .outputAt = {114, 145},
+            .switchPoint1 = "StaticTextSP102",
+            .switchPoint1At = {399, 78},
+            .switchPoint2 = "StaticTextSP202",
+            .switchPoint2At = {399, 165},
+            .nc1 = "ImageNc102",
+            .nc1At = {455, 46},
+            .no1 = "ImageNo102",
+            .no1At = {423, 101},
+            .no2 = "ImageNo202",
+            .no2At = {423, 137},
+            .nc2 = "ImageNc202",
+            .nc2At = {455, 177}};
 }
 
 constexpr QSize ContactSize(24, 35);
@@ -69,12 +93,12 @@ ModelPanel ModelPanel::build(QWidget *parent, Model model, const QPoint &pos, co
         makePicture(built.panel, layout.diagram, layout.diagramResource, layout.diagramRect);
     built.inputAt = layout.inputAt;
     built.outputAt = layout.outputAt;
-    built.switchPoint1 = makeTextField(built.panel, layout.switchPoint1,
-                                       {layout.switchPoint1At, SwitchPointSize}, QString(),
-                                       look.switchPointBackground);
-    built.switchPoint2 = makeTextField(built.panel, layout.switchPoint2,
-                                       {layout.switchPoint2At, SwitchPointSize}, QString(),
-                                       look.switchPointBackground);
+    built.switchPoint1 =
+        makeTextField(built.panel, layout.switchPoint1, {layout.switchPoint1At, SwitchPointSize},
+                      QString(), look.switchPointBackground);
+    built.switchPoint2 =
+        makeTextField(built.panel, layout.switchPoint2, {layout.switchPoint2At, SwitchPointSize},
+                      QString(), look.switchPointBackground);
     built.nc1 = makeContact(built.panel, layout.nc1, look.closedContact, layout.nc1At);
     built.no1 = makeContact(built.panel, layout.no1, look.openContact, layout.no1At);
     built.no2 = makeContact(built.panel, layout.no2, look.openContact, layout.no2At);

@@ -3,15 +3,15 @@
 #include "gui/main/fmain1.h"
 #include "gui/main/umehr.h"
 
+#include "core/setup/currentsetup.h"
+#include "core/setup/setuptransfer.h"
 #include "gui/diag/ulive.h"
 #include "gui/diag/ulogfile.h"
 #include "gui/diag/usimul.h"
 #include "gui/diag/ustatus.h"
 #include "gui/help/uinfo.h"
 #include "gui/help/upotikontr.h"
-#include "core/setup/currentsetup.h"
 #include "gui/setup/setupactions.h"
-#include "core/setup/setuptransfer.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
 

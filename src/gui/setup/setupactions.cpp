@@ -3,8 +3,8 @@
 #include "core/device/deviceconversation.h"
 #include "core/link/allgem.h"
 #include "core/setup/currentsetup.h"
-#include "core/system/textfile.h"
 #include "core/setup/setuptransfer.h"
+#include "core/system/textfile.h"
 #include "gui/setup/ueinst.h"
 #include "gui/setup/urelais.h"
 
@@ -115,9 +115,7 @@ void SetupActions::download() {
                          {[this](const QList<SetupDifference> &differences) {
                               return confirmDifferences(differences);
                           },
-                          [this](const QString &error) {
-                              return confirmWithoutBackup(error);
-                          },
+                          [this](const QString &error) { return confirmWithoutBackup(error); },
                           {}});
     switch (result) {
     case SetupTransfer::Result::NoSetup:

@@ -1,7 +1,7 @@
 #include "gui/setup/ueinst.h"
 
-#include "gui/setup/radiogroup.h"
 #include "core/setup/setupfields.h"
+#include "gui/setup/radiogroup.h"
 #include "gui/setup/setupwidgets.h"
 
 #include <QComboBox>
